@@ -1,0 +1,169 @@
+// morek: re-tabulates text, expanding tabs at tab1 and writing blank runs as
+// tabs at tab2.
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include "errmsg.hpp"
+#include "expand.hpp"
+#include "help.hpp"
+#include "mem.hpp"
+#include "retab.hpp"
+#include "settings.hpp"
+#include "textio.hpp"
+
+using namespace morek;
+
+namespace {
+
+unsigned char* in_buf;   // the line as read
+unsigned char* exp_buf;  // the line with its tabs expanded
+unsigned char* flg_buf;  // one flag per byte of exp_buf
+std::size_t exp_cap;     // bytes exp_buf and flg_buf hold
+
+// Reports a failure and ends the run with status 1. Lines converted so far
+// are written out first.
+template <class... Args>
+[[noreturn]] void fail(const char* fmt, Args... args) {
+  const bool written = out_flush();
+  if constexpr (sizeof...(Args) == 0)
+    errmsg("%s", fmt);  // a message without arguments is plain text
+  else
+    errmsg(fmt, args...);
+  if (!written) errmsg("stdout: can't write\n");
+  std::exit(1);
+}
+
+// Decimal conversion as atoi reads it: leading blanks and a sign, digits up
+// to the first non-digit, no digits giving 0. False when the value does not
+// fit an int.
+bool to_int(const char* s, int& value) {
+  while (*s == ' ' || (*s >= '\t' && *s <= '\r')) ++s;
+  const bool negative = *s == '-';
+  if (*s == '-' || *s == '+') ++s;
+  long long v = 0;
+  for (; *s >= '0' && *s <= '9'; ++s) {
+    v = v * 10 + (*s - '0');
+    if (v > static_cast<long long>(INT_MAX) + 1) return false;
+  }
+  if (negative) v = -v;
+  if (v > INT_MAX || v < INT_MIN) return false;
+  value = static_cast<int>(v);
+  return true;
+}
+
+int tab_width(const char* arg, const char* error) {
+  int v = 0;
+  if (!to_int(arg, v) || v < TAB_MIN || v > TAB_MAX) fail(error);
+  return v;
+}
+
+[[noreturn]] void print_help() {
+  for (const char* const* line = help_table; **line != '\0'; ++line) {
+    out_write(reinterpret_cast<const unsigned char*>(*line), std::strlen(*line));
+    out_newline();
+  }
+  fail("");
+}
+
+unsigned char* line_buffer() {
+  auto* p = static_cast<unsigned char*>(getmem(BUFSIZE + 2));
+  if (p == nullptr) std::exit(1);  // getmem has said why
+  return p;
+}
+
+// Blanks at the end of the line go, its newline stays.
+std::size_t trim_line(const unsigned char* line, std::size_t n) {
+  const bool has_newline = line[n - 1] == '\n';
+  std::size_t end = n;
+  while (end > 0 && (line[end - 1] == ' ' || line[end - 1] == '\t' || line[end - 1] == '\n')) --end;
+  if (has_newline) in_buf[end++] = '\n';
+  return end;
+}
+
+// Tabs can grow a line up to tab1 times: make room before expanding it.
+void fit_expansion(std::size_t n) {
+  const std::size_t need = expansion_bound(n, tab1) + 1;
+  if (need <= exp_cap) return;
+  const std::size_t grown = need > 2 * exp_cap ? need : 2 * exp_cap;
+  const int size = grown > INT_MAX ? INT_MAX : static_cast<int>(grown);
+  exp_buf = static_cast<unsigned char*>(moremem(exp_buf, size));
+  flg_buf = static_cast<unsigned char*>(moremem(flg_buf, size));
+  exp_cap = static_cast<std::size_t>(size);
+}
+
+struct stdout_sink {
+  void put(unsigned char c) { out_put(c); }
+  void newline() { out_newline(); }
+  void tabs(std::size_t n) { out_tabs(n); }
+  void spaces(std::size_t n) { out_spaces(n); }
+};
+
+text_reader* open_input(const char* file) {
+  int fd = 0;
+  if (file != nullptr) {
+    fd = ::open(file, O_RDONLY);
+    struct stat st;
+    if (fd < 0 || (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode))) fail("%s: can't open\n", file);
+  }
+  static text_reader* reader = new text_reader(fd);
+  return reader;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // A failure in the memory helpers still writes out the lines converted so far.
+  endfun = [] { (void)out_flush(); };
+
+  if (argc == 2 && std::strcmp(argv[1], "-usage") == 0) print_help();
+
+  bool trim_flg = false;
+  int arg = 1;
+  for (; arg < argc && argv[arg][0] == '-'; ++arg) {
+    const char* opt = argv[arg];
+    if (opt[1] == 'b') {
+      int size = 0;
+      if (!to_int(opt + 2, size) || size > INT_MAX - 2) fail("%s: buffer size out of range\n", opt);
+      BUFSIZE = size < 256 ? 256 : size;
+      continue;
+    }
+    for (const char* letter = opt + 1; *letter != '\0'; ++letter) {
+      if (*letter == 'c')
+        ign_str = 1;
+      else if (*letter == 't')
+        trim_flg = true;
+      else
+        fail("%s: invalid option\n", opt);
+    }
+  }
+  if (argc - arg < 2) fail("%s\n", help_table[USAGE_LINE]);
+
+  in_buf = line_buffer();
+  exp_buf = line_buffer();
+  flg_buf = line_buffer();
+  exp_cap = static_cast<std::size_t>(BUFSIZE) + 2;
+
+  tab1 = tab_width(argv[arg], "tab1 length error\n");
+  tab2 = tab_width(argv[arg + 1], "tab2 length error\n");
+  const char* file = argc - arg >= 3 ? argv[arg + 2] : nullptr;
+  text_reader& reader = *open_input(file);
+
+  lex_state lex;
+  stdout_sink out;
+  const auto max_read = static_cast<std::size_t>(BUFSIZE) - 1;
+  while (const std::size_t got = reader.get_line(in_buf, max_read)) {
+    in_buf[got] = 0;
+    in_buf[BUFSIZE] = 0;
+    if (got >= LINE_LIMIT) fail("%s \nError: too long line found!\n", reinterpret_cast<char*>(in_buf));
+    const std::size_t n = trim_flg ? trim_line(in_buf, got) : got;
+    fit_expansion(n);
+    const std::size_t e = expand_line({in_buf, n}, exp_buf, flg_buf, lex);
+    retab_line({exp_buf, e}, flg_buf, out);
+  }
+  if (reader.failed()) fail("%s: can't read\n", file != nullptr ? file : "stdin");
+  if (!out_flush()) fail("stdout: can't write\n");
+  return 0;
+}

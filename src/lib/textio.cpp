@@ -1,0 +1,147 @@
+#include "textio.hpp"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
+#include "errmsg.hpp"
+
+namespace morek {
+
+// ---- input -------------------------------------------------------------
+
+bool text_reader::refill() {
+  pos_ = end_ = 0;
+  if (at_end_) return false;
+  ssize_t got;
+  do {
+    got = ::read(fd_, block_, BLOCK);
+  } while (got < 0 && errno == EINTR);
+  if (got <= 0) {
+    at_end_ = true;
+    failed_ = got < 0;
+    return false;
+  }
+  auto n = static_cast<std::size_t>(got);
+  if (auto* z = static_cast<unsigned char*>(std::memchr(block_, 0x1A, n))) {
+    n = static_cast<std::size_t>(z - block_);
+    at_end_ = true;
+  }
+  // Squeeze out carriage returns in place.
+  if (auto* cr = static_cast<unsigned char*>(std::memchr(block_, '\r', n))) {
+    unsigned char* out = cr;
+    for (const unsigned char* in = cr + 1; in < block_ + n; ++in)
+      if (*in != '\r') *out++ = *in;
+    n = static_cast<std::size_t>(out - block_);
+  }
+  end_ = n;
+  return true;
+}
+
+std::size_t text_reader::get_line(unsigned char* dst, std::size_t max) {
+  std::size_t got = 0;
+  while (got < max) {
+    if (pos_ == end_ && !refill()) break;
+    if (pos_ == end_) continue;  // a block of only CRs
+    std::size_t take = end_ - pos_;
+    if (take > max - got) take = max - got;
+    const unsigned char* from = block_ + pos_;
+    bool line_end = false;
+    if (const void* nl = std::memchr(from, '\n', take)) {
+      take = static_cast<std::size_t>(static_cast<const unsigned char*>(nl) - from) + 1;
+      line_end = true;
+    }
+    std::memcpy(dst + got, from, take);
+    got += take;
+    pos_ += take;
+    if (line_end) break;
+  }
+  return got;
+}
+
+// ---- output ------------------------------------------------------------
+
+namespace {
+
+constexpr std::size_t OUT_SIZE = 64 * 1024;
+unsigned char out_buf[OUT_SIZE];
+std::size_t out_len = 0;
+
+bool write_all(const unsigned char* p, std::size_t n) {
+  while (n > 0) {
+    const ssize_t w = ::write(STDOUT_FILENO, p, n);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    p += w;
+    n -= static_cast<std::size_t>(w);
+  }
+  return true;
+}
+
+// Makes room for n more bytes (n <= OUT_SIZE), ending the process when the
+// buffered bytes cannot be written.
+inline void reserve(std::size_t n) {
+  if (out_len + n > OUT_SIZE && !out_flush()) {
+    errmsg("stdout: can't write\n");
+    std::exit(1);
+  }
+}
+
+constexpr std::size_t FILL = 256;
+constexpr auto filled(char c) {
+  struct { unsigned char b[FILL]; } r{};
+  for (auto& b : r.b) b = static_cast<unsigned char>(c);
+  return r;
+}
+constexpr auto spaces = filled(' ');
+constexpr auto tabs = filled('\t');
+
+void out_fill(const unsigned char* fill, std::size_t n) {
+  while (n > 0) {
+    const std::size_t k = n < FILL ? n : FILL;
+    out_write(fill, k);
+    n -= k;
+  }
+}
+
+}  // namespace
+
+bool out_flush() {
+  const bool ok = write_all(out_buf, out_len);
+  out_len = 0;
+  return ok;
+}
+
+void out_put(unsigned char c) {
+  if (c == '\n') {
+    out_newline();
+    return;
+  }
+  reserve(1);
+  out_buf[out_len++] = c;
+}
+
+void out_write(const unsigned char* p, std::size_t n) {
+  while (n > 0) {
+    const std::size_t k = n < OUT_SIZE ? n : OUT_SIZE;
+    reserve(k);
+    std::memcpy(out_buf + out_len, p, k);
+    out_len += k;
+    p += k;
+    n -= k;
+  }
+}
+
+void out_newline() {
+  reserve(2);
+  out_buf[out_len++] = '\r';
+  out_buf[out_len++] = '\n';
+}
+
+void out_spaces(std::size_t n) { out_fill(spaces.b, n); }
+void out_tabs(std::size_t n) { out_fill(tabs.b, n); }
+
+}  // namespace morek

@@ -1,0 +1,49 @@
+// Text streams as the tool's line passes expect them: input without carriage
+// returns that ends at Ctrl-Z, output whose newlines go out as CR LF.
+#pragma once
+
+#include <cstddef>
+
+namespace morek {
+
+// Reads a file descriptor in large blocks. Every CR (0x0D) is removed and the
+// first Ctrl-Z (0x1A) ends the input; every other byte, NUL included, is
+// delivered as it is.
+class text_reader {
+ public:
+  explicit text_reader(int fd) : fd_(fd) {}
+  text_reader(const text_reader&) = delete;
+  text_reader& operator=(const text_reader&) = delete;
+
+  // Copies one line into dst: at most max bytes, stopping after a newline,
+  // which is kept. Returns the count; 0 at end of input or after a read error.
+  std::size_t get_line(unsigned char* dst, std::size_t max);
+
+  // True once a read failed; the input ends there.
+  bool failed() const { return failed_; }
+
+ private:
+  bool refill();
+
+  static constexpr std::size_t BLOCK = 128 * 1024;
+  int fd_;
+  std::size_t pos_ = 0;  // next byte of block_ to deliver
+  std::size_t end_ = 0;  // end of the filtered bytes in block_
+  bool at_end_ = false;  // no more reads: end of file, Ctrl-Z or an error
+  bool failed_ = false;
+  unsigned char block_[BLOCK];
+};
+
+// Buffered writer to standard output that writes each '\n' as CR LF. When a
+// write fails, "stdout: can't write\n" is reported and the process ends with
+// status 1, unless the failure comes from out_flush, which only returns it.
+void out_put(unsigned char c);
+void out_write(const unsigned char* p, std::size_t n);  // n bytes, none of them '\n'
+void out_newline();
+void out_spaces(std::size_t n);
+void out_tabs(std::size_t n);
+// Writes out what is buffered; false when the write failed (the buffered
+// bytes are then dropped).
+bool out_flush();
+
+}  // namespace morek

@@ -1,0 +1,79 @@
+#include "expand.hpp"
+
+namespace morek {
+
+std::size_t expand_line(std::span<const unsigned char> in, unsigned char* exp, unsigned char* flg,
+                        lex_state& lex) {
+  const std::size_t n = in.size();
+  std::size_t o = 0;
+  column col = 0;
+  bool in_line_comment = false;  // after "//" on this line
+  auto emit = [&](unsigned char c, unsigned char flag) {
+    exp[o] = c;
+    flg[o] = flag;
+    ++o;
+  };
+
+  for (std::size_t i = 0; i < n; ++i) {
+    unsigned char c = in[i];
+    if (c == '\n') {
+      exp[o++] = '\n';
+      break;
+    }
+    auto next_is = [&](unsigned char want) { return i + 1 < n && in[i + 1] == want; };
+
+    if (lex.quote == 0 && !in_line_comment) {
+      if (c == '/' && next_is('*')) {
+        emit('/', FLG_PROTECTED);
+        ++col;
+        c = in[++i];
+        lex.in_block = true;
+      } else if (c == '*' && next_is('/')) {
+        emit('*', FLG_CONVERTIBLE);
+        ++col;
+        c = in[++i];
+        lex.in_block = false;
+      }
+    }
+    if (lex.quote == 0 && !lex.in_block && c == '/' && next_is('/')) {
+      emit('/', FLG_PROTECTED);
+      ++col;
+      c = in[++i];
+      in_line_comment = true;
+    }
+    if (!lex.in_block && !in_line_comment) {
+      if ((c == '"' || c == '\'') && lex.escape != 1) {
+        if (lex.quote == 0) {
+          lex.quote = c;
+          lex.escape = -1;
+        } else if (c == lex.quote) {
+          lex.quote = 0;
+        }
+      }
+      if (lex.quote != 0) lex.escape = c == '\\' ? -lex.escape : -1;
+    }
+
+    const bool protect = lex.quote != 0 && ign_str == 1;
+    const unsigned char flag = protect ? FLG_PROTECTED : FLG_CONVERTIBLE;
+    if (c == '\t') {
+      const column step = tab1 - col % tab1;
+      col += step;
+      if (protect) {
+        emit('\t', FLG_PROTECTED);
+      } else {
+        for (column k = 0; k < step; ++k) emit(' ', FLG_CONVERTIBLE);
+      }
+    } else if (is_lead(c) && i + 1 < n && in[i + 1] != '\0') {
+      // A double-byte character is copied whole; a NUL never pairs.
+      emit(c, flag);
+      emit(in[++i], flag);
+      col += 2;
+    } else {
+      emit(c, flag);
+      ++col;
+    }
+  }
+  return o;
+}
+
+}  // namespace morek

@@ -1,0 +1,67 @@
+// The re-tabulation pass and its gap writer: runs of convertible spaces are
+// written as tabs of width tab2 plus the spaces that reach the same column.
+#pragma once
+
+#include <cstddef>
+#include <span>
+
+#include "expand.hpp"
+#include "settings.hpp"
+
+namespace morek {
+
+// What fills the gap from column from to column to (to > from).
+struct gap {
+  int tabs;
+  int spaces;
+};
+
+// A single space stays a space even when it ends on a tab stop.
+constexpr gap chg_gap(column from, column to, int tab) {
+  if (to == from + 1) return {0, 1};
+  const int stops = to / tab - from / tab;
+  if (stops == 0) return {0, to - from};
+  return {stops, to % tab};
+}
+
+// The gap writer: writes the gap from column from to column to at tab2.
+template <class Sink>
+void chg_sp(column from, column to, Sink& out) {
+  const gap g = chg_gap(from, to, tab2);
+  out.tabs(static_cast<std::size_t>(g.tabs));
+  out.spaces(static_cast<std::size_t>(g.spaces));
+}
+
+// Writes one expanded line to out (put, newline, tabs, spaces). Runs of
+// convertible spaces are held back; a run that nothing follows on the line
+// is dropped.
+template <class Sink>
+void retab_line(std::span<const unsigned char> exp, const unsigned char* flg, Sink& out) {
+  column col = 0;         // output column of the next byte
+  bool in_run = false;    // a run of convertible spaces is pending
+  column run_start = 0;   // output column of the pending run's first space
+  for (std::size_t i = 0; i < exp.size(); ++i) {
+    const unsigned char c = exp[i];
+    if (c == '\n') {
+      out.newline();
+      return;
+    }
+    if (flg[i] == FLG_CONVERTIBLE && c == ' ') {
+      if (!in_run) {
+        run_start = col;
+        in_run = true;
+      }
+      ++col;
+      continue;
+    }
+    if (in_run) {
+      chg_sp(run_start, col, out);
+      in_run = false;
+    }
+    out.put(c);
+    // Only a protected tab can reach here: the expansion turned the others into spaces.
+    col += (c == '\t' && flg[i] == FLG_PROTECTED) ? tab2 - col % tab2 : 1;
+  }
+}
+
+}  // namespace morek

@@ -1,0 +1,27 @@
+// Settings and line buffers of one run: fixed by the driver before the first
+// line, read directly by the line passes.
+#pragma once
+
+#include <cstddef>
+
+namespace morek {
+
+// A display column from the start of the line, from 0. Lines are shorter
+// than 511 bytes and a byte grows to at most 256 columns, so a column stays
+// far below the int limit.
+using column = int;
+
+inline constexpr int TAB_MIN = 1;
+inline constexpr int TAB_MAX = 256;
+// A line (newline included) of this many bytes or more ends the run.
+inline constexpr std::size_t LINE_LIMIT = 511;
+
+extern int BUFSIZE;  // size of the line reader's buffer (-b<n>), default 4096
+extern int tab1;     // input tab width, 1..256
+extern int tab2;     // output tab width, 1..256
+extern int ign_str;  // 1: the inside of C literals is left as it is (-c)
+
+// Lead byte of a Shift-JIS double-byte character.
+constexpr bool is_lead(unsigned char c) { return (c >= 0x80 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+}  // namespace morek

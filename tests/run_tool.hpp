@@ -1,0 +1,35 @@
+// Runs the built morek binary with given arguments and standard input, and
+// collects what it wrote and how it ended.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct tool_result {
+  std::string out;
+  std::string err;
+  int status = -1;  // exit status, or 128 + signal number
+};
+
+// stdin_text goes to the tool's standard input through a file; with
+// stdin_path set, that path is opened instead. stdout_path redirects the
+// tool's standard output (for /dev/full).
+tool_result run_tool(const std::vector<std::string>& args, const std::string& stdin_text,
+                     const char* stdin_path = nullptr, const char* stdout_path = nullptr);
+
+// Path of the built binary.
+const char* tool_path();
+
+// The text with every "\n" written as "\r\n", as the tool writes newlines.
+std::string crlf(const std::string& text);
+
+// A file with the given bytes that is removed when it goes out of scope.
+struct temp_file {
+  explicit temp_file(const std::string& bytes);
+  ~temp_file();
+  temp_file(const temp_file&) = delete;
+  temp_file& operator=(const temp_file&) = delete;
+  std::string path;
+};
+
+std::string read_file(const std::string& path);
