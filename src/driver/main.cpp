@@ -7,10 +7,9 @@
 #include <sys/stat.h>
 
 #include "errmsg.hpp"
-#include "expand.hpp"
+#include "convert.hpp"
 #include "help.hpp"
 #include "mem.hpp"
-#include "retab.hpp"
 #include "settings.hpp"
 #include "textio.hpp"
 
@@ -18,10 +17,7 @@ using namespace morek;
 
 namespace {
 
-unsigned char* in_buf;   // the line as read
-unsigned char* exp_buf;  // the line with its tabs expanded
-unsigned char* flg_buf;  // one flag per byte of exp_buf
-std::size_t exp_cap;     // bytes exp_buf and flg_buf hold
+unsigned char* in_buf;  // the line as read
 
 // Reports a failure and ends the run with status 1. Lines converted so far
 // are written out first.
@@ -68,8 +64,11 @@ int tab_width(const char* arg, const char* error) {
   fail("");
 }
 
+// Holds BUFSIZE + 2 bytes, and the converter's padding past the longest line
+// it converts.
 unsigned char* line_buffer() {
-  auto* p = static_cast<unsigned char*>(getmem(BUFSIZE + 2));
+  constexpr int least = static_cast<int>(LINE_LIMIT + CONVERT_PAD);
+  auto* p = static_cast<unsigned char*>(getmem((BUFSIZE > least ? BUFSIZE : least) + 2));
   if (p == nullptr) std::exit(1);  // getmem has said why
   return p;
 }
@@ -82,24 +81,6 @@ std::size_t trim_line(const unsigned char* line, std::size_t n) {
   if (has_newline) in_buf[end++] = '\n';
   return end;
 }
-
-// Tabs can grow a line up to tab1 times: make room before expanding it.
-void fit_expansion(std::size_t n) {
-  const std::size_t need = expansion_bound(n, tab1) + 1;
-  if (need <= exp_cap) return;
-  const std::size_t grown = need > 2 * exp_cap ? need : 2 * exp_cap;
-  const int size = grown > INT_MAX ? INT_MAX : static_cast<int>(grown);
-  exp_buf = static_cast<unsigned char*>(moremem(exp_buf, size));
-  flg_buf = static_cast<unsigned char*>(moremem(flg_buf, size));
-  exp_cap = static_cast<std::size_t>(size);
-}
-
-struct stdout_sink {
-  void put(unsigned char c) { out_put(c); }
-  void newline() { out_newline(); }
-  void tabs(std::size_t n) { out_tabs(n); }
-  void spaces(std::size_t n) { out_spaces(n); }
-};
 
 text_reader* open_input(const char* file) {
   int fd = 0;
@@ -141,10 +122,8 @@ int main(int argc, char** argv) {
   }
   if (argc - arg < 2) fail("%s\n", help_table[USAGE_LINE]);
 
+  // The converter writes straight to the output: the line is the only buffer.
   in_buf = line_buffer();
-  exp_buf = line_buffer();
-  flg_buf = line_buffer();
-  exp_cap = static_cast<std::size_t>(BUFSIZE) + 2;
 
   tab1 = tab_width(argv[arg], "tab1 length error\n");
   tab2 = tab_width(argv[arg + 1], "tab2 length error\n");
@@ -152,16 +131,13 @@ int main(int argc, char** argv) {
   text_reader& reader = *open_input(file);
 
   lex_state lex;
-  stdout_sink out;
   const auto max_read = static_cast<std::size_t>(BUFSIZE) - 1;
   while (const std::size_t got = reader.get_line(in_buf, max_read)) {
     in_buf[got] = 0;
     in_buf[BUFSIZE] = 0;
     if (got >= LINE_LIMIT) fail("%s \nError: too long line found!\n", reinterpret_cast<char*>(in_buf));
     const std::size_t n = trim_flg ? trim_line(in_buf, got) : got;
-    fit_expansion(n);
-    const std::size_t e = expand_line({in_buf, n}, exp_buf, flg_buf, lex);
-    retab_line({exp_buf, e}, flg_buf, out);
+    out_commit(convert_line(in_buf, n, lex, out_reserve(convert_bound(n, tab1))));
   }
   if (reader.failed()) fail("%s: can't read\n", file != nullptr ? file : "stdin");
   if (!out_flush()) fail("stdout: can't write\n");

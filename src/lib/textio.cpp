@@ -28,11 +28,18 @@ bool text_reader::refill() {
     n = static_cast<std::size_t>(z - block_);
     at_end_ = true;
   }
-  // Squeeze out carriage returns in place.
+  // Squeeze out carriage returns in place, a stretch between two at a time.
+  const unsigned char* const stop = block_ + n;
   if (auto* cr = static_cast<unsigned char*>(std::memchr(block_, '\r', n))) {
     unsigned char* out = cr;
-    for (const unsigned char* in = cr + 1; in < block_ + n; ++in)
-      if (*in != '\r') *out++ = *in;
+    const unsigned char* in = cr + 1;
+    while (in < stop) {
+      const auto* next = static_cast<const unsigned char*>(std::memchr(in, '\r', static_cast<std::size_t>(stop - in)));
+      const unsigned char* end = next != nullptr ? next : stop;
+      std::memmove(out, in, static_cast<std::size_t>(end - in));
+      out += end - in;
+      in = end + 1;
+    }
     n = static_cast<std::size_t>(out - block_);
   }
   end_ = n;
@@ -64,7 +71,7 @@ std::size_t text_reader::get_line(unsigned char* dst, std::size_t max) {
 
 namespace {
 
-constexpr std::size_t OUT_SIZE = 64 * 1024;
+constexpr std::size_t OUT_SIZE = OUT_ROOM;
 unsigned char out_buf[OUT_SIZE];
 std::size_t out_len = 0;
 
@@ -140,6 +147,13 @@ void out_newline() {
   out_buf[out_len++] = '\r';
   out_buf[out_len++] = '\n';
 }
+
+unsigned char* out_reserve(std::size_t n) {
+  reserve(n);
+  return out_buf + out_len;
+}
+
+void out_commit(unsigned char* end) { out_len = static_cast<std::size_t>(end - out_buf); }
 
 void out_spaces(std::size_t n) { out_fill(spaces.b, n); }
 void out_tabs(std::size_t n) { out_fill(tabs.b, n); }

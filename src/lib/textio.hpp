@@ -42,6 +42,11 @@ void out_write(const unsigned char* p, std::size_t n);  // n bytes, none of them
 void out_newline();
 void out_spaces(std::size_t n);
 void out_tabs(std::size_t n);
+// Room for n more bytes (n <= OUT_ROOM) at the returned position; hand the
+// end of what was written there to out_commit. Bytes go out as they are.
+inline constexpr std::size_t OUT_ROOM = 256 * 1024;
+unsigned char* out_reserve(std::size_t n);
+void out_commit(unsigned char* end);
 // Writes out what is buffered; false when the write failed (the buffered
 // bytes are then dropped).
 bool out_flush();

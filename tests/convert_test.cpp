@@ -1,0 +1,103 @@
+// The fused converter against the two passes it stands for, on many random
+// lines and settings.
+#include "convert.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "expand.hpp"
+#include "retab.hpp"
+
+using namespace morek;
+
+namespace {
+
+struct string_sink {
+  std::string s;
+  void put(unsigned char c) { s += static_cast<char>(c); }
+  void newline() { s += "\r\n"; }
+  void tabs(std::size_t n) { s.append(n, '\t'); }
+  void spaces(std::size_t n) { s.append(n, ' '); }
+};
+
+std::string by_passes(const std::string& line, lex_state& lex) {
+  std::vector<unsigned char> exp(expansion_bound(line.size(), tab1)), flg(exp.size());
+  const std::size_t n = expand_line({reinterpret_cast<const unsigned char*>(line.data()), line.size()},
+                                    exp.data(), flg.data(), lex);
+  string_sink out;
+  retab_line({exp.data(), n}, flg.data(), out);
+  return out.s;
+}
+
+std::string by_converter(const std::string& line, lex_state& lex) {
+  std::string in = line;
+  in.append(CONVERT_PAD, 'p');  // readable padding with ordinary bytes
+  std::vector<unsigned char> out(convert_bound(line.size(), tab1));
+  const unsigned char* end = convert_line(reinterpret_cast<const unsigned char*>(in.data()), line.size(), lex, out.data());
+  return {reinterpret_cast<const char*>(out.data()), static_cast<std::size_t>(end - out.data())};
+}
+
+struct rng {
+  std::uint64_t s;
+  std::uint64_t next() {
+    s ^= s << 13;
+    s ^= s >> 7;
+    s ^= s << 17;
+    return s;
+  }
+  int below(int n) { return static_cast<int>(next() % static_cast<std::uint64_t>(n)); }
+};
+
+// Bytes that matter to the passes, weighted toward blanks, plus anything at all.
+std::string random_line(rng& r) {
+  static const std::string alphabet = std::string("    \t\t\"'/*\\abcxyz;=\x82\x95\xe0\xb1\xa0\xfd\x5c\x40", 30) +
+                                      std::string(1, '\0');
+  std::string line;
+  const int len = r.below(4) == 0 ? r.below(500) : r.below(60);
+  for (int i = 0; i < len; ++i) {
+    const int pick = r.below(12);
+    line += pick == 0 ? static_cast<char>(r.below(256)) : alphabet[static_cast<std::size_t>(r.below(static_cast<int>(alphabet.size())))];
+    if (line.back() == '\n') line.back() = 'n';
+  }
+  if (r.below(8) != 0) line += '\n';  // most lines end in a newline, as the reader delivers them
+  return line;
+}
+
+TEST(Converter, MatchesTheTwoPasses) {
+  rng r{0x1234567887654321ULL};
+  const int widths[] = {1, 2, 3, 4, 5, 7, 8, 9, 16, 255, 256};
+  for (int round = 0; round < 3000; ++round) {
+    tab1 = widths[r.below(11)];
+    tab2 = widths[r.below(11)];
+    ign_str = r.below(2);
+    lex_state passes_lex, converter_lex;
+    // A few lines in a row, for literals and comments left open.
+    for (int l = 0; l < 8; ++l) {
+      const std::string line = random_line(r);
+      const std::string want = by_passes(line, passes_lex);
+      const std::string got = by_converter(line, converter_lex);
+      ASSERT_EQ(got, want) << "tab1 " << tab1 << " tab2 " << tab2 << " -c " << ign_str << " round " << round;
+      if (ign_str == 1) {
+        ASSERT_EQ(converter_lex.quote, passes_lex.quote);
+        ASSERT_EQ(converter_lex.in_block, passes_lex.in_block);
+        ASSERT_EQ(converter_lex.escape, passes_lex.escape);
+      }
+    }
+  }
+}
+
+TEST(Converter, StaysWithinItsBound) {
+  tab1 = 256;
+  tab2 = 1;
+  ign_str = 0;
+  lex_state lex;
+  const std::string line = std::string(508, '\t') + "x\n";
+  const std::string out = by_converter(line, lex);
+  EXPECT_EQ(out.size(), 508u * 256u + 3u);
+  EXPECT_LE(out.size() + CONVERT_PAD, convert_bound(line.size(), tab1));
+}
+
+}  // namespace
