@@ -38,26 +38,38 @@ inline constexpr auto special_c = special_bytes(true);
 // Copies the ordinary bytes from in[i] on to o, up to the first special byte
 // or n, whichever comes first; returns how many.
 template <bool CMode>
-inline std::size_t copy_ordinary(const unsigned char* in, std::size_t i, std::size_t n, unsigned char*& o) {
+inline std::size_t copy_ordinary(const unsigned char* in, std::size_t i, std::size_t n, unsigned char*& o,
+                                 bool in_protected_literal) {
   const auto& special = CMode ? special_c : special_plain;
   const std::size_t start = i;
 #if defined(__SSE2__)
+  // A space between two bytes that are neither blanks nor newlines is a run of
+  // one, which is written as it is: it is copied like an ordinary byte.
+  auto blank = [](unsigned char c) { return c == ' ' || c == '\t' || c == '\n'; };
   const __m128i space = _mm_set1_epi8(' '), tab = _mm_set1_epi8('\t'), nl = _mm_set1_epi8('\n');
+  unsigned after_blank = i > 0 && blank(in[i - 1]) ? 1u : 0u;
   while (i < n) {
     // 16 bytes at a time up to a byte that may be special; every byte from
     // 0x80 up stops the scan, and the table then says whether it is a lead byte.
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(o), v);
-    __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, space), _mm_cmpeq_epi8(v, tab)),
-                               _mm_cmpeq_epi8(v, nl));
+    const __m128i is_space = _mm_cmpeq_epi8(v, space);
+    __m128i other = _mm_or_si128(_mm_cmpeq_epi8(v, tab), _mm_cmpeq_epi8(v, nl));
     if constexpr (CMode) {
-      hit = _mm_or_si128(hit, _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')),
-                                           _mm_cmpeq_epi8(v, _mm_set1_epi8('\''))));
-      hit = _mm_or_si128(hit, _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('/')),
-                                           _mm_cmpeq_epi8(v, _mm_set1_epi8('*'))));
-      hit = _mm_or_si128(hit, _mm_cmpeq_epi8(v, _mm_set1_epi8('\\')));
+      other = _mm_or_si128(other, _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')),
+                                               _mm_cmpeq_epi8(v, _mm_set1_epi8('\''))));
+      other = _mm_or_si128(other, _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('/')),
+                                               _mm_cmpeq_epi8(v, _mm_set1_epi8('*'))));
+      other = _mm_or_si128(other, _mm_cmpeq_epi8(v, _mm_set1_epi8('\\')));
     }
-    const auto mask = static_cast<unsigned>(_mm_movemask_epi8(hit) | _mm_movemask_epi8(v));
+    const auto spaces = static_cast<unsigned>(_mm_movemask_epi8(is_space));
+    const auto blanks = spaces | static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
+                                     _mm_cmpeq_epi8(v, tab), _mm_cmpeq_epi8(v, nl))));
+    const unsigned next_blank = (blanks >> 1) | (blank(in[i + 16]) ? 0x8000u : 0u);
+    const unsigned prev_blank = ((blanks << 1) | after_blank) & 0xFFFFu;
+    const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(other) | _mm_movemask_epi8(v)) |
+                          (spaces & (next_blank | prev_blank));
+    after_blank = blanks >> 15;
     const std::size_t left = n - i;
     std::size_t step = mask != 0 ? static_cast<std::size_t>(__builtin_ctz(mask)) : 16;
     if (step > left) step = left;
@@ -66,8 +78,13 @@ inline std::size_t copy_ordinary(const unsigned char* in, std::size_t i, std::si
     if (step == 16) continue;
     if (i == n || special[in[i]]) break;
     *o++ = in[i++];  // a high byte that is no lead byte
+    after_blank = 0;
   }
+  // A convertible space copied as the line's last byte had nothing after it:
+  // it is a trailing blank, and those are dropped.
+  if (i == n && i > start && in[n - 1] == ' ' && !in_protected_literal) --o;
 #else
+  (void)in_protected_literal;
   while (i < n && !special[in[i]]) *o++ = in[i++];
 #endif
   return i - start;
@@ -132,7 +149,7 @@ unsigned char* convert_line(const unsigned char* in, std::size_t n, lex_state& l
     unsigned char c = in[i];
     if (!special[c]) {
       close_run();
-      const std::size_t copied = copy_ordinary<CMode>(in, i, n, o);
+      const std::size_t copied = copy_ordinary<CMode>(in, i, n, o, CMode && lex.quote != 0);
       i += copied;
       const auto k = static_cast<column>(copied);
       in_col += k;
