@@ -113,6 +113,7 @@ inline unsigned char* newline(unsigned char* o) {
 template <bool CMode>
 unsigned char* convert_line(const unsigned char* in, std::size_t n, lex_state& lex, unsigned char* o) {
   const auto& special = CMode ? special_c : special_plain;
+  const tab_grid grid1(tab1), grid2(tab2);
   column in_col = 0;             // column on the tab1 grid, as the expansion counts
   column out_col = 0;            // column on the tab2 grid, as the output shows
   bool in_run = false;           // a run of convertible spaces is pending
@@ -121,7 +122,7 @@ unsigned char* convert_line(const unsigned char* in, std::size_t n, lex_state& l
 
   auto close_run = [&] {
     if (in_run) {
-      const gap g = chg_gap(run_start, out_col, tab2);
+      const gap g = chg_gap(run_start, out_col, grid2);
       o = fill(fill(o, '\t', g.tabs), ' ', g.spaces);
       in_run = false;
     }
@@ -141,7 +142,7 @@ unsigned char* convert_line(const unsigned char* in, std::size_t n, lex_state& l
     }
     close_run();
     *o++ = c;
-    out_col += (c == '\t' && protect) ? tab2 - out_col % tab2 : 1;
+    out_col += (c == '\t' && protect) ? grid2.to_next_stop(out_col) : 1;
   };
 
   std::size_t i = 0;
@@ -158,6 +159,18 @@ unsigned char* convert_line(const unsigned char* in, std::size_t n, lex_state& l
       continue;
     }
     if (c == '\n') return newline(o);
+    if ((c == ' ' || c == '\t') && !(CMode && lex.quote != 0)) {
+      // Blanks outside literals touch no lexical state: only the column where
+      // their run ends counts.
+      column col = in_col;
+      do {
+        col += in[i] == ' ' ? 1 : grid1.to_next_stop(col);
+        ++i;
+      } while (i < n && (in[i] == ' ' || in[i] == '\t'));
+      add_spaces(col - in_col);
+      in_col = col;
+      continue;
+    }
     if constexpr (CMode) {
       auto next_is = [&](unsigned char want) { return i + 1 < n && in[i + 1] == want; };
       if (lex.quote == 0 && !in_line_comment) {
@@ -193,7 +206,7 @@ unsigned char* convert_line(const unsigned char* in, std::size_t n, lex_state& l
     }
     const bool protect = CMode && lex.quote != 0;
     if (c == '\t') {
-      const column step = tab1 - in_col % tab1;
+      const column step = grid1.to_next_stop(in_col);
       in_col += step;
       if (protect)
         take('\t', true);

@@ -16,13 +16,27 @@ struct gap {
   int spaces;
 };
 
+// Tab stops of one width. Widths that are powers of two, the usual ones, are
+// reckoned with shifts and masks instead of divisions.
+struct tab_grid {
+  int width;
+  int shift;  // log2(width) when width is a power of two, else -1
+
+  constexpr explicit tab_grid(int w) : width(w), shift((w & (w - 1)) == 0 ? __builtin_ctz(w) : -1) {}
+  constexpr column stop_index(column c) const { return shift >= 0 ? c >> shift : c / width; }
+  constexpr column offset(column c) const { return shift >= 0 ? c & (width - 1) : c % width; }
+  // Columns from c to the next tab stop: 1 to width.
+  constexpr column to_next_stop(column c) const { return width - offset(c); }
+};
+
 // A single space stays a space even when it ends on a tab stop.
-constexpr gap chg_gap(column from, column to, int tab) {
+constexpr gap chg_gap(column from, column to, const tab_grid& grid) {
   if (to == from + 1) return {0, 1};
-  const int stops = to / tab - from / tab;
+  const int stops = grid.stop_index(to) - grid.stop_index(from);
   if (stops == 0) return {0, to - from};
-  return {stops, to % tab};
+  return {stops, grid.offset(to)};
 }
+constexpr gap chg_gap(column from, column to, int tab) { return chg_gap(from, to, tab_grid(tab)); }
 
 // The gap writer: writes the gap from column from to column to at tab2.
 template <class Sink>
