@@ -8,6 +8,7 @@
 
 #include "errmsg.hpp"
 #include "convert.hpp"
+#include "stream.hpp"
 #include "help.hpp"
 #include "mem.hpp"
 #include "settings.hpp"
@@ -73,15 +74,6 @@ unsigned char* line_buffer() {
   return p;
 }
 
-// Blanks at the end of the line go, its newline stays.
-std::size_t trim_line(const unsigned char* line, std::size_t n) {
-  const bool has_newline = line[n - 1] == '\n';
-  std::size_t end = n;
-  while (end > 0 && (line[end - 1] == ' ' || line[end - 1] == '\t' || line[end - 1] == '\n')) --end;
-  if (has_newline) in_buf[end++] = '\n';
-  return end;
-}
-
 text_reader* open_input(const char* file) {
   int fd = 0;
   if (file != nullptr) {
@@ -130,15 +122,8 @@ int main(int argc, char** argv) {
   const char* file = argc - arg >= 3 ? argv[arg + 2] : nullptr;
   text_reader& reader = *open_input(file);
 
-  lex_state lex;
-  const auto max_read = static_cast<std::size_t>(BUFSIZE) - 1;
-  while (const std::size_t got = reader.get_line(in_buf, max_read)) {
-    in_buf[got] = 0;
-    in_buf[BUFSIZE] = 0;
-    if (got >= LINE_LIMIT) fail("%s \nError: too long line found!\n", reinterpret_cast<char*>(in_buf));
-    const std::size_t n = trim_flg ? trim_line(in_buf, got) : got;
-    out_commit(convert_line(in_buf, n, lex, out_reserve(convert_bound(n, tab1))));
-  }
+  const stream_result r = convert_stream(reader, in_buf, trim_flg);
+  if (r.too_long != 0) fail("%s \nError: too long line found!\n", reinterpret_cast<char*>(in_buf));
   if (reader.failed()) fail("%s: can't read\n", file != nullptr ? file : "stdin");
   if (!out_flush()) fail("stdout: can't write\n");
   return 0;

@@ -11,46 +11,51 @@ namespace morek {
 
 // ---- input -------------------------------------------------------------
 
-bool text_reader::refill() {
-  pos_ = end_ = 0;
-  if (at_end_) return false;
-  ssize_t got;
-  do {
-    got = ::read(fd_, block_, BLOCK);
-  } while (got < 0 && errno == EINTR);
-  if (got <= 0) {
-    at_end_ = true;
-    failed_ = got < 0;
-    return false;
-  }
-  auto n = static_cast<std::size_t>(got);
-  if (auto* z = static_cast<unsigned char*>(std::memchr(block_, 0x1A, n))) {
-    n = static_cast<std::size_t>(z - block_);
-    at_end_ = true;
-  }
-  // Squeeze out carriage returns in place, a stretch between two at a time.
-  const unsigned char* const stop = block_ + n;
-  if (auto* cr = static_cast<unsigned char*>(std::memchr(block_, '\r', n))) {
-    unsigned char* out = cr;
-    const unsigned char* in = cr + 1;
-    while (in < stop) {
-      const auto* next = static_cast<const unsigned char*>(std::memchr(in, '\r', static_cast<std::size_t>(stop - in)));
-      const unsigned char* end = next != nullptr ? next : stop;
-      std::memmove(out, in, static_cast<std::size_t>(end - in));
-      out += end - in;
-      in = end + 1;
+bool text_reader::read_more() {
+  std::memmove(block_, block_ + pos_, end_ - pos_);
+  end_ -= pos_;
+  pos_ = 0;
+  while (!at_end_ && end_ < BLOCK) {
+    unsigned char* const fresh = block_ + end_;
+    ssize_t got;
+    do {
+      got = ::read(fd_, fresh, BLOCK - end_);
+    } while (got < 0 && errno == EINTR);
+    if (got <= 0) {
+      at_end_ = true;
+      failed_ = got < 0;
+      break;
     }
-    n = static_cast<std::size_t>(out - block_);
+    auto n = static_cast<std::size_t>(got);
+    if (auto* z = static_cast<unsigned char*>(std::memchr(fresh, 0x1A, n))) {
+      n = static_cast<std::size_t>(z - fresh);
+      at_end_ = true;
+    }
+    // Squeeze out carriage returns in place, a stretch between two at a time.
+    const unsigned char* const stop = fresh + n;
+    if (auto* cr = static_cast<unsigned char*>(std::memchr(fresh, '\r', n))) {
+      unsigned char* out = cr;
+      const unsigned char* in = cr + 1;
+      while (in < stop) {
+        const auto* next = static_cast<const unsigned char*>(std::memchr(in, '\r', static_cast<std::size_t>(stop - in)));
+        const unsigned char* end = next != nullptr ? next : stop;
+        std::memmove(out, in, static_cast<std::size_t>(end - in));
+        out += end - in;
+        in = end + 1;
+      }
+      n = static_cast<std::size_t>(out - fresh);
+    }
+    end_ += n;
+    std::memset(block_ + end_, 0, PAD);
+    if (n > 0) return true;  // a block of only CRs brings nothing: read on
   }
-  end_ = n;
-  return true;
+  return false;
 }
 
 std::size_t text_reader::get_line(unsigned char* dst, std::size_t max) {
   std::size_t got = 0;
   while (got < max) {
-    if (pos_ == end_ && !refill()) break;
-    if (pos_ == end_) continue;  // a block of only CRs
+    if (pos_ == end_ && !read_more()) break;
     std::size_t take = end_ - pos_;
     if (take > max - got) take = max - got;
     const unsigned char* from = block_ + pos_;

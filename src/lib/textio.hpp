@@ -8,12 +8,26 @@ namespace morek {
 
 // Reads a file descriptor in large blocks. Every CR (0x0D) is removed and the
 // first Ctrl-Z (0x1A) ends the input; every other byte, NUL included, is
-// delivered as it is.
+// delivered as it is. The bytes read and not yet taken form the window.
 class text_reader {
  public:
+  static constexpr std::size_t BLOCK = 128 * 1024;
+  // Zero bytes that follow the window, for readers that look ahead.
+  static constexpr std::size_t PAD = 128;
+
   explicit text_reader(int fd) : fd_(fd) {}
   text_reader(const text_reader&) = delete;
   text_reader& operator=(const text_reader&) = delete;
+
+  const unsigned char* window() const { return block_ + pos_; }
+  std::size_t window_size() const { return end_ - pos_; }
+  // Takes n bytes (n <= window_size()) from the front of the window.
+  void consume(std::size_t n) { pos_ += n; }
+
+  // Moves the window to the front of the block and reads more after it.
+  // False when nothing more came: end of input, Ctrl-Z, a read error, or a
+  // window that fills the block.
+  bool read_more();
 
   // Copies one line into dst: at most max bytes, stopping after a newline,
   // which is kept. Returns the count; 0 at end of input or after a read error.
@@ -23,15 +37,12 @@ class text_reader {
   bool failed() const { return failed_; }
 
  private:
-  bool refill();
-
-  static constexpr std::size_t BLOCK = 128 * 1024;
   int fd_;
-  std::size_t pos_ = 0;  // next byte of block_ to deliver
-  std::size_t end_ = 0;  // end of the filtered bytes in block_
+  std::size_t pos_ = 0;  // start of the window in block_
+  std::size_t end_ = 0;  // end of the window
   bool at_end_ = false;  // no more reads: end of file, Ctrl-Z or an error
   bool failed_ = false;
-  unsigned char block_[BLOCK];
+  unsigned char block_[BLOCK + PAD] = {};
 };
 
 // Buffered writer to standard output that writes each '\n' as CR LF. When a

@@ -2,10 +2,15 @@
 // that needs no intermediate buffers. It writes exactly what retab_line
 // writes for what expand_line makes of the same line (a randomized test holds
 // the two to that).
+//
+// The scan is driven by bit masks of the bytes that need a decision (blanks
+// next to blanks, tabs, newlines, lead bytes and, under -c, the bytes of the
+// C lexical state), made 64 bytes at a time by classify; everything between
+// two such bytes is copied as it is.
 #pragma once
 
-#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -17,80 +22,114 @@
 
 namespace morek {
 
-// Bytes the converter may read past the end of the line and write past the
-// end of what it writes: it moves whole 16-byte blocks.
-inline constexpr std::size_t CONVERT_PAD = 16;
+// Bytes that must be readable past the end of what classify and the
+// converter read, and writable past the end of what the converter writes.
+inline constexpr std::size_t CONVERT_PAD = 64;
+
+// Mask words needed for len bytes.
+constexpr std::size_t mask_words(std::size_t len) { return len / 64 + 1; }
 
 namespace detail {
 
-// Bytes that end a stretch of ordinary bytes: blanks, the newline and lead
-// bytes always; under -c also the bytes the C lexical state looks at.
-constexpr std::array<bool, 256> special_bytes(bool c_mode) {
-  std::array<bool, 256> t{};
-  for (int b = 0; b < 256; ++b) t[b] = is_lead(static_cast<unsigned char>(b));
-  t[' '] = t['\t'] = t['\n'] = true;
-  if (c_mode) t['"'] = t['\''] = t['/'] = t['*'] = t['\\'] = true;
-  return t;
-}
-inline constexpr auto special_plain = special_bytes(false);
-inline constexpr auto special_c = special_bytes(true);
+constexpr bool blank_or_newline(unsigned char c) { return c == ' ' || c == '\t' || c == '\n'; }
 
-// Copies the ordinary bytes from in[i] on to o, up to the first special byte
-// or n, whichever comes first; returns how many.
+// Whether the byte can take part in the C lexical state.
+constexpr bool c_token(unsigned char c) { return c == '"' || c == '\'' || c == '/' || c == '*' || c == '\\'; }
+
+// A space between two bytes that are neither blanks nor newlines is a run of
+// one, which is written as it is: it needs no decision.
 template <bool CMode>
-inline std::size_t copy_ordinary(const unsigned char* in, std::size_t i, std::size_t n, unsigned char*& o,
-                                 bool in_protected_literal) {
-  const auto& special = CMode ? special_c : special_plain;
-  const std::size_t start = i;
-#if defined(__SSE2__)
-  // A space between two bytes that are neither blanks nor newlines is a run of
-  // one, which is written as it is: it is copied like an ordinary byte.
-  auto blank = [](unsigned char c) { return c == ' ' || c == '\t' || c == '\n'; };
-  const __m128i space = _mm_set1_epi8(' '), tab = _mm_set1_epi8('\t'), nl = _mm_set1_epi8('\n');
-  unsigned after_blank = i > 0 && blank(in[i - 1]) ? 1u : 0u;
-  while (i < n) {
-    // 16 bytes at a time up to a byte that may be special; every byte from
-    // 0x80 up stops the scan, and the table then says whether it is a lead byte.
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), v);
-    const __m128i is_space = _mm_cmpeq_epi8(v, space);
-    __m128i other = _mm_or_si128(_mm_cmpeq_epi8(v, tab), _mm_cmpeq_epi8(v, nl));
-    if constexpr (CMode) {
-      other = _mm_or_si128(other, _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')),
-                                               _mm_cmpeq_epi8(v, _mm_set1_epi8('\''))));
-      other = _mm_or_si128(other, _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('/')),
-                                               _mm_cmpeq_epi8(v, _mm_set1_epi8('*'))));
-      other = _mm_or_si128(other, _mm_cmpeq_epi8(v, _mm_set1_epi8('\\')));
-    }
-    const auto spaces = static_cast<unsigned>(_mm_movemask_epi8(is_space));
-    const auto blanks = spaces | static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
-                                     _mm_cmpeq_epi8(v, tab), _mm_cmpeq_epi8(v, nl))));
-    const unsigned next_blank = (blanks >> 1) | (blank(in[i + 16]) ? 0x8000u : 0u);
-    const unsigned prev_blank = ((blanks << 1) | after_blank) & 0xFFFFu;
-    const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(other) | _mm_movemask_epi8(v)) |
-                          (spaces & (next_blank | prev_blank));
-    after_blank = blanks >> 15;
-    const std::size_t left = n - i;
-    std::size_t step = mask != 0 ? static_cast<std::size_t>(__builtin_ctz(mask)) : 16;
-    if (step > left) step = left;
-    o += step;
-    i += step;
-    if (step == 16) continue;
-    if (i == n || special[in[i]]) break;
-    *o++ = in[i++];  // a high byte that is no lead byte
-    after_blank = 0;
-  }
-  // A convertible space copied as the line's last byte had nothing after it:
-  // it is a trailing blank, and those are dropped.
-  if (i == n && i > start && in[n - 1] == ' ' && !in_protected_literal) --o;
-#else
-  (void)in_protected_literal;
-  while (i < n && !special[in[i]]) *o++ = in[i++];
-#endif
-  return i - start;
+constexpr bool needs_decision(unsigned char c, unsigned char before, unsigned char after) {
+  if (c == ' ') return blank_or_newline(before) || blank_or_newline(after);
+  return c == '\t' || c == '\n' || c >= 0x80 || (CMode && c_token(c));
 }
 
-// Fills a gap: short ones with one 16-byte store.
+#if defined(__SSE2__)
+// Bit k of the result is set where byte k of v is in the class.
+inline std::uint64_t bits(__m128i hit, int k) {
+  return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(hit))) << (16 * k);
+}
+#endif
+
+}  // namespace detail
+
+// Sets bit i of special[i / 64] where byte p[i] needs a decision, and of
+// newline[i / 64] where it is a newline, for i < len. p[-1] counts as a
+// newline. p must be readable CONVERT_PAD bytes past len; bits past len are
+// meaningless.
+template <bool CMode>
+void classify(const unsigned char* p, std::size_t len, std::uint64_t* special, std::uint64_t* newline) {
+  const std::size_t words = mask_words(len);
+  std::uint64_t blank_before = 1;  // bit 0: the byte before the word is a blank or newline
+#if defined(__SSE2__)
+  const __m128i space = _mm_set1_epi8(' '), tab = _mm_set1_epi8('\t'), nl = _mm_set1_epi8('\n');
+  for (std::size_t w = 0; w < words; ++w) {
+    std::uint64_t sp = 0, tb = 0, nls = 0, high = 0, token = 0;
+    for (int k = 0; k < 4; ++k) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 64 * w + 16 * static_cast<std::size_t>(k)));
+      sp |= detail::bits(_mm_cmpeq_epi8(v, space), k);
+      tb |= detail::bits(_mm_cmpeq_epi8(v, tab), k);
+      nls |= detail::bits(_mm_cmpeq_epi8(v, nl), k);
+      // Every byte from 0x80 up may be a lead byte; the converter sorts them out.
+      high |= detail::bits(v, k);
+      if constexpr (CMode) {
+        __m128i t = _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\'')));
+        t = _mm_or_si128(t, _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('/')), _mm_cmpeq_epi8(v, _mm_set1_epi8('*'))));
+        token |= detail::bits(_mm_or_si128(t, _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'))), k);
+      }
+    }
+    const std::uint64_t bl = sp | tb | nls;
+    const std::uint64_t other = tb | nls | high | token;
+    // The byte after the word; past len + 1 its bit 63 means nothing anyway.
+    const std::uint64_t after = 64 * w + 64 <= len && detail::blank_or_newline(p[64 * w + 64]) ? 1 : 0;
+    const std::uint64_t blank_prev = (bl << 1) | blank_before;
+    const std::uint64_t blank_next = (bl >> 1) | (after << 63);
+    special[w] = other | (sp & (blank_prev | blank_next));
+    newline[w] = nls;
+    blank_before = bl >> 63;
+  }
+#else
+  for (std::size_t w = 0; w < words; ++w) {
+    std::uint64_t s = 0, n = 0;
+    for (std::size_t k = 0; k < 64; ++k) {
+      const std::size_t i = 64 * w + k;
+      const unsigned char before = i == 0 ? '\n' : p[i - 1];
+      if (detail::needs_decision<CMode>(p[i], before, p[i + 1])) s |= std::uint64_t{1} << k;
+      if (p[i] == '\n') n |= std::uint64_t{1} << k;
+    }
+    special[w] = s;
+    newline[w] = n;
+  }
+  (void)blank_before;
+#endif
+}
+
+// The first position from i on, before stop, whose bit is set; stop if none.
+inline std::size_t next_bit(const std::uint64_t* mask, std::size_t i, std::size_t stop) {
+  std::size_t w = i / 64;
+  std::uint64_t b = mask[w] & (~std::uint64_t{0} << (i % 64));
+  while (b == 0) {
+    if (++w * 64 >= stop) return stop;
+    b = mask[w];
+  }
+  const std::size_t at = w * 64 + static_cast<std::size_t>(__builtin_ctzll(b));
+  return at < stop ? at : stop;
+}
+
+namespace detail {
+
+// Copies len bytes, 16 at a time: both sides have padding for the last block.
+inline unsigned char* copy_bytes(unsigned char* o, const unsigned char* from, std::size_t len) {
+#if defined(__SSE2__)
+  for (std::size_t k = 0; k < len; k += 16)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o + k), _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + k)));
+#else
+  std::memcpy(o, from, len);
+#endif
+  return o + len;
+}
+
+// Fills a gap; short ones with one 16-byte store.
 inline unsigned char* fill(unsigned char* o, unsigned char c, int count) {
   if (count <= 16) {
 #if defined(__SSE2__)
@@ -104,16 +143,41 @@ inline unsigned char* fill(unsigned char* o, unsigned char c, int count) {
   return o + count;
 }
 
+// How many spaces stand at p, counting at most limit (>= 1) and at most 16.
+inline std::size_t spaces_at(const unsigned char* p, std::size_t limit) {
+#if defined(__SSE2__)
+  const auto not_space = ~static_cast<unsigned>(_mm_movemask_epi8(
+      _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), _mm_set1_epi8(' '))));
+  const auto k = static_cast<std::size_t>(__builtin_ctz(not_space | 0x10000u));
+#else
+  std::size_t k = 0;
+  while (k < 16 && p[k] == ' ') ++k;
+#endif
+  return k < limit ? k : limit;
+}
+
 inline unsigned char* newline(unsigned char* o) {
   o[0] = '\r';
   o[1] = '\n';
   return o + 2;
 }
 
+}  // namespace detail
+
+// Converts the line in[from, to) into o, with its newline (which ends the
+// scan wherever it stands) written as CR LF, and returns the end of what it
+// wrote. special is the mask that classify made for in.
+// The tab stops of the input and of the output.
+struct grids {
+  tab_grid in{tab1};
+  tab_grid out{tab2};
+};
+
 template <bool CMode>
-unsigned char* convert_line(const unsigned char* in, std::size_t n, lex_state& lex, unsigned char* o) {
-  const auto& special = CMode ? special_c : special_plain;
-  const tab_grid grid1(tab1), grid2(tab2);
+[[gnu::always_inline]] inline unsigned char* convert_masked(const unsigned char* in, const std::uint64_t* special, std::size_t from, std::size_t to,
+                              lex_state& lex, const grids& g, unsigned char* o) {
+  const tab_grid& grid1 = g.in;
+  const tab_grid& grid2 = g.out;
   column in_col = 0;             // column on the tab1 grid, as the expansion counts
   column out_col = 0;            // column on the tab2 grid, as the output shows
   bool in_run = false;           // a run of convertible spaces is pending
@@ -123,7 +187,7 @@ unsigned char* convert_line(const unsigned char* in, std::size_t n, lex_state& l
   auto close_run = [&] {
     if (in_run) {
       const gap g = chg_gap(run_start, out_col, grid2);
-      o = fill(fill(o, '\t', g.tabs), ' ', g.spaces);
+      o = detail::fill(detail::fill(o, '\t', g.tabs), ' ', g.spaces);
       in_run = false;
     }
   };
@@ -145,34 +209,46 @@ unsigned char* convert_line(const unsigned char* in, std::size_t n, lex_state& l
     out_col += (c == '\t' && protect) ? grid2.to_next_stop(out_col) : 1;
   };
 
-  std::size_t i = 0;
-  while (i < n) {
-    unsigned char c = in[i];
-    if (!special[c]) {
+  std::size_t i = from;
+  while (i < to) {
+    const std::size_t next = next_bit(special, i, to);
+    if (next > i) {
       close_run();
-      const std::size_t copied = copy_ordinary<CMode>(in, i, n, o, CMode && lex.quote != 0);
-      i += copied;
-      const auto k = static_cast<column>(copied);
+      o = detail::copy_bytes(o, in + i, next - i);
+      const auto k = static_cast<column>(next - i);
       in_col += k;
       out_col += k;
       if (CMode && lex.quote != 0) lex.escape = -1;
-      continue;
+      i = next;
+      if (i == to) {
+        // A convertible space copied as the last byte had nothing after it:
+        // it is a trailing blank, and those are dropped.
+        if (in[i - 1] == ' ' && !(CMode && lex.quote != 0)) --o;
+        break;
+      }
     }
-    if (c == '\n') return newline(o);
+    unsigned char c = in[i];
+    if (c == '\n') return detail::newline(o);
     if ((c == ' ' || c == '\t') && !(CMode && lex.quote != 0)) {
       // Blanks outside literals touch no lexical state: only the column where
       // their run ends counts.
       column col = in_col;
       do {
-        col += in[i] == ' ' ? 1 : grid1.to_next_stop(col);
-        ++i;
-      } while (i < n && (in[i] == ' ' || in[i] == '\t'));
+        if (in[i] == ' ') {
+          const std::size_t k = detail::spaces_at(in + i, to - i);
+          col += static_cast<column>(k);
+          i += k;
+        } else {
+          col += grid1.to_next_stop(col);
+          ++i;
+        }
+      } while (i < to && (in[i] == ' ' || in[i] == '\t'));
       add_spaces(col - in_col);
       in_col = col;
       continue;
     }
     if constexpr (CMode) {
-      auto next_is = [&](unsigned char want) { return i + 1 < n && in[i + 1] == want; };
+      auto next_is = [&](unsigned char want) { return i + 1 < to && in[i + 1] == want; };
       if (lex.quote == 0 && !in_line_comment) {
         if (c == '/' && next_is('*')) {
           take('/', false);
@@ -212,10 +288,10 @@ unsigned char* convert_line(const unsigned char* in, std::size_t n, lex_state& l
         take('\t', true);
       else
         add_spaces(step);
-    } else if (is_lead(c) && i + 1 < n && in[i + 1] != '\0') {
+    } else if (is_lead(c) && i + 1 < to && in[i + 1] != '\0') {
       take(c, protect);
       const unsigned char second = in[++i];
-      if (second == '\n') return newline(o);  // the pair took the newline: the line ends here
+      if (second == '\n') return detail::newline(o);  // the pair took the newline: the line ends here
       take(second, protect);
       in_col += 2;
     } else {
@@ -227,14 +303,21 @@ unsigned char* convert_line(const unsigned char* in, std::size_t n, lex_state& l
   return o;
 }
 
-}  // namespace detail
+// Longest line convert_line takes.
+inline constexpr std::size_t CONVERT_LINE_MAX = 1024;
 
-// Converts one line (ending in a newline unless it is the input's last line
-// or a piece of a long one) into out, with the newline written as CR LF, and
+// Converts one line of n bytes (n <= CONVERT_LINE_MAX), ending in a newline
+// unless it is the input's last line or a piece of a long one, into out and
 // returns the end of what it wrote. in must be readable CONVERT_PAD bytes past
 // n, and out must hold convert_bound(n) bytes. Reads tab1, tab2 and ign_str.
 inline unsigned char* convert_line(const unsigned char* in, std::size_t n, lex_state& lex, unsigned char* out) {
-  return ign_str == 1 ? detail::convert_line<true>(in, n, lex, out) : detail::convert_line<false>(in, n, lex, out);
+  std::uint64_t special[mask_words(CONVERT_LINE_MAX)], newline[mask_words(CONVERT_LINE_MAX)];
+  if (ign_str == 1) {
+    classify<true>(in, n, special, newline);
+    return convert_masked<true>(in, special, 0, n, lex, grids{}, out);
+  }
+  classify<false>(in, n, special, newline);
+  return convert_masked<false>(in, special, 0, n, lex, grids{}, out);
 }
 
 // Most bytes convert_line writes for an n-byte line, padding included: a gap

@@ -1,0 +1,91 @@
+#include "stream.hpp"
+
+#include <cstdint>
+
+#include "convert.hpp"
+#include "settings.hpp"
+
+namespace morek {
+
+std::size_t trim_line(unsigned char* line, std::size_t n) {
+  const bool has_newline = n > 0 && line[n - 1] == '\n';
+  std::size_t end = n;
+  while (end > 0 && (line[end - 1] == ' ' || line[end - 1] == '\t' || line[end - 1] == '\n')) --end;
+  if (has_newline) line[end++] = '\n';
+  return end;
+}
+
+namespace {
+
+static_assert(text_reader::PAD >= CONVERT_PAD);
+
+std::uint64_t special_mask[mask_words(text_reader::BLOCK)];
+std::uint64_t newline_mask[mask_words(text_reader::BLOCK)];
+
+// Lines that end in a newline within the window and are no longer than the
+// line reader would deliver whole are converted where they stand. The rest
+// (pieces of long lines, lines too long, an unfinished last line) go through
+// the line reader and in_buf, one line at a time.
+template <bool CMode>
+stream_result convert_all(text_reader& reader, unsigned char* in_buf, bool trim) {
+  lex_state lex;
+  const auto read_max = static_cast<std::size_t>(BUFSIZE) - 1;
+  // Longest line, newline included, that is converted in the window.
+  const std::size_t fast_max = read_max < LINE_LIMIT - 1 ? read_max : LINE_LIMIT - 1;
+  const std::size_t room = convert_bound(fast_max, tab1);
+  const grids g;
+
+  bool more = reader.read_more();
+  for (;;) {
+    const unsigned char* const w = reader.window();
+    const std::size_t len = reader.window_size();
+    if (len == 0 && !more) return {};
+    classify<CMode>(w, len, special_mask, newline_mask);
+
+    std::size_t s = 0;  // start of the next line in the window
+    bool by_line_reader = false;
+    while (s < len) {
+      const std::size_t nl = next_bit(newline_mask, s, len);
+      if (nl == len) {  // the rest has no newline yet
+        by_line_reader = len - s > fast_max || !more;
+        break;
+      }
+      const std::size_t end = nl + 1;
+      if (end - s > fast_max) {
+        by_line_reader = true;
+        break;
+      }
+      unsigned char* o = out_reserve(room);
+      if (trim) {
+        std::size_t cut = nl;
+        while (cut > s && (w[cut - 1] == ' ' || w[cut - 1] == '\t')) --cut;
+        o = detail::newline(convert_masked<CMode>(w, special_mask, s, cut, lex, g, o));
+      } else {
+        o = convert_masked<CMode>(w, special_mask, s, end, lex, g, o);
+      }
+      out_commit(o);
+      s = end;
+    }
+    reader.consume(s);
+
+    if (by_line_reader) {
+      const std::size_t got = reader.get_line(in_buf, read_max);
+      if (got == 0) return {};
+      in_buf[got] = 0;
+      if (got >= LINE_LIMIT) return {got};
+      const std::size_t n = trim ? trim_line(in_buf, got) : got;
+      out_commit(convert_line(in_buf, n, lex, out_reserve(convert_bound(n, tab1))));
+      more = true;
+      continue;
+    }
+    more = reader.read_more();
+  }
+}
+
+}  // namespace
+
+stream_result convert_stream(text_reader& reader, unsigned char* in_buf, bool trim) {
+  return ign_str == 1 ? convert_all<true>(reader, in_buf, trim) : convert_all<false>(reader, in_buf, trim);
+}
+
+}  // namespace morek

@@ -1,0 +1,27 @@
+// The conversion of a whole input, line by line.
+#pragma once
+
+#include <cstddef>
+
+#include "textio.hpp"
+
+namespace morek {
+
+struct stream_result {
+  // 0 when the whole input was converted; otherwise the length of a line of
+  // LINE_LIMIT bytes or more, whose text (at most BUFSIZE - 1 bytes) is in
+  // in_buf, NUL-terminated, and which stopped the run before it was written.
+  std::size_t too_long = 0;
+};
+
+// Reads lines of at most BUFSIZE - 1 bytes from reader, cuts their trailing
+// blanks when trim is set, and writes each converted line through the output
+// writer. in_buf holds BUFSIZE + 2 bytes and the converter's padding past the
+// longest line converted. Read errors end the input (reader.failed() tells).
+stream_result convert_stream(text_reader& reader, unsigned char* in_buf, bool trim);
+
+// Cuts the blanks at the end of the n-byte line, keeping its newline; returns
+// the new length.
+std::size_t trim_line(unsigned char* line, std::size_t n);
+
+}  // namespace morek
