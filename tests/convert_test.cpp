@@ -101,3 +101,31 @@ TEST(Converter, StaysWithinItsBound) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Classify, VectorsAgreeWithBytes) {
+  rng r{0x5eed5eed5eed5eedULL};
+  for (int round = 0; round < 2000; ++round) {
+    std::string bytes;
+    const int len = r.below(300);
+    static const std::string alphabet(" \t\n\"'/*\\ax\x82\xb1\0", 14);
+    for (int i = 0; i < len; ++i) bytes += alphabet[static_cast<std::size_t>(r.below(14))];
+    bytes.append(CONVERT_PAD, '\0');
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto n = static_cast<std::size_t>(len);
+    std::vector<std::uint64_t> vec(mask_words(n)), byte(mask_words(n)), vec_c(mask_words(n)), byte_c(mask_words(n));
+    classify<false>(p, n, vec.data());
+    classify_bytewise<false>(p, n, byte.data());
+    classify<true>(p, n, vec_c.data());
+    classify_bytewise<true>(p, n, byte_c.data());
+    // Bits past the last byte but one mean nothing: the last byte is always decided.
+    for (std::size_t i = 0; i + 1 < n; ++i) {
+      const std::uint64_t bit = std::uint64_t{1} << (i % 64);
+      ASSERT_EQ(vec[i / 64] & bit, byte[i / 64] & bit) << "byte " << i << " of round " << round;
+      ASSERT_EQ(vec_c[i / 64] & bit, byte_c[i / 64] & bit) << "byte " << i << " of round " << round << " (-c)";
+    }
+  }
+}
+
+}  // namespace

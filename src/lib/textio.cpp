@@ -4,12 +4,50 @@
 #include <cstdlib>
 #include <cstring>
 #include <unistd.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "errmsg.hpp"
 
 namespace morek {
 
 // ---- input -------------------------------------------------------------
+
+namespace {
+
+unsigned char scratch[text_reader::BLOCK + 16];
+
+// Removes the CRs from [from, to), which starts with one; returns the new end.
+unsigned char* squeeze_crs(unsigned char* from, unsigned char* to) {
+  const auto len = static_cast<std::size_t>(to - from);
+  std::memcpy(scratch, from, len);
+  const unsigned char* in = scratch;
+  const unsigned char* const stop = scratch + len;
+  unsigned char* out = from;
+#if defined(__SSE2__)
+  // 16 bytes at a time: store them all, keep those before the first CR.
+  const __m128i cr = _mm_set1_epi8('\r');
+  while (stop - in >= 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
+    const auto m = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, cr)));
+    if (m == 0) {
+      in += 16;
+      out += 16;
+    } else {
+      const auto k = static_cast<std::size_t>(__builtin_ctz(m));
+      in += k + 1;
+      out += k;
+    }
+  }
+#endif
+  for (; in < stop; ++in)
+    if (*in != '\r') *out++ = *in;
+  return out;
+}
+
+}  // namespace
 
 bool text_reader::read_more() {
   std::memmove(block_, block_ + pos_, end_ - pos_);
@@ -31,20 +69,8 @@ bool text_reader::read_more() {
       n = static_cast<std::size_t>(z - fresh);
       at_end_ = true;
     }
-    // Squeeze out carriage returns in place, a stretch between two at a time.
-    const unsigned char* const stop = fresh + n;
-    if (auto* cr = static_cast<unsigned char*>(std::memchr(fresh, '\r', n))) {
-      unsigned char* out = cr;
-      const unsigned char* in = cr + 1;
-      while (in < stop) {
-        const auto* next = static_cast<const unsigned char*>(std::memchr(in, '\r', static_cast<std::size_t>(stop - in)));
-        const unsigned char* end = next != nullptr ? next : stop;
-        std::memmove(out, in, static_cast<std::size_t>(end - in));
-        out += end - in;
-        in = end + 1;
-      }
-      n = static_cast<std::size_t>(out - fresh);
-    }
+    if (auto* cr = static_cast<unsigned char*>(std::memchr(fresh, '\r', n)))
+      n = static_cast<std::size_t>(squeeze_crs(cr, fresh + n) - fresh);
     end_ += n;
     std::memset(block_ + end_, 0, PAD);
     if (n > 0) return true;  // a block of only CRs brings nothing: read on
@@ -74,11 +100,12 @@ std::size_t text_reader::get_line(unsigned char* dst, std::size_t max) {
 
 // ---- output ------------------------------------------------------------
 
+unsigned char out_buf[OUT_ROOM];
+std::size_t out_len = 0;
+
 namespace {
 
 constexpr std::size_t OUT_SIZE = OUT_ROOM;
-unsigned char out_buf[OUT_SIZE];
-std::size_t out_len = 0;
 
 bool write_all(const unsigned char* p, std::size_t n) {
   while (n > 0) {
@@ -153,12 +180,10 @@ void out_newline() {
   out_buf[out_len++] = '\n';
 }
 
-unsigned char* out_reserve(std::size_t n) {
+unsigned char* out_reserve_slow(std::size_t n) {
   reserve(n);
   return out_buf + out_len;
 }
-
-void out_commit(unsigned char* end) { out_len = static_cast<std::size_t>(end - out_buf); }
 
 void out_spaces(std::size_t n) { out_fill(spaces.b, n); }
 void out_tabs(std::size_t n) { out_fill(tabs.b, n); }

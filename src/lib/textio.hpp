@@ -56,8 +56,13 @@ void out_tabs(std::size_t n);
 // Room for n more bytes (n <= OUT_ROOM) at the returned position; hand the
 // end of what was written there to out_commit. Bytes go out as they are.
 inline constexpr std::size_t OUT_ROOM = 256 * 1024;
-unsigned char* out_reserve(std::size_t n);
-void out_commit(unsigned char* end);
+extern unsigned char out_buf[OUT_ROOM];
+extern std::size_t out_len;
+unsigned char* out_reserve_slow(std::size_t n);
+inline unsigned char* out_reserve(std::size_t n) {
+  return out_len + n <= OUT_ROOM ? out_buf + out_len : out_reserve_slow(n);
+}
+inline void out_commit(unsigned char* end) { out_len = static_cast<std::size_t>(end - out_buf); }
 // Writes out what is buffered; false when the write failed (the buffered
 // bytes are then dropped).
 bool out_flush();

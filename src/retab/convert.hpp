@@ -25,6 +25,7 @@ namespace morek {
 // Bytes that must be readable past the end of what classify and the
 // converter read, and writable past the end of what the converter writes.
 inline constexpr std::size_t CONVERT_PAD = 64;
+static_assert(CONVERT_PAD >= 32);
 
 // Mask words needed for len bytes.
 constexpr std::size_t mask_words(std::size_t len) { return len / 64 + 1; }
@@ -33,15 +34,22 @@ namespace detail {
 
 constexpr bool blank_or_newline(unsigned char c) { return c == ' ' || c == '\t' || c == '\n'; }
 
-// Whether the byte can take part in the C lexical state.
-constexpr bool c_token(unsigned char c) { return c == '"' || c == '\'' || c == '/' || c == '*' || c == '\\'; }
-
-// A space between two bytes that are neither blanks nor newlines is a run of
-// one, which is written as it is: it needs no decision.
+// Whether byte c, between before and after, needs a decision. A space
+// between two bytes that are neither blanks nor newlines is a run of one,
+// which is written as it is. Under -c, '/' and '*' matter only as halves of
+// comment marks, and a backslash only before what it could escape: a quote, a
+// backslash, or the line's end (the last byte of a line is always decided).
 template <bool CMode>
 constexpr bool needs_decision(unsigned char c, unsigned char before, unsigned char after) {
   if (c == ' ') return blank_or_newline(before) || blank_or_newline(after);
-  return c == '\t' || c == '\n' || c >= 0x80 || (CMode && c_token(c));
+  if (c == '\t' || c == '\n' || c >= 0x80) return true;
+  if constexpr (CMode) {
+    if (c == '"' || c == '\'') return true;
+    if (c == '/') return after == '*' || after == '/';
+    if (c == '*') return after == '/';
+    if (c == '\\') return after == '"' || after == '\'' || after == '\\' || after == '\n';
+  }
+  return false;
 }
 
 #if defined(__SSE2__)
@@ -53,18 +61,33 @@ inline std::uint64_t bits(__m128i hit, int k) {
 
 }  // namespace detail
 
-// Sets bit i of special[i / 64] where byte p[i] needs a decision, and of
-// newline[i / 64] where it is a newline, for i < len. p[-1] counts as a
-// newline. p must be readable CONVERT_PAD bytes past len; bits past len are
+// classify one byte at a time: where 16-byte vectors are missing, and as
+// the reference for the vector version.
+template <bool CMode>
+void classify_bytewise(const unsigned char* p, std::size_t len, std::uint64_t* special) {
+  for (std::size_t w = 0; w < mask_words(len); ++w) {
+    std::uint64_t s = 0;
+    for (std::size_t k = 0; k < 64; ++k) {
+      const std::size_t i = 64 * w + k;
+      const unsigned char before = i == 0 ? '\n' : p[i - 1];
+      const unsigned char after = i + 1 < len ? p[i + 1] : 0;
+      if (detail::needs_decision<CMode>(p[i], before, after)) s |= std::uint64_t{1} << k;
+    }
+    special[w] = s;
+  }
+}
+
+// Sets bit i of special[i / 64] where byte p[i] needs a decision, for
+// i < len. p[-1] counts as a newline. p must be readable CONVERT_PAD bytes past len; bits past len are
 // meaningless.
 template <bool CMode>
-void classify(const unsigned char* p, std::size_t len, std::uint64_t* special, std::uint64_t* newline) {
+void classify(const unsigned char* p, std::size_t len, std::uint64_t* special) {
   const std::size_t words = mask_words(len);
   std::uint64_t blank_before = 1;  // bit 0: the byte before the word is a blank or newline
 #if defined(__SSE2__)
   const __m128i space = _mm_set1_epi8(' '), tab = _mm_set1_epi8('\t'), nl = _mm_set1_epi8('\n');
   for (std::size_t w = 0; w < words; ++w) {
-    std::uint64_t sp = 0, tb = 0, nls = 0, high = 0, token = 0;
+    std::uint64_t sp = 0, tb = 0, nls = 0, high = 0, dq = 0, sq = 0, sl = 0, st = 0, bs = 0;
     for (int k = 0; k < 4; ++k) {
       const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 64 * w + 16 * static_cast<std::size_t>(k)));
       sp |= detail::bits(_mm_cmpeq_epi8(v, space), k);
@@ -73,33 +96,32 @@ void classify(const unsigned char* p, std::size_t len, std::uint64_t* special, s
       // Every byte from 0x80 up may be a lead byte; the converter sorts them out.
       high |= detail::bits(v, k);
       if constexpr (CMode) {
-        __m128i t = _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\'')));
-        t = _mm_or_si128(t, _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('/')), _mm_cmpeq_epi8(v, _mm_set1_epi8('*'))));
-        token |= detail::bits(_mm_or_si128(t, _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'))), k);
+        dq |= detail::bits(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), k);
+        sq |= detail::bits(_mm_cmpeq_epi8(v, _mm_set1_epi8('\'')), k);
+        sl |= detail::bits(_mm_cmpeq_epi8(v, _mm_set1_epi8('/')), k);
+        st |= detail::bits(_mm_cmpeq_epi8(v, _mm_set1_epi8('*')), k);
+        bs |= detail::bits(_mm_cmpeq_epi8(v, _mm_set1_epi8('\\')), k);
       }
     }
+    // The byte after the word; past len its bit 63 means nothing anyway.
+    const unsigned char after = 64 * w + 64 <= len ? p[64 * w + 64] : 0;
+    auto next = [after](std::uint64_t m, bool after_in) { return (m >> 1) | (std::uint64_t{after_in} << 63); };
     const std::uint64_t bl = sp | tb | nls;
-    const std::uint64_t other = tb | nls | high | token;
-    // The byte after the word; past len + 1 its bit 63 means nothing anyway.
-    const std::uint64_t after = 64 * w + 64 <= len && detail::blank_or_newline(p[64 * w + 64]) ? 1 : 0;
     const std::uint64_t blank_prev = (bl << 1) | blank_before;
-    const std::uint64_t blank_next = (bl >> 1) | (after << 63);
-    special[w] = other | (sp & (blank_prev | blank_next));
-    newline[w] = nls;
+    std::uint64_t decide = tb | nls | high | (sp & (blank_prev | next(bl, detail::blank_or_newline(after))));
+    if constexpr (CMode) {
+      decide |= dq | sq;
+      decide |= sl & (next(st, after == '*') | next(sl, after == '/'));
+      decide |= st & next(sl, after == '/');
+      decide |= bs & (next(dq, after == '"') | next(sq, after == '\'') | next(bs, after == '\\') |
+                      next(nls, after == '\n'));
+    }
+    special[w] = decide;
     blank_before = bl >> 63;
   }
 #else
-  for (std::size_t w = 0; w < words; ++w) {
-    std::uint64_t s = 0, n = 0;
-    for (std::size_t k = 0; k < 64; ++k) {
-      const std::size_t i = 64 * w + k;
-      const unsigned char before = i == 0 ? '\n' : p[i - 1];
-      if (detail::needs_decision<CMode>(p[i], before, p[i + 1])) s |= std::uint64_t{1} << k;
-      if (p[i] == '\n') n |= std::uint64_t{1} << k;
-    }
-    special[w] = s;
-    newline[w] = n;
-  }
+  classify_bytewise<CMode>(p, len, special);
+  (void)words;
   (void)blank_before;
 #endif
 }
@@ -121,7 +143,10 @@ namespace detail {
 // Copies len bytes, 16 at a time: both sides have padding for the last block.
 inline unsigned char* copy_bytes(unsigned char* o, const unsigned char* from, std::size_t len) {
 #if defined(__SSE2__)
-  for (std::size_t k = 0; k < len; k += 16)
+  // Most stretches are short: 32 bytes without a loop.
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_loadu_si128(reinterpret_cast<const __m128i*>(from)));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16), _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 16)));
+  for (std::size_t k = 32; k < len; k += 16)
     _mm_storeu_si128(reinterpret_cast<__m128i*>(o + k), _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + k)));
 #else
   std::memcpy(o, from, len);
@@ -164,18 +189,26 @@ inline unsigned char* newline(unsigned char* o) {
 
 }  // namespace detail
 
-// Converts the line in[from, to) into o, with its newline (which ends the
-// scan wherever it stands) written as CR LF, and returns the end of what it
-// wrote. special is the mask that classify made for in.
 // The tab stops of the input and of the output.
 struct grids {
   tab_grid in{tab1};
   tab_grid out{tab2};
 };
 
+// What convert_masked did.
+struct converted {
+  unsigned char* out;  // end of what it wrote
+  std::size_t end;     // end of what it read
+  bool newline;        // a newline ended the line (else the scan reached to)
+};
+
+// Converts the line in[from, to) into o, with its newline (which ends the
+// scan wherever it stands) written as CR LF. special is the mask that
+// classify made for in.
 template <bool CMode>
-[[gnu::always_inline]] inline unsigned char* convert_masked(const unsigned char* in, const std::uint64_t* special, std::size_t from, std::size_t to,
-                              lex_state& lex, const grids& g, unsigned char* o) {
+[[gnu::always_inline]] inline converted convert_masked(const unsigned char* in, const std::uint64_t* special,
+                                                       std::size_t from, std::size_t to, lex_state& lex,
+                                                       const grids& g, unsigned char* o) {
   const tab_grid& grid1 = g.in;
   const tab_grid& grid2 = g.out;
   column in_col = 0;             // column on the tab1 grid, as the expansion counts
@@ -211,7 +244,8 @@ template <bool CMode>
 
   std::size_t i = from;
   while (i < to) {
-    const std::size_t next = next_bit(special, i, to);
+    // The last byte is always decided: what follows it is not the line's.
+    const std::size_t next = next_bit(special, i, to - 1);
     if (next > i) {
       close_run();
       o = detail::copy_bytes(o, in + i, next - i);
@@ -220,15 +254,9 @@ template <bool CMode>
       out_col += k;
       if (CMode && lex.quote != 0) lex.escape = -1;
       i = next;
-      if (i == to) {
-        // A convertible space copied as the last byte had nothing after it:
-        // it is a trailing blank, and those are dropped.
-        if (in[i - 1] == ' ' && !(CMode && lex.quote != 0)) --o;
-        break;
-      }
     }
     unsigned char c = in[i];
-    if (c == '\n') return detail::newline(o);
+    if (c == '\n') return {detail::newline(o), i + 1, true};
     if ((c == ' ' || c == '\t') && !(CMode && lex.quote != 0)) {
       // Blanks outside literals touch no lexical state: only the column where
       // their run ends counts.
@@ -291,7 +319,7 @@ template <bool CMode>
     } else if (is_lead(c) && i + 1 < to && in[i + 1] != '\0') {
       take(c, protect);
       const unsigned char second = in[++i];
-      if (second == '\n') return detail::newline(o);  // the pair took the newline: the line ends here
+      if (second == '\n') return {detail::newline(o), i + 1, true};  // the pair took the newline
       take(second, protect);
       in_col += 2;
     } else {
@@ -300,7 +328,7 @@ template <bool CMode>
     }
     ++i;
   }
-  return o;
+  return {o, to, false};
 }
 
 // Longest line convert_line takes.
@@ -311,13 +339,13 @@ inline constexpr std::size_t CONVERT_LINE_MAX = 1024;
 // returns the end of what it wrote. in must be readable CONVERT_PAD bytes past
 // n, and out must hold convert_bound(n) bytes. Reads tab1, tab2 and ign_str.
 inline unsigned char* convert_line(const unsigned char* in, std::size_t n, lex_state& lex, unsigned char* out) {
-  std::uint64_t special[mask_words(CONVERT_LINE_MAX)], newline[mask_words(CONVERT_LINE_MAX)];
+  std::uint64_t special[mask_words(CONVERT_LINE_MAX)];
   if (ign_str == 1) {
-    classify<true>(in, n, special, newline);
-    return convert_masked<true>(in, special, 0, n, lex, grids{}, out);
+    classify<true>(in, n, special);
+    return convert_masked<true>(in, special, 0, n, lex, grids{}, out).out;
   }
-  classify<false>(in, n, special, newline);
-  return convert_masked<false>(in, special, 0, n, lex, grids{}, out);
+  classify<false>(in, n, special);
+  return convert_masked<false>(in, special, 0, n, lex, grids{}, out).out;
 }
 
 // Most bytes convert_line writes for an n-byte line, padding included: a gap

@@ -20,7 +20,6 @@ namespace {
 static_assert(text_reader::PAD >= CONVERT_PAD);
 
 std::uint64_t special_mask[mask_words(text_reader::BLOCK)];
-std::uint64_t newline_mask[mask_words(text_reader::BLOCK)];
 
 // Lines that end in a newline within the window and are no longer than the
 // line reader would deliver whole are converted where they stand. The rest
@@ -40,31 +39,30 @@ stream_result convert_all(text_reader& reader, unsigned char* in_buf, bool trim)
     const unsigned char* const w = reader.window();
     const std::size_t len = reader.window_size();
     if (len == 0 && !more) return {};
-    classify<CMode>(w, len, special_mask, newline_mask);
+    classify<CMode>(w, len, special_mask);
 
     std::size_t s = 0;  // start of the next line in the window
     bool by_line_reader = false;
     while (s < len) {
-      const std::size_t nl = next_bit(newline_mask, s, len);
-      if (nl == len) {  // the rest has no newline yet
-        by_line_reader = len - s > fast_max || !more;
-        break;
-      }
-      const std::size_t end = nl + 1;
-      if (end - s > fast_max) {
-        by_line_reader = true;
-        break;
-      }
+      // Converted on trust: a line that turns out longer than fast_max, or
+      // unfinished, is taken back, and so is one whose trailing blanks -t cuts.
       unsigned char* o = out_reserve(room);
-      if (trim) {
-        std::size_t cut = nl;
-        while (cut > s && (w[cut - 1] == ' ' || w[cut - 1] == '\t')) --cut;
-        o = detail::newline(convert_masked<CMode>(w, special_mask, s, cut, lex, g, o));
-      } else {
-        o = convert_masked<CMode>(w, special_mask, s, end, lex, g, o);
+      const lex_state before = lex;
+      const std::size_t to = len - s > fast_max ? s + fast_max : len;
+      converted c = convert_masked<CMode>(w, special_mask, s, to, lex, g, o);
+      if (!c.newline) {
+        lex = before;
+        by_line_reader = len - s >= fast_max || !more;
+        break;
       }
-      out_commit(o);
-      s = end;
+      if (trim && c.end - s >= 2 && (w[c.end - 2] == ' ' || w[c.end - 2] == '\t')) {
+        lex = before;
+        std::size_t cut = c.end - 1;
+        while (cut > s && (w[cut - 1] == ' ' || w[cut - 1] == '\t')) --cut;
+        c.out = detail::newline(convert_masked<CMode>(w, special_mask, s, cut, lex, g, o).out);
+      }
+      out_commit(c.out);
+      s = c.end;
     }
     reader.consume(s);
 
