@@ -15,6 +15,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 #include "expand.hpp"
 #include "retab.hpp"
@@ -77,52 +80,113 @@ void classify_bytewise(const unsigned char* p, std::size_t len, std::uint64_t* s
   }
 }
 
-// Sets bit i of special[i / 64] where byte p[i] needs a decision, for
-// i < len. p[-1] counts as a newline. p must be readable CONVERT_PAD bytes past len; bits past len are
-// meaningless.
+namespace detail {
+
+// Where in a 64-byte word each kind of byte stands, a bit a byte.
+struct word_classes {
+  std::uint64_t sp = 0, tb = 0, nl = 0, high = 0;  // space, tab, newline, 0x80 and up
+  std::uint64_t dq = 0, sq = 0, sl = 0, st = 0, bs = 0;  // " ' / * and backslash, under -c
+};
+
+// The decision mask of a word from its classes; after is the byte that
+// follows the word, blank_before says whether the one before it is a blank
+// or newline, and is updated for the next word.
 template <bool CMode>
-void classify(const unsigned char* p, std::size_t len, std::uint64_t* special) {
-  const std::size_t words = mask_words(len);
-  std::uint64_t blank_before = 1;  // bit 0: the byte before the word is a blank or newline
+inline std::uint64_t decide(const word_classes& c, unsigned char after, std::uint64_t& blank_before) {
+  auto next = [](std::uint64_t m, bool after_in) { return (m >> 1) | (std::uint64_t{after_in} << 63); };
+  const std::uint64_t bl = c.sp | c.tb | c.nl;
+  const std::uint64_t blank_prev = (bl << 1) | blank_before;
+  blank_before = bl >> 63;
+  // Every byte from 0x80 up may be a lead byte; the converter sorts them out.
+  std::uint64_t d = c.tb | c.nl | c.high | (c.sp & (blank_prev | next(bl, blank_or_newline(after))));
+  if constexpr (CMode) {
+    d |= c.dq | c.sq;
+    d |= c.sl & (next(c.st, after == '*') | next(c.sl, after == '/'));
+    d |= c.st & next(c.sl, after == '/');
+    d |= c.bs & (next(c.dq, after == '"') | next(c.sq, after == '\'') | next(c.bs, after == '\\') |
+                 next(c.nl, after == '\n'));
+  }
+  return d;
+}
+
+// The byte after word w; past len its bit 63 means nothing anyway.
+inline unsigned char after_word(const unsigned char* p, std::size_t len, std::size_t w) {
+  return 64 * w + 64 <= len ? p[64 * w + 64] : 0;
+}
+
 #if defined(__SSE2__)
-  const __m128i space = _mm_set1_epi8(' '), tab = _mm_set1_epi8('\t'), nl = _mm_set1_epi8('\n');
-  for (std::size_t w = 0; w < words; ++w) {
-    std::uint64_t sp = 0, tb = 0, nls = 0, high = 0, dq = 0, sq = 0, sl = 0, st = 0, bs = 0;
+template <bool CMode>
+void classify_sse2(const unsigned char* p, std::size_t len, std::uint64_t* special) {
+  std::uint64_t blank_before = 1;
+  for (std::size_t w = 0; w < mask_words(len); ++w) {
+    word_classes c;
     for (int k = 0; k < 4; ++k) {
       const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 64 * w + 16 * static_cast<std::size_t>(k)));
-      sp |= detail::bits(_mm_cmpeq_epi8(v, space), k);
-      tb |= detail::bits(_mm_cmpeq_epi8(v, tab), k);
-      nls |= detail::bits(_mm_cmpeq_epi8(v, nl), k);
-      // Every byte from 0x80 up may be a lead byte; the converter sorts them out.
-      high |= detail::bits(v, k);
+      auto is = [&](char b) { return bits(_mm_cmpeq_epi8(v, _mm_set1_epi8(b)), k); };
+      c.sp |= is(' ');
+      c.tb |= is('\t');
+      c.nl |= is('\n');
+      c.high |= bits(v, k);
       if constexpr (CMode) {
-        dq |= detail::bits(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), k);
-        sq |= detail::bits(_mm_cmpeq_epi8(v, _mm_set1_epi8('\'')), k);
-        sl |= detail::bits(_mm_cmpeq_epi8(v, _mm_set1_epi8('/')), k);
-        st |= detail::bits(_mm_cmpeq_epi8(v, _mm_set1_epi8('*')), k);
-        bs |= detail::bits(_mm_cmpeq_epi8(v, _mm_set1_epi8('\\')), k);
+        c.dq |= is('"');
+        c.sq |= is('\'');
+        c.sl |= is('/');
+        c.st |= is('*');
+        c.bs |= is('\\');
       }
     }
-    // The byte after the word; past len its bit 63 means nothing anyway.
-    const unsigned char after = 64 * w + 64 <= len ? p[64 * w + 64] : 0;
-    auto next = [after](std::uint64_t m, bool after_in) { return (m >> 1) | (std::uint64_t{after_in} << 63); };
-    const std::uint64_t bl = sp | tb | nls;
-    const std::uint64_t blank_prev = (bl << 1) | blank_before;
-    std::uint64_t decide = tb | nls | high | (sp & (blank_prev | next(bl, detail::blank_or_newline(after))));
-    if constexpr (CMode) {
-      decide |= dq | sq;
-      decide |= sl & (next(st, after == '*') | next(sl, after == '/'));
-      decide |= st & next(sl, after == '/');
-      decide |= bs & (next(dq, after == '"') | next(sq, after == '\'') | next(bs, after == '\\') |
-                      next(nls, after == '\n'));
-    }
-    special[w] = decide;
-    blank_before = bl >> 63;
+    special[w] = decide<CMode>(c, after_word(p, len, w), blank_before);
   }
+}
+#endif
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define MOREK_HAVE_AVX2 1
+// Bit k * 32 + j is set where byte j of v is b.
+__attribute__((target("avx2"))) inline std::uint64_t bits256(__m256i v, char b, int k) {
+  const __m256i hit = _mm256_cmpeq_epi8(v, _mm256_set1_epi8(b));
+  return static_cast<std::uint64_t>(static_cast<unsigned>(_mm256_movemask_epi8(hit))) << (32 * k);
+}
+
+template <bool CMode>
+__attribute__((target("avx2"))) void classify_avx2(const unsigned char* p, std::size_t len, std::uint64_t* special) {
+  std::uint64_t blank_before = 1;
+  for (std::size_t w = 0; w < mask_words(len); ++w) {
+    word_classes c;
+    for (int k = 0; k < 2; ++k) {
+      const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 64 * w + 32 * static_cast<std::size_t>(k)));
+      c.sp |= bits256(v, ' ', k);
+      c.tb |= bits256(v, '\t', k);
+      c.nl |= bits256(v, '\n', k);
+      c.high |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm256_movemask_epi8(v))) << (32 * k);
+      if constexpr (CMode) {
+        c.dq |= bits256(v, '"', k);
+        c.sq |= bits256(v, '\'', k);
+        c.sl |= bits256(v, '/', k);
+        c.st |= bits256(v, '*', k);
+        c.bs |= bits256(v, '\\', k);
+      }
+    }
+    special[w] = decide<CMode>(c, after_word(p, len, w), blank_before);
+  }
+}
+#endif
+
+}  // namespace detail
+
+// Sets bit i of special[i / 64] where byte p[i] needs a decision, for
+// i < len; p[-1] counts as a newline. p must be readable CONVERT_PAD bytes
+// past len; bits past len are meaningless.
+template <bool CMode>
+void classify(const unsigned char* p, std::size_t len, std::uint64_t* special) {
+#if defined(MOREK_HAVE_AVX2)
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  if (avx2) return detail::classify_avx2<CMode>(p, len, special);
+#endif
+#if defined(__SSE2__)
+  detail::classify_sse2<CMode>(p, len, special);
 #else
   classify_bytewise<CMode>(p, len, special);
-  (void)words;
-  (void)blank_before;
 #endif
 }
 
