@@ -53,8 +53,8 @@ struct rng {
 
 // Bytes that matter to the passes, weighted toward blanks, plus anything at all.
 std::string random_line(rng& r) {
-  static const std::string alphabet = std::string("    \t\t\"'/*\\abcxyz;=\x82\x95\xe0\xb1\xa0\xfd\x5c\x40", 30) +
-                                      std::string(1, '\0');
+  static const char bytes[] = "    \t\t\"'/*\\abcxyz;=\x82\x95\xe0\xb1\xa0\xfd\x5c\x40";
+  static const std::string alphabet(bytes, sizeof bytes);  // the terminating NUL is one of them
   std::string line;
   const int len = r.below(4) == 0 ? r.below(500) : r.below(60);
   for (int i = 0; i < len; ++i) {

@@ -157,8 +157,8 @@ TEST(MemDeath, BadSizesAreRefusedWithoutTouchingTheBlock) {
   EXPECT_EXIT(getmem(-5), testing::ExitedWithCode(1), "^cannot get the memory of -5 bytes\n$");
   EXPECT_EXIT(
       {
-        char* p = setstr("kept");
-        moremem(p, 0);
+        static char* kept = setstr("kept");  // still reachable when the process ends
+        moremem(kept, 0);
       },
       testing::ExitedWithCode(1), "^cannot get the memory of 0 bytes\n$");
 }
