@@ -11,18 +11,11 @@
 #include <vector>
 
 #include "errmsg.hpp"
+#include "test_support.hpp"
 
 using namespace morek;
 
 namespace {
-
-std::string edit(const char* fmt, ...) {
-  std::va_list ap;
-  va_start(ap, fmt);
-  std::string r = err_edit(fmt, ap);
-  va_end(ap);
-  return r;
-}
 
 struct conversion {
   char kind;  // 'i' int, 'f' double, 's' string

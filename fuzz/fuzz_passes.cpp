@@ -12,18 +12,11 @@
 #include "expand.hpp"
 #include "retab.hpp"
 #include "stream.hpp"
+#include "test_support.hpp"
 
 using namespace morek;
 
 namespace {
-
-struct string_sink {
-  std::string s;
-  void put(unsigned char c) { s += static_cast<char>(c); }
-  void newline() { s += "\r\n"; }
-  void tabs(std::size_t n) { s.append(n, '\t'); }
-  void spaces(std::size_t n) { s.append(n, ' '); }
-};
 
 // The text of a line without its end: the newline of an input line, the
 // CR LF of an output line.
@@ -79,18 +72,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (data[pos + n++] == '\n') break;
     std::string line(reinterpret_cast<const char*>(data + pos), n);
     pos += n;
-    if (trim) {
-      std::vector<unsigned char> b(line.begin(), line.end());
-      b.push_back(0);
-      b.resize(trim_line(b.data(), line.size()));
-      line.assign(b.begin(), b.end());
-    }
+    if (trim) line = trimmed(line);
 
-    std::vector<unsigned char> exp(expansion_bound(line.size(), tab1)), flg(exp.size());
-    const std::size_t e = expand_line({reinterpret_cast<const unsigned char*>(line.data()), line.size()},
-                                      exp.data(), flg.data(), passes_lex);
-    string_sink passes;
-    retab_line({exp.data(), e}, flg.data(), passes);
+    const std::string passes = by_passes(line, passes_lex);
 
     std::string padded = line + std::string(CONVERT_PAD, '\0');
     std::vector<unsigned char> out(convert_bound(line.size(), tab1));
@@ -98,7 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         convert_line(reinterpret_cast<const unsigned char*>(padded.data()), line.size(), converter_lex, out.data());
     const std::string converted(reinterpret_cast<const char*>(out.data()), static_cast<std::size_t>(end - out.data()));
 
-    check(converted == passes.s, "converter and passes agree");
+    check(converted == passes, "converter and passes agree");
     if (ign_str == 1)
       check(converter_lex.quote == passes_lex.quote && converter_lex.in_block == passes_lex.in_block &&
                 converter_lex.escape == passes_lex.escape,

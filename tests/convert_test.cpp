@@ -10,27 +10,11 @@
 
 #include "expand.hpp"
 #include "retab.hpp"
+#include "test_support.hpp"
 
 using namespace morek;
 
 namespace {
-
-struct string_sink {
-  std::string s;
-  void put(unsigned char c) { s += static_cast<char>(c); }
-  void newline() { s += "\r\n"; }
-  void tabs(std::size_t n) { s.append(n, '\t'); }
-  void spaces(std::size_t n) { s.append(n, ' '); }
-};
-
-std::string by_passes(const std::string& line, lex_state& lex) {
-  std::vector<unsigned char> exp(expansion_bound(line.size(), tab1)), flg(exp.size());
-  const std::size_t n = expand_line({reinterpret_cast<const unsigned char*>(line.data()), line.size()},
-                                    exp.data(), flg.data(), lex);
-  string_sink out;
-  retab_line({exp.data(), n}, flg.data(), out);
-  return out.s;
-}
 
 std::string by_converter(const std::string& line, lex_state& lex) {
   std::string in = line;
@@ -39,17 +23,6 @@ std::string by_converter(const std::string& line, lex_state& lex) {
   const unsigned char* end = convert_line(reinterpret_cast<const unsigned char*>(in.data()), line.size(), lex, out.data());
   return {reinterpret_cast<const char*>(out.data()), static_cast<std::size_t>(end - out.data())};
 }
-
-struct rng {
-  std::uint64_t s;
-  std::uint64_t next() {
-    s ^= s << 13;
-    s ^= s >> 7;
-    s ^= s << 17;
-    return s;
-  }
-  int below(int n) { return static_cast<int>(next() % static_cast<std::uint64_t>(n)); }
-};
 
 // Bytes that matter to the passes, weighted toward blanks, plus anything at all.
 std::string random_line(rng& r) {

@@ -4,18 +4,11 @@
 
 #include <cstdio>
 #include <string>
+#include "test_support.hpp"
 
 using namespace morek;
 
 namespace {
-
-std::string edit(const char* fmt, ...) {
-  std::va_list ap;
-  va_start(ap, fmt);
-  std::string r = err_edit(fmt, ap);
-  va_end(ap);
-  return r;
-}
 
 // Resets the printers' globals around each test.
 class Printers : public testing::Test {

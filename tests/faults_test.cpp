@@ -7,31 +7,9 @@
 #include <vector>
 
 #include "run_tool.hpp"
+#include "test_support.hpp"
 
 namespace {
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool sanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool sanitized = true;
-#else
-constexpr bool sanitized = false;
-#endif
-#else
-constexpr bool sanitized = false;
-#endif
-
-struct rng {
-  std::uint64_t s;
-  std::uint64_t next() {
-    s ^= s << 13;
-    s ^= s >> 7;
-    s ^= s << 17;
-    return s;
-  }
-  int below(int n) { return static_cast<int>(next() % static_cast<std::uint64_t>(n)); }
-};
 
 const std::string too_long_tail = " \nError: too long line found!\n";
 

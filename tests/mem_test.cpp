@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "test_support.hpp"
+
 using namespace morek;
 
 namespace {
@@ -15,17 +17,7 @@ namespace {
 // The failure paths are real: each runs in a child whose address space is too
 // small for the request. Sanitizers reserve more address space than such a
 // limit leaves, so there these tests are skipped.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool can_limit_memory = false;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool can_limit_memory = false;
-#else
-constexpr bool can_limit_memory = true;
-#endif
-#else
-constexpr bool can_limit_memory = true;
-#endif
+constexpr bool can_limit_memory = !sanitized;
 
 void limit_memory() {
   const rlimit lim{512L << 20, 512L << 20};

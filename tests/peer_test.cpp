@@ -10,19 +10,9 @@
 #include <string>
 
 #include "run_tool.hpp"
+#include "test_support.hpp"
 
 namespace {
-
-struct rng {
-  std::uint64_t s;
-  std::uint64_t next() {
-    s ^= s << 13;
-    s ^= s >> 7;
-    s ^= s << 17;
-    return s;
-  }
-  int below(int n) { return static_cast<int>(next() % static_cast<std::uint64_t>(n)); }
-};
 
 // Text that leans on blanks: indentation, runs of every length, single spaces.
 std::string random_text(rng& r) {

@@ -3,18 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include "test_support.hpp"
 
 using namespace morek;
 
 namespace {
-
-struct string_sink {
-  std::string s;
-  void put(unsigned char c) { s += static_cast<char>(c); }
-  void newline() { s += '\n'; }
-  void tabs(std::size_t n) { s.append(n, '\t'); }
-  void spaces(std::size_t n) { s.append(n, ' '); }
-};
 
 // Walks the gap one column at a time: a tab wherever a tab stop can be
 // reached without passing the target, spaces for the rest.
@@ -70,7 +63,7 @@ TEST_P(Retab, WritesTheLine) {
   std::string flg;
   for (char f : c.flags) flg += static_cast<char>(f - '0');
   flg.resize(c.exp.size(), 1);
-  string_sink out;
+  string_sink out{"", "\n"};
   retab_line({reinterpret_cast<const unsigned char*>(c.exp.data()), c.exp.size()},
              reinterpret_cast<const unsigned char*>(flg.data()), out);
   EXPECT_EQ(out.s, c.out);

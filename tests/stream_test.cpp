@@ -15,18 +15,11 @@
 #include "retab.hpp"
 #include "run_tool.hpp"
 #include "textio.hpp"
+#include "test_support.hpp"
 
 using namespace morek;
 
 namespace {
-
-struct string_sink {
-  std::string s;
-  void put(unsigned char c) { s += static_cast<char>(c); }
-  void newline() { s += "\r\n"; }
-  void tabs(std::size_t n) { s.append(n, '\t'); }
-  void spaces(std::size_t n) { s.append(n, ' '); }
-};
 
 struct model_result {
   std::string out;
@@ -57,18 +50,8 @@ model_result model(const std::string& raw, bool trim) {
       r.too_long_text = line;
       return r;
     }
-    if (trim) {
-      std::vector<unsigned char> b(line.begin(), line.end());
-      b.push_back(0);
-      b.resize(trim_line(b.data(), line.size()));
-      line.assign(b.begin(), b.end());
-    }
-    std::vector<unsigned char> exp(expansion_bound(line.size(), tab1)), flg(exp.size());
-    const std::size_t e = expand_line({reinterpret_cast<const unsigned char*>(line.data()), line.size()}, exp.data(),
-                                      flg.data(), lex);
-    string_sink sink;
-    retab_line({exp.data(), e}, flg.data(), sink);
-    r.out += sink.s;
+    if (trim) line = trimmed(line);
+    r.out += by_passes(line, lex);
   }
   return r;
 }
@@ -96,17 +79,6 @@ model_result real(const std::string& raw, bool trim) {
   if (s.too_long != 0) r.too_long_text.assign(reinterpret_cast<const char*>(in_buf.data()), s.too_long);
   return r;
 }
-
-struct rng {
-  std::uint64_t s;
-  std::uint64_t next() {
-    s ^= s << 13;
-    s ^= s >> 7;
-    s ^= s << 17;
-    return s;
-  }
-  int below(int n) { return static_cast<int>(next() % static_cast<std::uint64_t>(n)); }
-};
 
 // Lines of every sort; some of exactly the lengths where the line reader and
 // the line limit change what happens.

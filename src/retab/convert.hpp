@@ -340,37 +340,10 @@ template <bool CMode>
       continue;
     }
     if constexpr (CMode) {
-      auto next_is = [&](unsigned char want) { return i + 1 < to && in[i + 1] == want; };
-      if (lex.quote == 0 && !in_line_comment) {
-        if (c == '/' && next_is('*')) {
-          take('/', false);
-          ++in_col;
-          c = in[++i];
-          lex.in_block = true;
-        } else if (c == '*' && next_is('/')) {
-          take('*', false);
-          ++in_col;
-          c = in[++i];
-          lex.in_block = false;
-        }
-      }
-      if (lex.quote == 0 && !lex.in_block && c == '/' && next_is('/')) {
-        take('/', false);
+      c = follow_lexical(in, i, to, lex, in_line_comment, [&](unsigned char mark, unsigned char) {
+        take(mark, false);
         ++in_col;
-        c = in[++i];
-        in_line_comment = true;
-      }
-      if (!lex.in_block && !in_line_comment) {
-        if ((c == '"' || c == '\'') && lex.escape != 1) {
-          if (lex.quote == 0) {
-            lex.quote = c;
-            lex.escape = -1;
-          } else if (c == lex.quote) {
-            lex.quote = 0;
-          }
-        }
-        if (lex.quote != 0) lex.escape = c == '\\' ? -lex.escape : -1;
-      }
+      });
     }
     const bool protect = CMode && lex.quote != 0;
     if (c == '\t') {

@@ -15,43 +15,14 @@ std::size_t expand_line(std::span<const unsigned char> in, unsigned char* exp, u
   };
 
   for (std::size_t i = 0; i < n; ++i) {
-    unsigned char c = in[i];
-    if (c == '\n') {
+    if (in[i] == '\n') {
       exp[o++] = '\n';
       break;
     }
-    auto next_is = [&](unsigned char want) { return i + 1 < n && in[i + 1] == want; };
-
-    if (lex.quote == 0 && !in_line_comment) {
-      if (c == '/' && next_is('*')) {
-        emit('/', FLG_PROTECTED);
-        ++col;
-        c = in[++i];
-        lex.in_block = true;
-      } else if (c == '*' && next_is('/')) {
-        emit('*', FLG_CONVERTIBLE);
-        ++col;
-        c = in[++i];
-        lex.in_block = false;
-      }
-    }
-    if (lex.quote == 0 && !lex.in_block && c == '/' && next_is('/')) {
-      emit('/', FLG_PROTECTED);
+    const unsigned char c = follow_lexical(in.data(), i, n, lex, in_line_comment, [&](unsigned char mark, unsigned char flag) {
+      emit(mark, flag);
       ++col;
-      c = in[++i];
-      in_line_comment = true;
-    }
-    if (!lex.in_block && !in_line_comment) {
-      if ((c == '"' || c == '\'') && lex.escape != 1) {
-        if (lex.quote == 0) {
-          lex.quote = c;
-          lex.escape = -1;
-        } else if (c == lex.quote) {
-          lex.quote = 0;
-        }
-      }
-      if (lex.quote != 0) lex.escape = c == '\\' ? -lex.escape : -1;
-    }
+    });
 
     const bool protect = lex.quote != 0 && ign_str == 1;
     const unsigned char flag = protect ? FLG_PROTECTED : FLG_CONVERTIBLE;

@@ -20,6 +20,47 @@ struct lex_state {
   int escape = -1;        // +1: the previous literal byte was an unpaired backslash
 };
 
+// Follows the C lexical state over the byte at in[i] of an n-byte line:
+// comment marks first, then literal delimiters and backslash escapes. The
+// first byte of a comment mark goes to emit_mark(byte, flag), and the scan
+// steps on to the mark's second byte, which it returns as the byte now
+// current (else it returns in[i]).
+template <class EmitMark>
+inline unsigned char follow_lexical(const unsigned char* in, std::size_t& i, std::size_t n, lex_state& lex,
+                                    bool& in_line_comment, EmitMark emit_mark) {
+  unsigned char c = in[i];
+  auto next_is = [&](unsigned char want) { return i + 1 < n && in[i + 1] == want; };
+  if (lex.quote == 0 && !in_line_comment) {
+    if (c == '/' && next_is('*')) {
+      emit_mark('/', FLG_PROTECTED);
+      c = in[++i];
+      lex.in_block = true;
+    } else if (c == '*' && next_is('/')) {  // also outside a comment, where it clears nothing
+      emit_mark('*', FLG_CONVERTIBLE);
+      c = in[++i];
+      lex.in_block = false;
+    }
+  }
+  // The slash that closes a block comment can open a line comment.
+  if (lex.quote == 0 && !lex.in_block && c == '/' && next_is('/')) {
+    emit_mark('/', FLG_PROTECTED);
+    c = in[++i];
+    in_line_comment = true;
+  }
+  if (!lex.in_block && !in_line_comment) {
+    if ((c == '"' || c == '\'') && lex.escape != 1) {
+      if (lex.quote == 0) {
+        lex.quote = c;
+        lex.escape = -1;
+      } else if (c == lex.quote) {
+        lex.quote = 0;
+      }
+    }
+    if (lex.quote != 0) lex.escape = c == '\\' ? -lex.escape : -1;
+  }
+  return c;
+}
+
 // Most bytes the expansion of an n-byte line can take: a tab grows to at most
 // tab1 spaces.
 constexpr std::size_t expansion_bound(std::size_t n, int tab) { return n * static_cast<std::size_t>(tab) + 1; }
