@@ -26,7 +26,7 @@ struct lex_state {
 // steps on to the mark's second byte, which it returns as the byte now
 // current (else it returns in[i]).
 template <class EmitMark>
-inline unsigned char follow_lexical(const unsigned char* in, std::size_t& i, std::size_t n, lex_state& lex,
+[[gnu::always_inline]] inline unsigned char follow_lexical(const unsigned char* in, std::size_t& i, std::size_t n, lex_state& lex,
                                     bool& in_line_comment, EmitMark emit_mark) {
   unsigned char c = in[i];
   auto next_is = [&](unsigned char want) { return i + 1 < n && in[i + 1] == want; };
