@@ -100,11 +100,11 @@ inline std::uint64_t decide(const word_classes& c, unsigned char after, std::uin
   // Every byte from 0x80 up may be a lead byte; the converter sorts them out.
   std::uint64_t d = c.tb | c.nl | c.high | (c.sp & (blank_prev | next(bl, blank_or_newline(after))));
   if constexpr (CMode) {
-    d |= c.dq | c.sq;
-    d |= c.sl & (next(c.st, after == '*') | next(c.sl, after == '/'));
+    const std::uint64_t quotes = c.dq | c.sq;
+    d |= quotes;
+    d |= c.sl & next(c.st | c.sl, after == '*' || after == '/');
     d |= c.st & next(c.sl, after == '/');
-    d |= c.bs & (next(c.dq, after == '"') | next(c.sq, after == '\'') | next(c.bs, after == '\\') |
-                 next(c.nl, after == '\n'));
+    d |= c.bs & next(quotes | c.bs | c.nl, after == '"' || after == '\'' || after == '\\' || after == '\n');
   }
   return d;
 }
