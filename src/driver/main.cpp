@@ -6,12 +6,12 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include "errmsg.hpp"
 #include "convert.hpp"
-#include "stream.hpp"
+#include "errmsg.hpp"
 #include "help.hpp"
 #include "mem.hpp"
 #include "settings.hpp"
+#include "stream.hpp"
 #include "textio.hpp"
 
 using namespace morek;
@@ -57,12 +57,13 @@ int tab_width(const char* arg, const char* error) {
   return v;
 }
 
+// The help table ends the run with status 1, like a usage error.
 [[noreturn]] void print_help() {
   for (const char* const* line = help_table; **line != '\0'; ++line) {
     out_write(reinterpret_cast<const unsigned char*>(*line), std::strlen(*line));
     out_newline();
   }
-  fail("");
+  fail("");  // no message, unless the table could not be written
 }
 
 // Holds BUFSIZE + 2 bytes, and the converter's padding past the longest line
@@ -74,15 +75,14 @@ unsigned char* line_buffer() {
   return p;
 }
 
-text_reader* open_input(const char* file) {
-  int fd = 0;
-  if (file != nullptr) {
-    fd = ::open(file, O_RDONLY);
-    struct stat st;
-    if (fd < 0 || (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode))) fail("%s: can't open\n", file);
-  }
-  static text_reader* reader = new text_reader(fd);
-  return reader;
+// The input: standard input, or the file, which must be one that can be read
+// (a directory cannot, wherever the system would let it be opened).
+int open_input(const char* file) {
+  if (file == nullptr) return 0;
+  const int fd = ::open(file, O_RDONLY);
+  struct stat st;
+  if (fd < 0 || (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode))) fail("%s: can't open\n", file);
+  return fd;
 }
 
 }  // namespace
@@ -120,7 +120,7 @@ int main(int argc, char** argv) {
   tab1 = tab_width(argv[arg], "tab1 length error\n");
   tab2 = tab_width(argv[arg + 1], "tab2 length error\n");
   const char* file = argc - arg >= 3 ? argv[arg + 2] : nullptr;
-  text_reader& reader = *open_input(file);
+  static text_reader reader(open_input(file));  // static: its block is too large for the stack
 
   const stream_result r = convert_stream(reader, in_buf, trim_flg);
   if (r.too_long != 0) fail("%s \nError: too long line found!\n", reinterpret_cast<char*>(in_buf));
