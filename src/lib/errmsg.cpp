@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "sjis.hpp"
+
 namespace morek {
 
 std::FILE* errfp = nullptr;
@@ -12,14 +14,12 @@ namespace {
 
 char msg_buf[ERRMSG_SIZE];
 
-bool is_lead(unsigned char c) { return (c >= 0x80 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-
 // Longest prefix of s, at most limit bytes, that does not end inside a
 // double-byte character.
 std::size_t whole_chars(const char* s, std::size_t limit) {
   std::size_t i = 0;
   while (i < limit) {
-    const std::size_t step = (is_lead(static_cast<unsigned char>(s[i])) && s[i + 1] != '\0') ? 2 : 1;
+    const std::size_t step = (sjis_lead(static_cast<unsigned char>(s[i])) && s[i + 1] != '\0') ? 2 : 1;
     if (i + step > limit) break;
     i += step;
   }

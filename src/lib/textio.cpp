@@ -105,8 +105,6 @@ std::size_t out_len = 0;
 
 namespace {
 
-constexpr std::size_t OUT_SIZE = OUT_ROOM;
-
 bool write_all(const unsigned char* p, std::size_t n) {
   while (n > 0) {
     const ssize_t w = ::write(STDOUT_FILENO, p, n);
@@ -120,29 +118,12 @@ bool write_all(const unsigned char* p, std::size_t n) {
   return true;
 }
 
-// Makes room for n more bytes (n <= OUT_SIZE), ending the process when the
+// Makes room for n more bytes (n <= OUT_ROOM), ending the process when the
 // buffered bytes cannot be written.
 inline void reserve(std::size_t n) {
-  if (out_len + n > OUT_SIZE && !out_flush()) {
+  if (out_len + n > OUT_ROOM && !out_flush()) {
     errmsg("stdout: can't write\n");
     std::exit(1);
-  }
-}
-
-constexpr std::size_t FILL = 256;
-constexpr auto filled(char c) {
-  struct { unsigned char b[FILL]; } r{};
-  for (auto& b : r.b) b = static_cast<unsigned char>(c);
-  return r;
-}
-constexpr auto spaces = filled(' ');
-constexpr auto tabs = filled('\t');
-
-void out_fill(const unsigned char* fill, std::size_t n) {
-  while (n > 0) {
-    const std::size_t k = n < FILL ? n : FILL;
-    out_write(fill, k);
-    n -= k;
   }
 }
 
@@ -154,18 +135,9 @@ bool out_flush() {
   return ok;
 }
 
-void out_put(unsigned char c) {
-  if (c == '\n') {
-    out_newline();
-    return;
-  }
-  reserve(1);
-  out_buf[out_len++] = c;
-}
-
 void out_write(const unsigned char* p, std::size_t n) {
   while (n > 0) {
-    const std::size_t k = n < OUT_SIZE ? n : OUT_SIZE;
+    const std::size_t k = n < OUT_ROOM ? n : OUT_ROOM;
     reserve(k);
     std::memcpy(out_buf + out_len, p, k);
     out_len += k;
@@ -184,8 +156,5 @@ unsigned char* out_reserve_slow(std::size_t n) {
   reserve(n);
   return out_buf + out_len;
 }
-
-void out_spaces(std::size_t n) { out_fill(spaces.b, n); }
-void out_tabs(std::size_t n) { out_fill(tabs.b, n); }
 
 }  // namespace morek

@@ -45,24 +45,25 @@ class text_reader {
   unsigned char block_[BLOCK + PAD] = {};
 };
 
-// Buffered writer to standard output that writes each '\n' as CR LF. When a
-// write fails, "stdout: can't write\n" is reported and the process ends with
-// status 1, unless the failure comes from out_flush, which only returns it.
-void out_put(unsigned char c);
-void out_write(const unsigned char* p, std::size_t n);  // n bytes, none of them '\n'
-void out_newline();
-void out_spaces(std::size_t n);
-void out_tabs(std::size_t n);
-// Room for n more bytes (n <= OUT_ROOM) at the returned position; hand the
-// end of what was written there to out_commit. Bytes go out as they are.
+// Buffered writer to standard output. The tool's newlines go out as CR LF.
+// When the buffer must be emptied and cannot be written, "stdout: can't
+// write\n" is reported and the process ends with status 1; out_flush itself
+// only says whether it could write.
 inline constexpr std::size_t OUT_ROOM = 256 * 1024;
 extern unsigned char out_buf[OUT_ROOM];
-extern std::size_t out_len;
+extern std::size_t out_len;  // bytes waiting in out_buf
+
+void out_write(const unsigned char* p, std::size_t n);  // n bytes as they are
+void out_newline();                                     // CR LF
+
+// Room for n more bytes (n <= OUT_ROOM) at the returned position; hand the
+// end of what was written there to out_commit. Bytes go out as they are.
 unsigned char* out_reserve_slow(std::size_t n);
 inline unsigned char* out_reserve(std::size_t n) {
   return out_len + n <= OUT_ROOM ? out_buf + out_len : out_reserve_slow(n);
 }
 inline void out_commit(unsigned char* end) { out_len = static_cast<std::size_t>(end - out_buf); }
+
 // Writes out what is buffered; false when the write failed (the buffered
 // bytes are then dropped).
 bool out_flush();

@@ -170,7 +170,7 @@ template <bool CMode>
         take('\t', true);
       else
         add_spaces(step);
-    } else if (is_lead(c) && i + 1 < to && in[i + 1] != '\0') {
+    } else if (sjis_lead(c) && i + 1 < to && in[i + 1] != '\0') {
       take(c, protect);
       const unsigned char second = in[++i];
       if (second == '\n') return {detail::newline(o), i + 1, true};  // the pair took the newline

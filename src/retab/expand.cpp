@@ -34,7 +34,7 @@ std::size_t expand_line(std::span<const unsigned char> in, unsigned char* exp, u
       } else {
         for (column k = 0; k < step; ++k) emit(' ', FLG_CONVERTIBLE);
       }
-    } else if (is_lead(c) && i + 1 < n && in[i + 1] != '\0') {
+    } else if (sjis_lead(c) && i + 1 < n && in[i + 1] != '\0') {
       // A double-byte character is copied whole; a NUL never pairs.
       emit(c, flag);
       emit(in[++i], flag);

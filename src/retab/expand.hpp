@@ -6,6 +6,7 @@
 #include <span>
 
 #include "settings.hpp"
+#include "sjis.hpp"
 
 namespace morek {
 

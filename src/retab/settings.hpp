@@ -21,7 +21,4 @@ extern int tab1;     // input tab width, 1..256
 extern int tab2;     // output tab width, 1..256
 extern int ign_str;  // 1: the inside of C literals is left as it is (-c)
 
-// Lead byte of a Shift-JIS double-byte character.
-constexpr bool is_lead(unsigned char c) { return (c >= 0x80 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-
 }  // namespace morek
