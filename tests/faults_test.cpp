@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -116,6 +117,19 @@ TEST(FaultsRandom, ArgumentVectorsEndCleanly) {
       EXPECT_TRUE(known_message(res.err)) << res.err;
     }
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FaultsPipe, LinesSplitAcrossReadsConvertWhole) {
+  // A writer that pauses inside lines, so that the tool's reads end mid-line.
+  temp_file out("");
+  const std::string cmd = std::string("{ printf 'ab  '; sleep 0.2; printf '  c\\r'; sleep 0.2; printf '\\n\\tx'; ") +
+                          "sleep 0.2; printf 'y\\n'; } | " + tool_path() + " 8 4 > " + out.path;
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  EXPECT_EQ(read_file(out.path), "ab\t  c\r\n\t\txy\r\n");
 }
 
 }  // namespace
