@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -130,6 +131,23 @@ TEST(FaultsPipe, LinesSplitAcrossReadsConvertWhole) {
                           "sleep 0.2; printf 'y\\n'; } | " + tool_path() + " 8 4 > " + out.path;
   ASSERT_EQ(std::system(cmd.c_str()), 0);
   EXPECT_EQ(read_file(out.path), "ab\t  c\r\n\t\txy\r\n");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FaultsPipe, ConvertedLinesGoOutBeforeTheToolWaitsForMore) {
+  // The writer holds back its second line until the first has come out.
+  temp_file out("");
+  const std::string flag = out.path + ".seen";
+  const std::string cmd = "{ printf 'x  y\\n'; i=0; while [ ! -s " + out.path + " ] && [ $i -lt 100 ]; do sleep 0.05; " +
+                          "i=$((i+1)); done; [ -s " + out.path + " ] && touch " + flag + "; printf 'z\\n'; } | " +
+                          tool_path() + " 8 4 > " + out.path;
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  EXPECT_EQ(read_file(out.path), "x  y\r\nz\r\n");
+  EXPECT_EQ(std::system(("test -f " + flag).c_str()), 0) << "the first line was held back until the end";
+  std::remove(flag.c_str());
 }
 
 }  // namespace

@@ -50,6 +50,9 @@ unsigned char* squeeze_crs(unsigned char* from, unsigned char* to) {
 }  // namespace
 
 bool text_reader::read_more() {
+  // What was converted so far goes out before the wait for more input, so
+  // that a pipeline sees lines as they come.
+  if (out_len > 0) out_drain();
   std::memmove(block_, block_ + pos_, end_ - pos_);
   end_ -= pos_;
   pos_ = 0;
@@ -118,16 +121,19 @@ bool write_all(const unsigned char* p, std::size_t n) {
   return true;
 }
 
-// Makes room for n more bytes (n <= OUT_ROOM), ending the process when the
-// buffered bytes cannot be written.
+// Makes room for n more bytes (n <= OUT_ROOM).
 inline void reserve(std::size_t n) {
-  if (out_len + n > OUT_ROOM && !out_flush()) {
+  if (out_len + n > OUT_ROOM) out_drain();
+}
+
+}  // namespace
+
+void out_drain() {
+  if (!out_flush()) {
     errmsg("stdout: can't write\n");
     std::exit(1);
   }
 }
-
-}  // namespace
 
 bool out_flush() {
   const bool ok = write_all(out_buf, out_len);

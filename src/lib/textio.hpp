@@ -24,9 +24,9 @@ class text_reader {
   // Takes n bytes (n <= window_size()) from the front of the window.
   void consume(std::size_t n) { pos_ += n; }
 
-  // Moves the window to the front of the block and reads more after it.
-  // False when nothing more came: end of input, Ctrl-Z, a read error, or a
-  // window that fills the block.
+  // Moves the window to the front of the block and reads more after it,
+  // writing out the buffered output first. False when nothing more came: end
+  // of input, Ctrl-Z, a read error, or a window that fills the block.
   bool read_more();
 
   // Copies one line into dst: at most max bytes, stopping after a newline,
@@ -67,5 +67,7 @@ inline void out_commit(unsigned char* end) { out_len = static_cast<std::size_t>(
 // Writes out what is buffered; false when the write failed (the buffered
 // bytes are then dropped).
 bool out_flush();
+// Writes out what is buffered, or reports the failure and ends the process.
+void out_drain();
 
 }  // namespace morek
