@@ -24,12 +24,13 @@ struct rng {
   bool chance(int percent) { return below(100) < percent; }
 };
 
-const char* const idents[] = {"count", "i", "buf", "len", "result", "node", "value", "p", "table", "offset",
-                              "size", "flags", "status", "ctx", "item", "next", "prev", "data", "key", "n"};
-const char* const types[] = {"int", "char *", "size_t", "unsigned", "long", "double", "struct node *",
-                             "const char *", "uint32_t", "bool"};
-const char* const sjis_words[] = {"\x83\x65\x83\x58\x83\x67", "\x95\x5c\x8e\xa6", "\x83\x5c\x81\x5b\x83\x58",
-                                  "\x8f\x88\x97\x9d", "\x8f\x89\x8a\xfa\x89\xbb", "\x83\x6f\x83\x62\x83\x74\x83\x40"};
+const char* const idents[] = {"count", "i",     "buf",    "len", "result", "node", "value", "p",    "table", "offset",
+                              "size",  "flags", "status", "ctx", "item",   "next", "prev",  "data", "key",   "n"};
+const char* const types[] = {"int",    "char *",        "size_t",       "unsigned", "long",
+                             "double", "struct node *", "const char *", "uint32_t", "bool"};
+const char* const sjis_words[] = {"\x83\x65\x83\x58\x83\x67", "\x95\x5c\x8e\xa6",
+                                  "\x83\x5c\x81\x5b\x83\x58", "\x8f\x88\x97\x9d",
+                                  "\x8f\x89\x8a\xfa\x89\xbb", "\x83\x6f\x83\x62\x83\x74\x83\x40"};
 
 struct writer {
   rng r;

@@ -50,8 +50,8 @@ void two_passes(benchmark::State& state) {
   null_sink out;
   for (auto _ : state) {
     for (const auto& l : sample_lines()) {
-      const std::size_t n = expand_line({reinterpret_cast<const unsigned char*>(l.data()), l.size()}, exp.data(),
-                                        flg.data(), lex);
+      const std::size_t n =
+          expand_line({reinterpret_cast<const unsigned char*>(l.data()), l.size()}, exp.data(), flg.data(), lex);
       retab_line({exp.data(), n}, flg.data(), out);
     }
     benchmark::DoNotOptimize(out.n);
@@ -71,8 +71,8 @@ void fused_converter(benchmark::State& state) {
   for (auto _ : state) {
     for (std::size_t i = 0; i < padded.size(); ++i) {
       const auto& l = padded[i];
-      unsigned char* end = convert_line(reinterpret_cast<const unsigned char*>(l.data()),
-                                        sample_lines()[i].size(), lex, out.data());
+      unsigned char* end =
+          convert_line(reinterpret_cast<const unsigned char*>(l.data()), sample_lines()[i].size(), lex, out.data());
       benchmark::DoNotOptimize(end);
     }
   }

@@ -20,7 +20,8 @@ std::string by_converter(const std::string& line, lex_state& lex) {
   std::string in = line;
   in.append(CONVERT_PAD, 'p');  // readable padding with ordinary bytes
   std::vector<unsigned char> out(convert_bound(line.size(), tab1));
-  const unsigned char* end = convert_line(reinterpret_cast<const unsigned char*>(in.data()), line.size(), lex, out.data());
+  const unsigned char* end =
+      convert_line(reinterpret_cast<const unsigned char*>(in.data()), line.size(), lex, out.data());
   return {reinterpret_cast<const char*>(out.data()), static_cast<std::size_t>(end - out.data())};
 }
 
@@ -32,7 +33,8 @@ std::string random_line(rng& r) {
   const int len = r.below(4) == 0 ? r.below(500) : r.below(60);
   for (int i = 0; i < len; ++i) {
     const int pick = r.below(12);
-    line += pick == 0 ? static_cast<char>(r.below(256)) : alphabet[static_cast<std::size_t>(r.below(static_cast<int>(alphabet.size())))];
+    line += pick == 0 ? static_cast<char>(r.below(256))
+                      : alphabet[static_cast<std::size_t>(r.below(static_cast<int>(alphabet.size())))];
     if (line.back() == '\n') line.back() = 'n';
   }
   if (r.below(8) != 0) line += '\n';  // most lines end in a newline, as the reader delivers them

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+
 #include "test_support.hpp"
 
 using namespace morek;
@@ -43,17 +44,11 @@ TEST(ErrEdit, FloatTakesAWholeDouble) {
   EXPECT_EQ(big.substr(big.size() - 8), ".000000\n");
 }
 
-TEST(ErrEdit, PercentInsideAStringArgumentIsNotInterpreted) {
-  EXPECT_EQ(edit("%s\n", "50%d done"), "50%d done\n");
-}
+TEST(ErrEdit, PercentInsideAStringArgumentIsNotInterpreted) { EXPECT_EQ(edit("%s\n", "50%d done"), "50%d done\n"); }
 
-TEST(ErrEdit, NulCharacterEndsTheVisibleText) {
-  EXPECT_EQ(edit("a%cb\n", 0), "a");
-}
+TEST(ErrEdit, NulCharacterEndsTheVisibleText) { EXPECT_EQ(edit("a%cb\n", 0), "a"); }
 
-TEST(ErrEdit, LoneTrailingPercentReadsNothingBeyondTheFormat) {
-  EXPECT_EQ(edit("50%"), "50?");
-}
+TEST(ErrEdit, LoneTrailingPercentReadsNothingBeyondTheFormat) { EXPECT_EQ(edit("50%"), "50?"); }
 
 TEST(ErrEdit, OverlongMessagesKeepTheFormatAndCutTheQuotedText) {
   const std::string line(5000, 'q');
@@ -72,7 +67,6 @@ TEST(ErrEdit, OverlongMessagesKeepTheFormatAndCutTheQuotedText) {
   // Exactly full fits without a cut.
   EXPECT_EQ(edit("%s", std::string(1023, 'e').c_str()), std::string(1023, 'e'));
 }
-
 
 TEST_F(Printers, ErrmsgWritesToStderrAndSetsTheFlag) {
   testing::internal::CaptureStderr();

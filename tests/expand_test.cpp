@@ -16,8 +16,8 @@ struct expanded {
 
 expanded run(const std::string& line, lex_state& lex) {
   std::vector<unsigned char> exp(expansion_bound(line.size(), tab1)), flg(exp.size());
-  const std::size_t n = expand_line({reinterpret_cast<const unsigned char*>(line.data()), line.size()},
-                                    exp.data(), flg.data(), lex);
+  const std::size_t n =
+      expand_line({reinterpret_cast<const unsigned char*>(line.data()), line.size()}, exp.data(), flg.data(), lex);
   expanded r;
   r.text.assign(exp.begin(), exp.begin() + static_cast<long>(n));
   const std::size_t flagged = (n > 0 && exp[n - 1] == '\n') ? n - 1 : n;
@@ -57,21 +57,23 @@ const expand_case cases[] = {
     {"literal_tab_expanded_without_c", 8, 0, {}, "s = \"a\tb\";\n", "s = \"a  b\";\n", "11111111111"},
     {"comment_openers_are_protected", 8, 0, {}, "a/*b*/c//d\n", "a/*b*/c//d\n", "1011111011"},
     {"char_literal_holds_double_quote", 8, 1, {"x = '\"';\n"}, "\"a b\"\n", "\"a b\"\n", "00001"},
-    {"quote_inside_block_comment", 8, 1, {"/* it's\n"}, "x = \"a  b\"; */\n", "x = \"a  b\"; */\n",
-     "11111111111111"},
+    {"quote_inside_block_comment", 8, 1, {"/* it's\n"}, "x = \"a  b\"; */\n", "x = \"a  b\"; */\n", "11111111111111"},
     {"line_comment_ends_with_line", 8, 1, {"// don't\n"}, "'a b'\n", "'a b'\n", "00001"},
-    {"open_literal_protects_next_line", 8, 1, {"s = \"open\n"}, "  \tx\"  y\n", "  \tx\"  y\n",
-     "00001111"},
+    {"open_literal_protects_next_line", 8, 1, {"s = \"open\n"}, "  \tx\"  y\n", "  \tx\"  y\n", "00001111"},
     {"escaped_quote_keeps_literal_open", 8, 1, {}, "\"a\\\"b c\" d\n", "\"a\\\"b c\" d\n", "0000000111"},
     {"two_backslashes_close_it", 8, 1, {}, "\"a\\\\\" b\n", "\"a\\\\\" b\n", "0000111"},
     {"double_byte_counts_two_columns", 8, 0, {}, sjis_a + "\tx\n", sjis_a + "      x\n", "111111111"},
     {"second_byte_5c_escapes_nothing", 8, 1, {}, "\"\x95\x5c\" x\n", "\"\x95\x5c\" x\n", "000111"},
     {"lead_byte_at_the_end_is_alone", 8, 0, {}, "ab\x95", "ab\x95", "111"},
     {"lead_byte_takes_the_newline", 8, 0, {}, "a\x95\n", "a\x95\n", "11"},
-    {"nul_is_ordinary_and_never_pairs", 8, 0, {}, std::string("\x95\0\t", 3), std::string("\x95\0      ", 8),
+    {"nul_is_ordinary_and_never_pairs",
+     8,
+     0,
+     {},
+     std::string("\x95\0\t", 3),
+     std::string("\x95\0      ", 8),
      "11111111"},
-    {"comment_close_starts_line_comment", 8, 1, {}, "/* c *//\"a b\"\n", "/* c *//\"a b\"\n",
-     "0111110111111"},
+    {"comment_close_starts_line_comment", 8, 1, {}, "/* c *//\"a b\"\n", "/* c *//\"a b\"\n", "0111110111111"},
     {"protected_tab_moves_column_on_tab1", 4, 1, {}, "\"\t\"\tx\n", "\"\t\"   x\n", "0011111"},
     {"tab_width_1", 1, 0, {}, "\t\t\n", "  \n", "11"},
 };

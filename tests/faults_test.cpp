@@ -91,9 +91,9 @@ TEST(FaultsRandom, BinaryDataEndsCleanly) {
 
 // The messages a run may end with, by their ends.
 bool known_message(const std::string& err) {
-  for (const char* tail : {": invalid option\n", "Usage : morek [-ct] [-b<n>] <tab1> <tab2> [<file>]\n",
-                           "tab1 length error\n", "tab2 length error\n", ": can't open\n",
-                           ": buffer size out of range\n", "Error: too long line found!\n"})
+  for (const char* tail :
+       {": invalid option\n", "Usage : morek [-ct] [-b<n>] <tab1> <tab2> [<file>]\n", "tab1 length error\n",
+        "tab2 length error\n", ": can't open\n", ": buffer size out of range\n", "Error: too long line found!\n"})
     if (ends_with(err, tail)) return true;
   return false;
 }
@@ -101,13 +101,14 @@ bool known_message(const std::string& err) {
 TEST(FaultsRandom, ArgumentVectorsEndCleanly) {
   rng r{0x0a1b2c3d4e5f6071ULL};
   temp_file file("\tx  y\n");
-  const std::vector<std::string> tokens = {"-c",  "-t",  "-ct", "-b",    "-b300", "-bx", "-x",     "-",
-                                           "8",   "4",   "0",   "257",   "-4",    "8x",  "",       "-usage",
-                                           "/tmp", file.path, "/nonexistent", "99999999999", "1", "256"};
+  const std::vector<std::string> tokens = {
+      "-c", "-t", "-ct", "-b",     "-b300", "-bx",     "-x",           "-",           "8", "4",  "0", "257",
+      "-4", "8x", "",    "-usage", "/tmp",  file.path, "/nonexistent", "99999999999", "1", "256"};
   for (int round = 0; round < 150; ++round) {
     std::vector<std::string> args;
     const int n = r.below(6);
-    for (int i = 0; i < n; ++i) args.push_back(tokens[static_cast<std::size_t>(r.below(static_cast<int>(tokens.size())))]);
+    for (int i = 0; i < n; ++i)
+      args.push_back(tokens[static_cast<std::size_t>(r.below(static_cast<int>(tokens.size())))]);
     const tool_result res = run_tool(args, "a  b\n");
     ASSERT_LT(res.status, 2) << "signal " << res.status - 128;
     if (res.status == 0) {
@@ -141,9 +142,9 @@ TEST(FaultsPipe, ConvertedLinesGoOutBeforeTheToolWaitsForMore) {
   // The writer holds back its second line until the first has come out.
   temp_file out("");
   const std::string flag = out.path + ".seen";
-  const std::string cmd = "{ printf 'x  y\\n'; i=0; while [ ! -s " + out.path + " ] && [ $i -lt 100 ]; do sleep 0.05; " +
-                          "i=$((i+1)); done; [ -s " + out.path + " ] && touch " + flag + "; printf 'z\\n'; } | " +
-                          tool_path() + " 8 4 > " + out.path;
+  const std::string cmd = "{ printf 'x  y\\n'; i=0; while [ ! -s " + out.path +
+                          " ] && [ $i -lt 100 ]; do sleep 0.05; " + "i=$((i+1)); done; [ -s " + out.path +
+                          " ] && touch " + flag + "; printf 'z\\n'; } | " + tool_path() + " 8 4 > " + out.path;
   ASSERT_EQ(std::system(cmd.c_str()), 0);
   EXPECT_EQ(read_file(out.path), "x  y\r\nz\r\n");
   EXPECT_EQ(std::system(("test -f " + flag).c_str()), 0) << "the first line was held back until the end";

@@ -74,10 +74,8 @@ TEST(MemDeath, ShortageMessagesCountThousands) {
     int size;
     const char* message;
   } const cases[] = {
-      {1000, "^cannot get the memory of 1000 bytes\n$"},
-      {1001, "^cannot get the memory of 1 K bytes\n$"},
-      {1999, "^cannot get the memory of 1 K bytes\n$"},
-      {4098, "^cannot get the memory of 4 K bytes\n$"},
+      {1000, "^cannot get the memory of 1000 bytes\n$"},         {1001, "^cannot get the memory of 1 K bytes\n$"},
+      {1999, "^cannot get the memory of 1 K bytes\n$"},          {4098, "^cannot get the memory of 4 K bytes\n$"},
       {1 << 30, "^cannot get the memory of 1073741 K bytes\n$"},
   };
   for (const auto& c : cases) {

@@ -15,8 +15,8 @@ TEST(FindExt, FinalComponentOnly) {
     const char* path;
     long dot;  // offset of the result, -1 for null
   } const cases[] = {
-      {"a.b.c", 3}, {"abc", -1}, {"dir.d\\", -1}, {"dir.d\\file", -1}, {".x", 0},
-      {"c:\\src\\main.cpp", 11}, {"x.d\x95\x5cy", 1},  // the pair holds no separator
+      {"a.b.c", 3},        {"abc", -1}, {"dir.d\\", -1}, {"dir.d\\file", -1}, {".x", 0}, {"c:\\src\\main.cpp", 11},
+      {"x.d\x95\x5cy", 1},  // the pair holds no separator
   };
   for (const auto& c : cases) {
     const char* r = m::findExt(c.path);
@@ -74,9 +74,8 @@ TEST(CompFile, SortsAnArrayWithQsort) {
   std::qsort(table.data(), table.size(), sizeof table[0], m::comp_file);
   std::vector<std::string> got;
   for (const auto* e : table) got.emplace_back(e->name);
-  const std::vector<std::string> expected = {"Makefile",   "README",       "\x95\x5cx",
-                                             "a\\z",       "a.b\\c",       "ab\\c",
-                                             "src\\Main.c", "src\\lib\\A.c", "src\\lib\\b.c"};
+  const std::vector<std::string> expected = {"Makefile", "README",      "\x95\x5cx",     "a\\z",         "a.b\\c",
+                                             "ab\\c",    "src\\Main.c", "src\\lib\\A.c", "src\\lib\\b.c"};
   EXPECT_EQ(got, expected);
 }
 
@@ -88,8 +87,10 @@ struct exp_case {
 
 TEST(ExpTab, ExpandsTabs) {
   const exp_case cases[] = {
-      {4, "a\tb", "a   b"}, {4, "ab\tc", "ab  c"}, {4, "\t", "    "}, {4, "", ""},
-      {1, "\ta\t", " a "},  {8, "\x82\xa0\tx", "\x82\xa0      x"}, {3, "a\nb\tc", "a\nb   c"},
+      {4, "a\tb", "a   b"},       {4, "ab\tc", "ab  c"},
+      {4, "\t", "    "},          {4, "", ""},
+      {1, "\ta\t", " a "},        {8, "\x82\xa0\tx", "\x82\xa0      x"},
+      {3, "a\nb\tc", "a\nb   c"},
   };
   for (const auto& c : cases) EXPECT_EQ(m::exp_tab(c.tab, c.src.c_str()), c.result) << c.src;
 }

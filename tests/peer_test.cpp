@@ -40,8 +40,8 @@ std::string random_text(rng& r) {
 
 std::string gnu(const std::string& path, int t1, int t2) {
   temp_file out("");
-  const std::string cmd = "LC_ALL=C expand -t " + std::to_string(t1) + " < " + path + " | sed 's/ *$//' | LC_ALL=C unexpand -a -t " +
-                          std::to_string(t2) + " > " + out.path;
+  const std::string cmd = "LC_ALL=C expand -t " + std::to_string(t1) + " < " + path +
+                          " | sed 's/ *$//' | LC_ALL=C unexpand -a -t " + std::to_string(t2) + " > " + out.path;
   EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
   return read_file(out.path);
 }

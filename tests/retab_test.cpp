@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+
 #include "test_support.hpp"
 
 using namespace morek;
@@ -33,8 +34,8 @@ TEST(ChgGap, MatchesTheNaiveWalkEverywhere) {
     for (int from = 0; from <= 3 * tab; ++from) {
       for (int to = from + 1; to <= from + 3 * tab + 2; ++to) {
         const gap g = chg_gap(from, to, tab);
-        const std::string got = std::string(static_cast<std::size_t>(g.tabs), '\t') +
-                                std::string(static_cast<std::size_t>(g.spaces), ' ');
+        const std::string got =
+            std::string(static_cast<std::size_t>(g.tabs), '\t') + std::string(static_cast<std::size_t>(g.spaces), ' ');
         ASSERT_EQ(got, naive_gap(from, to, tab)) << "tab " << tab << " from " << from << " to " << to;
       }
     }

@@ -1,13 +1,14 @@
 #include "run_tool.hpp"
 
-#include <cstdlib>
 #include <fcntl.h>
-#include <fstream>
-#include <iterator>
 #include <spawn.h>
-#include <stdexcept>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
 
 extern char** environ;
 
@@ -43,8 +44,8 @@ std::string read_file(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-tool_result run_tool(const std::vector<std::string>& args, const std::string& stdin_text,
-                     const char* stdin_path, const char* stdout_path) {
+tool_result run_tool(const std::vector<std::string>& args, const std::string& stdin_text, const char* stdin_path,
+                     const char* stdout_path) {
   temp_file input(stdin_text);
   temp_file out("");
   temp_file err("");
@@ -52,8 +53,7 @@ tool_result run_tool(const std::vector<std::string>& args, const std::string& st
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, stdin_path ? stdin_path : input.path.c_str(), O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, stdout_path ? stdout_path : out.path.c_str(),
-                                   O_WRONLY | O_TRUNC, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, stdout_path ? stdout_path : out.path.c_str(), O_WRONLY | O_TRUNC, 0);
   posix_spawn_file_actions_addopen(&actions, 2, err.path.c_str(), O_WRONLY | O_TRUNC, 0);
 
   std::vector<char*> argv;

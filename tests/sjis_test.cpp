@@ -122,23 +122,34 @@ struct cmp_case {
 
 TEST(StrCmp, Pairs) {
   const cmp_case cases[] = {
-      {"abc", "ABC", 0},         {"ab", "abc", -1},         {"abc", "ab", 1},
-      {"", "", 0},               {"a\\b", "a b", -1},       {"dir", "dir\\x", -1},
-      {"dir\\x", "dir.x", -1},   {"_a", "Ba", -1},          {"\xb1", "a", 1},
-      {"a", "\xb1", -1},         {"\xb1", "\x82\xa0", -1},  {"\x82\xa0", "\xb1", 1},
-      {"\x82\xa0", "\x82\xa2", -1}, {"x\x82", "x\x82", 0}, {"x\x82", "x\x82\x40", -1},
-      {"[", "a", -1},            {"{", "z", 1},             {"\x82\x41", "\x82\x61", -1},
+      {"abc", "ABC", 0},
+      {"ab", "abc", -1},
+      {"abc", "ab", 1},
+      {"", "", 0},
+      {"a\\b", "a b", -1},
+      {"dir", "dir\\x", -1},
+      {"dir\\x", "dir.x", -1},
+      {"_a", "Ba", -1},
+      {"\xb1", "a", 1},
+      {"a", "\xb1", -1},
+      {"\xb1", "\x82\xa0", -1},
+      {"\x82\xa0", "\xb1", 1},
+      {"\x82\xa0", "\x82\xa2", -1},
+      {"x\x82", "x\x82", 0},
+      {"x\x82", "x\x82\x40", -1},
+      {"[", "a", -1},
+      {"{", "z", 1},
+      {"\x82\x41", "\x82\x61", -1},
   };
   for (const auto& c : cases) EXPECT_EQ(m::StrCmp(c.a, c.b), c.result) << c.a << " vs " << c.b;
 }
 
 std::vector<std::string> varied_names() {
   std::vector<std::string> names = {
-      "",         "a",        "A",         "ab",        "aB",        "a\\b",      "a b",
-      "a.b",      "a_b",      "a\\",       "\\",        "_",         "[x]",       "{x}",
-      "~",        "\xb1",     "\xb1\xb2",  "\xdf",      "\x82\xa0",  "\x82\xa2",  "\x82",
-      "\x95\x5c", "\x95\x5cx", "\xa0",     "\xfd",      "\xff\x41",  "dir",       "dir\\x",
-      "dir.x",    "DIR\\Y",   "z\x82\xa0", "Z\xb1",     "0",         "9\\",       "\x80",
+      "",         "a",        "A",      "ab",        "aB",        "a\\b", "a b",  "a.b",      "a_b",
+      "a\\",      "\\",       "_",      "[x]",       "{x}",       "~",    "\xb1", "\xb1\xb2", "\xdf",
+      "\x82\xa0", "\x82\xa2", "\x82",   "\x95\x5c",  "\x95\x5cx", "\xa0", "\xfd", "\xff\x41", "dir",
+      "dir\\x",   "dir.x",    "DIR\\Y", "z\x82\xa0", "Z\xb1",     "0",    "9\\",  "\x80",
   };
   return names;
 }
@@ -167,9 +178,8 @@ TEST(StrCmp, IsATotalOrder) {
 
 TEST(StrCmp, SortsPathNamesAsAListing) {
   const std::vector<std::string> expected = {
-      "src",          "src\\lib",      "src\\lib\\a.c", "src\\main.c",  "src\\Main.h",
-      "src.bak",      "src_old",       "srcs",          "\xb1\xb2.txt", "\x82\xa0\\x",
-      "\x82\xa0.txt", "\x82\xa2",
+      "src",     "src\\lib", "src\\lib\\a.c", "src\\main.c", "src\\Main.h",  "src.bak",
+      "src_old", "srcs",     "\xb1\xb2.txt",  "\x82\xa0\\x", "\x82\xa0.txt", "\x82\xa2",
   };
   std::vector<std::string> shuffled = expected;
   std::mt19937 rng(7);

@@ -14,8 +14,8 @@
 #include "expand.hpp"
 #include "retab.hpp"
 #include "run_tool.hpp"
-#include "textio.hpp"
 #include "test_support.hpp"
+#include "textio.hpp"
 
 using namespace morek;
 
@@ -85,7 +85,8 @@ model_result real(const std::string& raw, bool trim) {
 std::string random_input(rng& r, std::size_t size, bool allow_long, bool lone_crs) {
   static const std::string alphabet("    \t\t\"'/*\\abcxyz;=\x82\x95\xe0\xb1\xa0\xfd\x5c\x40\r\r\n\0", 31);
   const auto b = static_cast<std::size_t>(BUFSIZE);
-  const std::size_t edges[] = {b - 3, b - 2, b - 1, b, b + 1, LINE_LIMIT - 2, LINE_LIMIT - 1, LINE_LIMIT, LINE_LIMIT + 1};
+  const std::size_t edges[] = {b - 3,          b - 2,      b - 1,         b, b + 1, LINE_LIMIT - 2,
+                               LINE_LIMIT - 1, LINE_LIMIT, LINE_LIMIT + 1};
   std::string s;
   while (s.size() < size) {
     const int kind = r.below(100);
@@ -99,7 +100,8 @@ std::string random_input(rng& r, std::size_t size, bool allow_long, bool lone_cr
     }
     const auto len = static_cast<std::size_t>(kind < 8 ? 200 + r.below(200) : r.below(60));
     for (std::size_t i = 0; i < len; ++i) {
-      const char c = r.below(10) == 0 ? static_cast<char>(r.below(256)) : alphabet[static_cast<std::size_t>(r.below(31))];
+      const char c =
+          r.below(10) == 0 ? static_cast<char>(r.below(256)) : alphabet[static_cast<std::size_t>(r.below(31))];
       if (c != '\r' || lone_crs) s += c;
     }
     if (r.below(5) == 0) s += '\r';

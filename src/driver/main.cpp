@@ -1,10 +1,11 @@
 // morek: re-tabulates text, expanding tabs at tab1 and writing blank runs as
 // tabs at tab2.
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
 
 #include "convert.hpp"
 #include "errmsg.hpp"

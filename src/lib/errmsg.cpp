@@ -33,8 +33,7 @@ struct expansion {
   std::size_t string_bytes = 0;  // of which come from %s arguments
 };
 
-expansion expand(const char* fmt, std::va_list ap, char* out, std::size_t out_cap,
-                 std::size_t string_budget) {
+expansion expand(const char* fmt, std::va_list ap, char* out, std::size_t out_cap, std::size_t string_budget) {
   expansion e;
   auto put = [&](const char* p, std::size_t n) {
     if (out != nullptr) {

@@ -1,9 +1,10 @@
 #include "textio.hpp"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif

@@ -74,7 +74,7 @@ namespace detail {
 
 // Where in a 64-byte word each kind of byte stands, a bit a byte.
 struct word_classes {
-  std::uint64_t sp = 0, tb = 0, nl = 0, high = 0;  // space, tab, newline, 0x80 and up
+  std::uint64_t sp = 0, tb = 0, nl = 0, high = 0;        // space, tab, newline, 0x80 and up
   std::uint64_t dq = 0, sq = 0, sl = 0, st = 0, bs = 0;  // " ' / * and backslash, under -c
 };
 
@@ -111,7 +111,8 @@ void classify_sse2(const unsigned char* p, std::size_t len, std::uint64_t* speci
   for (std::size_t w = 0; w < mask_words(len); ++w) {
     word_classes c;
     for (int k = 0; k < 4; ++k) {
-      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 64 * w + 16 * static_cast<std::size_t>(k)));
+      const __m128i v =
+          _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 64 * w + 16 * static_cast<std::size_t>(k)));
       auto is = [&](char b) { return bits(_mm_cmpeq_epi8(v, _mm_set1_epi8(b)), k); };
       c.sp |= is(' ');
       c.tb |= is('\t');
@@ -144,7 +145,8 @@ __attribute__((target("avx2"))) void classify_avx2(const unsigned char* p, std::
   for (std::size_t w = 0; w < mask_words(len); ++w) {
     word_classes c;
     for (int k = 0; k < 2; ++k) {
-      const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 64 * w + 32 * static_cast<std::size_t>(k)));
+      const __m256i v =
+          _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 64 * w + 32 * static_cast<std::size_t>(k)));
       c.sp |= bits256(v, ' ', k);
       c.tb |= bits256(v, '\t', k);
       c.nl |= bits256(v, '\n', k);

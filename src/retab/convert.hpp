@@ -52,8 +52,8 @@ inline unsigned char* fill(unsigned char* o, unsigned char c, int count) {
 // How many spaces stand at p, counting at most limit (>= 1) and at most 16.
 inline std::size_t spaces_at(const unsigned char* p, std::size_t limit) {
 #if defined(__SSE2__)
-  const auto not_space = ~static_cast<unsigned>(_mm_movemask_epi8(
-      _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), _mm_set1_epi8(' '))));
+  const auto not_space = ~static_cast<unsigned>(
+      _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), _mm_set1_epi8(' '))));
   const auto k = static_cast<std::size_t>(__builtin_ctz(not_space | 0x10000u));
 #else
   std::size_t k = 0;
@@ -88,8 +88,8 @@ struct converted {
 // classify made for in.
 template <bool CMode>
 [[gnu::always_inline]] inline converted convert_masked(const unsigned char* in, const std::uint64_t* special,
-                                                       std::size_t from, std::size_t to, lex_state& lex,
-                                                       const grids& g, unsigned char* o) {
+                                                       std::size_t from, std::size_t to, lex_state& lex, const grids& g,
+                                                       unsigned char* o) {
   const tab_grid& grid1 = g.in;
   const tab_grid& grid2 = g.out;
   column in_col = 0;             // column on the tab1 grid, as the expansion counts

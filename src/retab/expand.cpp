@@ -2,8 +2,7 @@
 
 namespace morek {
 
-std::size_t expand_line(std::span<const unsigned char> in, unsigned char* exp, unsigned char* flg,
-                        lex_state& lex) {
+std::size_t expand_line(std::span<const unsigned char> in, unsigned char* exp, unsigned char* flg, lex_state& lex) {
   const std::size_t n = in.size();
   std::size_t o = 0;
   column col = 0;
@@ -19,10 +18,11 @@ std::size_t expand_line(std::span<const unsigned char> in, unsigned char* exp, u
       exp[o++] = '\n';
       break;
     }
-    const unsigned char c = follow_lexical(in.data(), i, n, lex, in_line_comment, [&](unsigned char mark, unsigned char flag) {
-      emit(mark, flag);
-      ++col;
-    });
+    const unsigned char c =
+        follow_lexical(in.data(), i, n, lex, in_line_comment, [&](unsigned char mark, unsigned char flag) {
+          emit(mark, flag);
+          ++col;
+        });
 
     const bool protect = lex.quote != 0 && ign_str == 1;
     const unsigned char flag = protect ? FLG_PROTECTED : FLG_CONVERTIBLE;

@@ -27,8 +27,8 @@ struct lex_state {
 // steps on to the mark's second byte, which it returns as the byte now
 // current (else it returns in[i]).
 template <class EmitMark>
-[[gnu::always_inline]] inline unsigned char follow_lexical(const unsigned char* in, std::size_t& i, std::size_t n, lex_state& lex,
-                                    bool& in_line_comment, EmitMark emit_mark) {
+[[gnu::always_inline]] inline unsigned char follow_lexical(const unsigned char* in, std::size_t& i, std::size_t n,
+                                                           lex_state& lex, bool& in_line_comment, EmitMark emit_mark) {
   unsigned char c = in[i];
   auto next_is = [&](unsigned char want) { return i + 1 < n && in[i + 1] == want; };
   if (lex.quote == 0 && !in_line_comment) {
@@ -70,7 +70,6 @@ constexpr std::size_t expansion_bound(std::size_t n, int tab) { return n * stati
 // a piece of a long one) into exp and flg, which need expansion_bound(size)
 // bytes. Stops after the first newline. Returns the count of bytes in exp; a
 // newline is the last of them and has no meaningful flag.
-std::size_t expand_line(std::span<const unsigned char> in, unsigned char* exp, unsigned char* flg,
-                        lex_state& lex);
+std::size_t expand_line(std::span<const unsigned char> in, unsigned char* exp, unsigned char* flg, lex_state& lex);
 
 }  // namespace morek

@@ -51,9 +51,9 @@ void chg_sp(column from, column to, Sink& out) {
 // is dropped.
 template <class Sink>
 void retab_line(std::span<const unsigned char> exp, const unsigned char* flg, Sink& out) {
-  column col = 0;         // output column of the next byte
-  bool in_run = false;    // a run of convertible spaces is pending
-  column run_start = 0;   // output column of the pending run's first space
+  column col = 0;        // output column of the next byte
+  bool in_run = false;   // a run of convertible spaces is pending
+  column run_start = 0;  // output column of the pending run's first space
   for (std::size_t i = 0; i < exp.size(); ++i) {
     const unsigned char c = exp[i];
     if (c == '\n') {
