@@ -19,8 +19,6 @@ using namespace morek;
 
 namespace {
 
-unsigned char* in_buf;  // the line as read
-
 // Reports a failure and ends the run with status 1. Lines converted so far
 // are written out first.
 template <class... Args>
@@ -116,7 +114,7 @@ int main(int argc, char** argv) {
   if (argc - arg < 2) fail("%s\n", help_table[USAGE_LINE]);
 
   // The converter writes straight to the output: the line is the only buffer.
-  in_buf = line_buffer();
+  unsigned char* const in_buf = line_buffer();  // the line as read
 
   tab1 = tab_width(argv[arg], "tab1 length error\n");
   tab2 = tab_width(argv[arg + 1], "tab2 length error\n");
