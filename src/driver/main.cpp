@@ -19,6 +19,10 @@ using namespace morek;
 
 namespace {
 
+// The line as read. Global, so that it stays reachable to the end of the
+// process, which releases it.
+unsigned char* in_buf;
+
 // Reports a failure and ends the run with status 1. Lines converted so far
 // are written out first.
 template <class... Args>
@@ -114,7 +118,7 @@ int main(int argc, char** argv) {
   if (argc - arg < 2) fail("%s\n", help_table[USAGE_LINE]);
 
   // The converter writes straight to the output: the line is the only buffer.
-  unsigned char* const in_buf = line_buffer();  // the line as read
+  in_buf = line_buffer();
 
   tab1 = tab_width(argv[arg], "tab1 length error\n");
   tab2 = tab_width(argv[arg + 1], "tab2 length error\n");
