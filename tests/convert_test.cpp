@@ -85,10 +85,10 @@ template <bool CMode>
 void expect_vectors_agree(const unsigned char* p, std::size_t n, int round) {
   using impl = void (*)(const unsigned char*, std::size_t, std::uint64_t*);
   std::vector<std::pair<const char*, impl>> impls = {{"classify", classify<CMode>}};
-#if defined(__SSE2__)
+#if defined(MOREK_SSE2)
   impls.emplace_back("sse2", detail::classify_sse2<CMode>);
 #endif
-#if defined(MOREK_HAVE_AVX2)
+#if defined(MOREK_AVX2)
   if (__builtin_cpu_supports("avx2")) impls.emplace_back("avx2", detail::classify_avx2<CMode>);
 #endif
   std::vector<std::uint64_t> want(mask_words(n));

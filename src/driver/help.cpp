@@ -1,4 +1,4 @@
-// The help table, as Shift-JIS bytes; the comments show the text.
+// The help texts. The table is Shift-JIS bytes; the comments show its text.
 #include "help.hpp"
 
 namespace morek {
@@ -49,5 +49,32 @@ const char* const help_table[] = {
     "Version: 1.10",                                                                  // Version: 1.10
     "",
 };
+
+const char help_text[] =
+    "Usage: morek [options] <tab1> <tab2> [<file>]\n"
+    "       morek -i|--check [options] <tab1> <tab2> <file>...\n"
+    "Expands the tabs of each line at <tab1> columns and writes its runs of blanks\n"
+    "as tabs of <tab2> columns, plus the spaces that reach the same column.\n"
+    "\n"
+    "  -c              leave the inside of \"...\" and '...' literals as it is\n"
+    "  -t              cut the blanks at the end of every line\n"
+    "  -b<n>           read lines into a buffer of <n> bytes (at least 256; 4096)\n"
+    "  -i, --in-place  replace each <file> with its conversion, where it differs\n"
+    "  --check         name each <file> whose conversion differs; write nothing\n"
+    "  --utf8          the input is UTF-8: count characters by display width\n"
+    "  --eol=crlf      take the input byte for byte; end every line with CR LF\n"
+    "  --eol=lf        take the input byte for byte; end every line with LF\n"
+    "  --eol=keep      take the input byte for byte; end each line as it came\n"
+    "  --help          print this help and exit\n"
+    "  --version       print the version and exit\n"
+    "  -usage          print the help table in Japanese (Shift-JIS); exit status 1\n"
+    "  <tab1> <tab2>   the input and output tab widths, 1 to 256\n"
+    "  <file>          the input; standard input when it is left out\n"
+    "\n"
+    "Without --eol, CRs are dropped, a Ctrl-Z byte ends the input, and every line\n"
+    "ends in CR LF. -i and --check keep line ends unless --eol says otherwise.\n"
+    "\n"
+    "Exit status: 0 when done; 1 on an error, or when --check finds a file to\n"
+    "change; 2 when -i or --check could not convert a file, or was used wrongly.\n";
 
 }  // namespace morek

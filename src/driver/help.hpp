@@ -1,4 +1,5 @@
-// The help table printed for "-usage": Shift-JIS lines, ending with "".
+// The help texts: the table printed for "-usage", as Shift-JIS lines ending
+// with "", and the English text printed for "--help".
 #pragma once
 
 namespace morek {
@@ -7,5 +8,7 @@ extern const char* const help_table[];
 
 // The usage line; also the text of the usage error.
 inline constexpr int USAGE_LINE = 2;
+
+extern const char help_text[];
 
 }  // namespace morek

@@ -6,9 +6,13 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <span>
+#include <string_view>
 
 #include "convert.hpp"
 #include "errmsg.hpp"
+#include "files.hpp"
 #include "help.hpp"
 #include "mem.hpp"
 #include "settings.hpp"
@@ -19,12 +23,19 @@ using namespace morek;
 
 namespace {
 
-// The line as read. Global, so that it stays reachable to the end of the
-// process, which releases it.
-unsigned char* in_buf;
+// The line buffer. Owned by an object that lives to the end of the process,
+// whose destructor frees it on every way out through exit.
+struct free_block {
+  void operator()(unsigned char* p) const { std::free(p); }
+};
+std::unique_ptr<unsigned char, free_block> in_buf;
 
-// Reports a failure and ends the run with status 1. Lines converted so far
-// are written out first.
+// Exit status of a failure: 1, but 2 under -i and --check, where 1 means that
+// a file would change.
+int fail_status = 1;
+
+// Reports a failure and ends the run. Lines converted so far are written out
+// first.
 template <class... Args>
 [[noreturn]] void fail(const char* fmt, Args... args) {
   const bool written = out_flush();
@@ -33,7 +44,7 @@ template <class... Args>
   else
     errmsg(fmt, args...);
   if (!written) errmsg("stdout: can't write\n");
-  std::exit(1);
+  std::exit(fail_status);
 }
 
 // Decimal conversion as atoi reads it: leading blanks and a sign, digits up
@@ -69,6 +80,13 @@ int tab_width(const char* arg, const char* error) {
   fail("");  // no message, unless the table could not be written
 }
 
+// --help and --version: plain text with LF line ends, status 0.
+[[noreturn]] void print_text(const char* text) {
+  out_write(reinterpret_cast<const unsigned char*>(text), std::strlen(text));
+  if (!out_flush()) fail("stdout: can't write\n");
+  std::exit(0);
+}
+
 // Holds BUFSIZE + 2 bytes, and the converter's padding past the longest line
 // it converts.
 unsigned char* line_buffer() {
@@ -88,6 +106,26 @@ int open_input(const char* file) {
   return fd;
 }
 
+bool is_letter_group(const char* opt) { return opt[1] != '-' && opt[1] != 'b'; }
+
+// The long options other than --help and --version; false for any other.
+bool long_option(const char* opt, bool& in_place, bool& check, bool& eol_given) {
+  const std::string_view o(opt);
+  if (o == "--utf8") {
+    utf8_input = 1;
+  } else if (o == "--eol=crlf" || o == "--eol=lf" || o == "--eol=keep") {
+    line_ends = o == "--eol=crlf" ? eol_mode::crlf : o == "--eol=lf" ? eol_mode::lf : eol_mode::keep;
+    eol_given = true;
+  } else if (o == "--in-place") {
+    in_place = true;
+  } else if (o == "--check") {
+    check = true;
+  } else {
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -96,10 +134,33 @@ int main(int argc, char** argv) {
 
   if (argc == 2 && std::strcmp(argv[1], "-usage") == 0) print_help();
 
+  // Option arguments are the leading ones that begin with "-". Among them,
+  // --help and --version win over everything, and -i or --check make every
+  // failure end with status 2.
+  int options_end = 1;
+  while (options_end < argc && argv[options_end][0] == '-') ++options_end;
+  for (int a = 1; a < options_end; ++a) {
+    if (std::strcmp(argv[a], "--help") == 0) print_text(help_text);
+    if (std::strcmp(argv[a], "--version") == 0) print_text("morek " MOREK_VERSION "\n");
+  }
+  for (int a = 1; a < options_end; ++a) {
+    const char* opt = argv[a];
+    if (std::strcmp(opt, "--in-place") == 0 || std::strcmp(opt, "--check") == 0 ||
+        (is_letter_group(opt) && std::strchr(opt, 'i') != nullptr))
+      fail_status = 2;
+  }
+
   bool trim_flg = false;
+  bool in_place = false;
+  bool check = false;
+  bool eol_given = false;
   int arg = 1;
-  for (; arg < argc && argv[arg][0] == '-'; ++arg) {
+  for (; arg < options_end; ++arg) {
     const char* opt = argv[arg];
+    if (opt[1] == '-') {
+      if (!long_option(opt, in_place, check, eol_given)) fail("%s: invalid option\n", opt);
+      continue;
+    }
     if (opt[1] == 'b') {
       int size = 0;
       if (!to_int(opt + 2, size) || size > INT_MAX - 2) fail("%s: buffer size out of range\n", opt);
@@ -111,22 +172,37 @@ int main(int argc, char** argv) {
         ign_str = 1;
       else if (*letter == 't')
         trim_flg = true;
+      else if (*letter == 'i')
+        in_place = true;
       else
         fail("%s: invalid option\n", opt);
     }
   }
-  if (argc - arg < 2) fail("%s\n", help_table[USAGE_LINE]);
+  if (in_place && check) fail("-i and --check: use one of them\n");
+  const bool on_files = in_place || check;
+  // With -i and --check, the files follow the widths, and one at least.
+  if (argc - arg < (on_files ? 3 : 2)) fail("%s\n", help_table[USAGE_LINE]);
+  if (on_files && !eol_given) line_ends = eol_mode::keep;
 
   // The converter writes straight to the output: the line is the only buffer.
-  in_buf = line_buffer();
+  in_buf.reset(line_buffer());
 
   tab1 = tab_width(argv[arg], "tab1 length error\n");
   tab2 = tab_width(argv[arg + 1], "tab2 length error\n");
-  const char* file = argc - arg >= 3 ? argv[arg + 2] : nullptr;
-  static text_reader reader(open_input(file));  // static: its block is too large for the stack
+  const text_reader::options layer{.bytewise = line_ends != eol_mode::text,
+                                   .track_crs = line_ends == eol_mode::keep};
+  static text_reader reader(0, layer);  // static: its block is too large for the stack
 
-  const stream_result r = convert_stream(reader, in_buf, trim_flg);
-  if (r.too_long != 0) fail("%s \nError: too long line found!\n", reinterpret_cast<char*>(in_buf));
+  if (on_files) {
+    const int status = run_files(std::span<char* const>(argv + arg + 2, argv + argc), reader, in_buf.get(),
+                                 trim_flg, check);
+    return status;
+  }
+
+  const char* file = argc - arg >= 3 ? argv[arg + 2] : nullptr;
+  reader.reset(open_input(file), layer);
+  const stream_result r = convert_stream(reader, in_buf.get(), trim_flg);
+  if (r.too_long != 0) fail("%s \nError: too long line found!\n", reinterpret_cast<char*>(in_buf.get()));
   if (reader.failed()) fail("%s: can't read\n", file != nullptr ? file : "stdin");
   if (!out_flush()) fail("stdout: can't write\n");
   return 0;

@@ -5,11 +5,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include <iterator>
 
 #include "errmsg.hpp"
+#include "simd.hpp"
 
 namespace morek {
 
@@ -19,62 +18,131 @@ namespace {
 
 unsigned char scratch[text_reader::BLOCK + 16];
 
-// Removes the CRs from [from, to), which starts with one; returns the new end.
-unsigned char* squeeze_crs(unsigned char* from, unsigned char* to) {
+// Removes CRs from [from, to), which starts with one, and returns the new
+// end: every CR in the text layer; byte for byte only a CR directly before an
+// LF, and then, when bits is set, the LF's new place (counted from base) gets
+// its bit there.
+template <bool Bytewise>
+unsigned char* squeeze_crs(unsigned char* from, unsigned char* to, const unsigned char* base, std::uint64_t* bits) {
   const auto len = static_cast<std::size_t>(to - from);
   std::memcpy(scratch, from, len);
   const unsigned char* in = scratch;
   const unsigned char* const stop = scratch + len;
   unsigned char* out = from;
-#if defined(__SSE2__)
-  // 16 bytes at a time: store them all, keep those before the first CR.
+  auto mark_lf = [&](const unsigned char* at) {
+    if (bits != nullptr) {
+      const auto i = static_cast<std::size_t>(at - base);
+      bits[i / 64] |= std::uint64_t{1} << (i % 64);
+    }
+  };
+#if defined(MOREK_SSE2)
+  // 16 bytes at a time: store them all, keep those before the first CR, and
+  // the CR too where it stays. The byte after the 16 must be there to look at.
   const __m128i cr = _mm_set1_epi8('\r');
-  while (stop - in >= 16) {
+  while (stop - in > 16) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
     const auto m = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, cr)));
     if (m == 0) {
       in += 16;
       out += 16;
-    } else {
-      const auto k = static_cast<std::size_t>(__builtin_ctz(m));
-      in += k + 1;
-      out += k;
+      continue;
     }
+    const auto k = static_cast<std::size_t>(__builtin_ctz(m));
+    const bool drop = !Bytewise || in[k + 1] == '\n';
+    if (Bytewise && drop) mark_lf(out + k);
+    in += k + 1;
+    out += drop ? k : k + 1;
   }
 #endif
-  for (; in < stop; ++in)
-    if (*in != '\r') *out++ = *in;
+  for (; in < stop; ++in) {
+    if (*in == '\r') {
+      if (!Bytewise) continue;
+      if (in + 1 < stop && in[1] == '\n') {
+        mark_lf(out);
+        continue;
+      }
+    }
+    *out++ = *in;
+  }
   return out;
 }
 
+// Drops the first by bits of bits[0, words), moving the rest down.
+void shift_down(std::uint64_t* bits, std::size_t words, std::size_t by) {
+  const std::size_t skip = by / 64;
+  const unsigned shift = by % 64;
+  for (std::size_t k = 0; k < words; ++k) {
+    const std::size_t from = k + skip;
+    std::uint64_t v = from < words ? bits[from] >> shift : 0;
+    if (shift != 0 && from + 1 < words) v |= bits[from + 1] << (64 - shift);
+    bits[k] = v;
+  }
+}
+
 }  // namespace
+
+void text_reader::reset(int fd, options opt) {
+  fd_ = fd;
+  opt_ = opt;
+  pos_ = end_ = 0;
+  at_end_ = failed_ = nul_seen_ = held_cr_ = last_had_cr_ = false;
+  errno_ = 0;
+  std::memset(crlf_, 0, sizeof crlf_);
+}
+
+std::size_t text_reader::take_text(std::size_t n) {
+  unsigned char* const fresh = block_ + end_;
+  if (auto* z = static_cast<unsigned char*>(std::memchr(fresh, 0x1A, n))) {
+    n = static_cast<std::size_t>(z - fresh);
+    at_end_ = true;
+  }
+  if (auto* cr = static_cast<unsigned char*>(std::memchr(fresh, '\r', n)))
+    n = static_cast<std::size_t>(squeeze_crs<false>(cr, fresh + n, block_, nullptr) - fresh);
+  return n;
+}
+
+std::size_t text_reader::take_bytes(std::size_t n) {
+  unsigned char* const fresh = block_ + end_;
+  if (opt_.stop_at_nul && std::memchr(fresh, '\0', n) != nullptr) {
+    nul_seen_ = true;
+    at_end_ = true;
+  }
+  // A CR that ends the read may be the first half of a CR LF: it waits for
+  // the next read, which puts it back in front of what comes.
+  if (!at_end_ && n > 0 && fresh[n - 1] == '\r') {
+    held_cr_ = true;
+    --n;
+  }
+  if (auto* cr = static_cast<unsigned char*>(std::memchr(fresh, '\r', n)))
+    n = static_cast<std::size_t>(squeeze_crs<true>(cr, fresh + n, block_, opt_.track_crs ? crlf_ : nullptr) - fresh);
+  return n;
+}
 
 bool text_reader::read_more() {
   // What was converted so far goes out before the wait for more input, so
   // that a pipeline sees lines as they come.
   if (out_len > 0) out_drain();
   std::memmove(block_, block_ + pos_, end_ - pos_);
+  if (opt_.track_crs && pos_ > 0) shift_down(crlf_, std::size(crlf_), pos_);
   end_ -= pos_;
   pos_ = 0;
-  while (!at_end_ && end_ < BLOCK) {
-    unsigned char* const fresh = block_ + end_;
+  while (!at_end_ && end_ + held_cr_ < BLOCK) {
+    // A held CR goes back in front of the fresh bytes.
+    const std::size_t held = held_cr_ ? 1 : 0;
+    if (held_cr_) block_[end_] = '\r';
+    held_cr_ = false;
     ssize_t got;
     do {
-      got = ::read(fd_, fresh, BLOCK - end_);
+      got = ::read(fd_, block_ + end_ + held, BLOCK - end_ - held);
     } while (got < 0 && errno == EINTR);
-    if (got <= 0) {
-      at_end_ = true;
-      failed_ = got < 0;
-      break;
+    if (got < 0) {
+      failed_ = true;
+      errno_ = errno;
     }
-    auto n = static_cast<std::size_t>(got);
-    if (auto* z = static_cast<unsigned char*>(std::memchr(fresh, 0x1A, n))) {
-      n = static_cast<std::size_t>(z - fresh);
-      at_end_ = true;
-    }
-    if (auto* cr = static_cast<unsigned char*>(std::memchr(fresh, '\r', n)))
-      n = static_cast<std::size_t>(squeeze_crs(cr, fresh + n) - fresh);
+    if (got <= 0) at_end_ = true;
+    const std::size_t fresh = held + static_cast<std::size_t>(got > 0 ? got : 0);
+    const std::size_t n = opt_.bytewise ? take_bytes(fresh) : take_text(fresh);
     end_ += n;
     std::memset(block_ + end_, 0, PAD);
     if (n > 0) return true;  // a block of only CRs brings nothing: read on
@@ -84,6 +152,7 @@ bool text_reader::read_more() {
 
 std::size_t text_reader::get_line(unsigned char* dst, std::size_t max) {
   std::size_t got = 0;
+  last_had_cr_ = false;
   while (got < max) {
     if (pos_ == end_ && !read_more()) break;
     std::size_t take = end_ - pos_;
@@ -93,6 +162,7 @@ std::size_t text_reader::get_line(unsigned char* dst, std::size_t max) {
     if (const void* nl = std::memchr(from, '\n', take)) {
       take = static_cast<std::size_t>(static_cast<const unsigned char*>(nl) - from) + 1;
       line_end = true;
+      last_had_cr_ = opt_.track_crs && crlf_at(take - 1);
     }
     std::memcpy(dst + got, from, take);
     got += take;
@@ -106,12 +176,11 @@ std::size_t text_reader::get_line(unsigned char* dst, std::size_t max) {
 
 unsigned char out_buf[OUT_ROOM];
 std::size_t out_len = 0;
+out_target_fn out_target = write_stdout;
 
-namespace {
-
-bool write_all(const unsigned char* p, std::size_t n) {
+bool write_all(int fd, const unsigned char* p, std::size_t n) {
   while (n > 0) {
-    const ssize_t w = ::write(STDOUT_FILENO, p, n);
+    const ssize_t w = ::write(fd, p, n);
     if (w < 0) {
       if (errno == EINTR) continue;
       return false;
@@ -121,6 +190,10 @@ bool write_all(const unsigned char* p, std::size_t n) {
   }
   return true;
 }
+
+bool write_stdout(const unsigned char* p, std::size_t n) { return write_all(STDOUT_FILENO, p, n); }
+
+namespace {
 
 // Makes room for n more bytes (n <= OUT_ROOM).
 inline void reserve(std::size_t n) {
@@ -137,7 +210,7 @@ void out_drain() {
 }
 
 bool out_flush() {
-  const bool ok = write_all(out_buf, out_len);
+  const bool ok = out_target(out_buf, out_len);
   out_len = 0;
   return ok;
 }

@@ -6,12 +6,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
+
+#include "simd.hpp"
 
 namespace morek {
 
@@ -45,7 +41,7 @@ constexpr bool needs_decision(unsigned char c, unsigned char before, unsigned ch
   return false;
 }
 
-#if defined(__SSE2__)
+#if defined(MOREK_SSE2)
 // Bit k of the result is set where byte k of v is in the class.
 inline std::uint64_t bits(__m128i hit, int k) {
   return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(hit))) << (16 * k);
@@ -104,7 +100,7 @@ inline unsigned char after_word(const unsigned char* p, std::size_t len, std::si
   return 64 * w + 64 <= len ? p[64 * w + 64] : 0;
 }
 
-#if defined(__SSE2__)
+#if defined(MOREK_SSE2)
 template <bool CMode>
 void classify_sse2(const unsigned char* p, std::size_t len, std::uint64_t* special) {
   std::uint64_t blank_before = 1;
@@ -131,8 +127,7 @@ void classify_sse2(const unsigned char* p, std::size_t len, std::uint64_t* speci
 }
 #endif
 
-#if defined(__x86_64__) && defined(__GNUC__)
-#define MOREK_HAVE_AVX2 1
+#if defined(MOREK_AVX2)
 // Bit k * 32 + j is set where byte j of v is b.
 __attribute__((target("avx2"))) inline std::uint64_t bits256(__m256i v, char b, int k) {
   const __m256i hit = _mm256_cmpeq_epi8(v, _mm256_set1_epi8(b));
@@ -171,11 +166,11 @@ __attribute__((target("avx2"))) void classify_avx2(const unsigned char* p, std::
 // past len; bits past len are meaningless.
 template <bool CMode>
 void classify(const unsigned char* p, std::size_t len, std::uint64_t* special) {
-#if defined(MOREK_HAVE_AVX2)
+#if defined(MOREK_AVX2)
   static const bool avx2 = __builtin_cpu_supports("avx2");
   if (avx2) return detail::classify_avx2<CMode>(p, len, special);
 #endif
-#if defined(__SSE2__)
+#if defined(MOREK_SSE2)
   detail::classify_sse2<CMode>(p, len, special);
 #else
   classify_bytewise<CMode>(p, len, special);

@@ -8,14 +8,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "classify.hpp"
 #include "expand.hpp"
 #include "retab.hpp"
 #include "settings.hpp"
+#include "simd.hpp"
+#include "utf8.hpp"
 
 namespace morek {
 
@@ -23,7 +22,7 @@ namespace detail {
 
 // Copies len bytes, 16 at a time: both sides have padding for the last block.
 inline unsigned char* copy_bytes(unsigned char* o, const unsigned char* from, std::size_t len) {
-#if defined(__SSE2__)
+#if defined(MOREK_SSE2)
   // Most stretches are short: 32 bytes without a loop.
   _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_loadu_si128(reinterpret_cast<const __m128i*>(from)));
   _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16), _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 16)));
@@ -38,7 +37,7 @@ inline unsigned char* copy_bytes(unsigned char* o, const unsigned char* from, st
 // Fills a gap; short ones with one 16-byte store.
 inline unsigned char* fill(unsigned char* o, unsigned char c, int count) {
   if (count <= 16) {
-#if defined(__SSE2__)
+#if defined(MOREK_SSE2)
     _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_set1_epi8(static_cast<char>(c)));
 #else
     std::memset(o, c, 16);
@@ -51,7 +50,7 @@ inline unsigned char* fill(unsigned char* o, unsigned char c, int count) {
 
 // How many spaces stand at p, counting at most limit (>= 1) and at most 16.
 inline std::size_t spaces_at(const unsigned char* p, std::size_t limit) {
-#if defined(__SSE2__)
+#if defined(MOREK_SSE2)
   const auto not_space = ~static_cast<unsigned>(
       _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), _mm_set1_epi8(' '))));
   const auto k = static_cast<std::size_t>(__builtin_ctz(not_space | 0x10000u));
@@ -62,13 +61,19 @@ inline std::size_t spaces_at(const unsigned char* p, std::size_t limit) {
   return k < limit ? k : limit;
 }
 
-inline unsigned char* newline(unsigned char* o) {
+}  // namespace detail
+
+// Writes a line end as the output wants it (line_ends); had_cr says that the
+// input line ended in CR LF.
+inline unsigned char* line_end(unsigned char* o, bool had_cr) {
+  if (line_ends == eol_mode::lf || (line_ends == eol_mode::keep && !had_cr)) {
+    *o = '\n';
+    return o + 1;
+  }
   o[0] = '\r';
   o[1] = '\n';
   return o + 2;
 }
-
-}  // namespace detail
 
 // The tab stops of the input and of the output.
 struct grids {
@@ -83,10 +88,10 @@ struct converted {
   bool newline;        // a newline ended the line (else the scan reached to)
 };
 
-// Converts the line in[from, to) into o, with its newline (which ends the
-// scan wherever it stands) written as CR LF. special is the mask that
-// classify made for in.
-template <bool CMode>
+// Converts the line in[from, to) into o, up to its newline, which ends the
+// scan wherever it stands and is left for the caller to write. special is the
+// mask that classify made for in. Utf8: characters are UTF-8 (else Shift-JIS).
+template <bool CMode, bool Utf8>
 [[gnu::always_inline]] inline converted convert_masked(const unsigned char* in, const std::uint64_t* special,
                                                        std::size_t from, std::size_t to, lex_state& lex, const grids& g,
                                                        unsigned char* o) {
@@ -137,7 +142,7 @@ template <bool CMode>
       i = next;
     }
     unsigned char c = in[i];
-    if (c == '\n') return {detail::newline(o), i + 1, true};
+    if (c == '\n') return {o, i + 1, true};
     if ((c == ' ' || c == '\t') && !(CMode && lex.quote != 0)) {
       // Blanks outside literals touch no lexical state: only the column where
       // their run ends counts.
@@ -170,10 +175,18 @@ template <bool CMode>
         take('\t', true);
       else
         add_spaces(step);
-    } else if (sjis_lead(c) && i + 1 < to && in[i + 1] != '\0') {
+    } else if (Utf8 && c >= 0x80) {
+      const utf8_char u = utf8_at(in + i, to - i);
+      close_run();
+      std::memcpy(o, in + i, 4);  // both sides have padding
+      o += u.len;
+      in_col += u.width;
+      out_col += u.width;
+      i += u.len - 1;
+    } else if (!Utf8 && sjis_lead(c) && i + 1 < to && in[i + 1] != '\0') {
       take(c, protect);
       const unsigned char second = in[++i];
-      if (second == '\n') return {detail::newline(o), i + 1, true};  // the pair took the newline
+      if (second == '\n') return {o, i + 1, true};  // the pair took the newline
       take(second, protect);
       in_col += 2;
     } else {
@@ -190,16 +203,19 @@ inline constexpr std::size_t CONVERT_LINE_MAX = 1024;
 
 // Converts one line of n bytes (n <= CONVERT_LINE_MAX), ending in a newline
 // unless it is the input's last line or a piece of a long one, into out and
-// returns the end of what it wrote. in must be readable CONVERT_PAD bytes past
-// n, and out must hold convert_bound(n) bytes. Reads tab1, tab2 and ign_str.
-inline unsigned char* convert_line(const unsigned char* in, std::size_t n, lex_state& lex, unsigned char* out) {
+// returns the end of what it wrote; had_cr says that the newline stood after a
+// CR (see line_end). in must be readable CONVERT_PAD bytes past n, and out
+// must hold convert_bound(n) bytes. Reads the settings.
+inline unsigned char* convert_line(const unsigned char* in, std::size_t n, lex_state& lex, unsigned char* out,
+                                   bool had_cr = false) {
   std::uint64_t special[mask_words(CONVERT_LINE_MAX)];
-  if (ign_str == 1) {
-    classify<true>(in, n, special);
-    return convert_masked<true>(in, special, 0, n, lex, grids{}, out).out;
-  }
-  classify<false>(in, n, special);
-  return convert_masked<false>(in, special, 0, n, lex, grids{}, out).out;
+  auto run = [&]<bool CMode, bool Utf8>() {
+    classify<CMode>(in, n, special);
+    const converted c = convert_masked<CMode, Utf8>(in, special, 0, n, lex, grids{}, out);
+    return c.newline ? line_end(c.out, had_cr) : c.out;
+  };
+  if (ign_str == 1) return utf8_input == 1 ? run.operator()<true, true>() : run.operator()<true, false>();
+  return utf8_input == 1 ? run.operator()<false, true>() : run.operator()<false, false>();
 }
 
 // Most bytes convert_line writes for an n-byte line, padding included: a gap

@@ -1,5 +1,7 @@
 #include "expand.hpp"
 
+#include "utf8.hpp"
+
 namespace morek {
 
 std::size_t expand_line(std::span<const unsigned char> in, unsigned char* exp, unsigned char* flg, lex_state& lex) {
@@ -34,7 +36,13 @@ std::size_t expand_line(std::span<const unsigned char> in, unsigned char* exp, u
       } else {
         for (column k = 0; k < step; ++k) emit(' ', FLG_CONVERTIBLE);
       }
-    } else if (sjis_lead(c) && i + 1 < n && in[i + 1] != '\0') {
+    } else if (utf8_input == 1 && c >= 0x80) {
+      // A UTF-8 character is copied whole and counts its display width.
+      const utf8_char u = utf8_at(in.data() + i, n - i);
+      for (unsigned k = 0; k < u.len; ++k) emit(in[i + k], flag);
+      i += u.len - 1;
+      col += u.width;
+    } else if (utf8_input == 0 && sjis_lead(c) && i + 1 < n && in[i + 1] != '\0') {
       // A double-byte character is copied whole; a NUL never pairs.
       emit(c, flag);
       emit(in[++i], flag);

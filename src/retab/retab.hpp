@@ -7,6 +7,7 @@
 
 #include "expand.hpp"
 #include "settings.hpp"
+#include "utf8.hpp"
 
 namespace morek {
 
@@ -71,6 +72,14 @@ void retab_line(std::span<const unsigned char> exp, const unsigned char* flg, Si
     if (in_run) {
       chg_sp(run_start, col, out);
       in_run = false;
+    }
+    if (utf8_input == 1 && c >= 0x80) {
+      // A UTF-8 character shows its display width.
+      const utf8_char u = utf8_at(exp.data() + i, exp.size() - i);
+      for (unsigned k = 0; k < u.len; ++k) out.put(exp[i + k]);
+      i += u.len - 1;
+      col += u.width;
+      continue;
     }
     out.put(c);
     // Only a protected tab can reach here: the expansion turned the others into spaces.

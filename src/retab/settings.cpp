@@ -6,5 +6,7 @@ int BUFSIZE = 4096;
 int tab1 = 8;
 int tab2 = 8;
 int ign_str = 0;
+int utf8_input = 0;
+eol_mode line_ends = eol_mode::text;
 
 }  // namespace morek

@@ -21,4 +21,15 @@ extern int tab1;     // input tab width, 1..256
 extern int tab2;     // output tab width, 1..256
 extern int ign_str;  // 1: the inside of C literals is left as it is (-c)
 
+// How line ends are read and written (--eol).
+enum class eol_mode {
+  text,  // the text layer: CRs dropped, input ends at Ctrl-Z, newlines written as CR LF
+  crlf,  // byte for byte in; every line end written as CR LF
+  lf,    // byte for byte in; every line end written as LF
+  keep,  // byte for byte in; each line end written as the line had it
+};
+
+extern int utf8_input;       // 1: the input is UTF-8 (--utf8), else Shift-JIS pairs are kept whole
+extern eol_mode line_ends;   // --eol; text without it
+
 }  // namespace morek

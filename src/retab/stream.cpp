@@ -25,9 +25,12 @@ std::uint64_t special_mask[mask_words(text_reader::BLOCK)];
 // line reader would deliver whole are converted where they stand. The rest
 // (pieces of long lines, lines too long, an unfinished last line) go through
 // the line reader and in_buf, one line at a time.
-template <bool CMode>
+template <bool CMode, bool Utf8>
 stream_result convert_all(text_reader& reader, unsigned char* in_buf, bool trim) {
+  stream_result result;
   lex_state lex;
+  // Only --eol=keep writes line ends as they came; the rest need not look.
+  const bool keep = line_ends == eol_mode::keep;
   const auto read_max = static_cast<std::size_t>(BUFSIZE) - 1;
   // Longest line, newline included, that is converted in the window.
   const std::size_t fast_max = read_max < LINE_LIMIT - 1 ? read_max : LINE_LIMIT - 1;
@@ -38,7 +41,7 @@ stream_result convert_all(text_reader& reader, unsigned char* in_buf, bool trim)
   for (;;) {
     const unsigned char* const w = reader.window();
     const std::size_t len = reader.window_size();
-    if (len == 0 && !more) return {};
+    if (len == 0 && !more) return result;
     classify<CMode>(w, len, special_mask);
 
     std::size_t s = 0;  // start of the next line in the window
@@ -49,7 +52,7 @@ stream_result convert_all(text_reader& reader, unsigned char* in_buf, bool trim)
       unsigned char* o = out_reserve(room);
       const lex_state before = lex;
       const std::size_t to = len - s > fast_max ? s + fast_max : len;
-      converted c = convert_masked<CMode>(w, special_mask, s, to, lex, g, o);
+      converted c = convert_masked<CMode, Utf8>(w, special_mask, s, to, lex, g, o);
       if (!c.newline) {
         lex = before;
         by_line_reader = len - s >= fast_max || !more;
@@ -59,20 +62,28 @@ stream_result convert_all(text_reader& reader, unsigned char* in_buf, bool trim)
         lex = before;
         std::size_t cut = c.end - 1;
         while (cut > s && (w[cut - 1] == ' ' || w[cut - 1] == '\t')) --cut;
-        c.out = detail::newline(convert_masked<CMode>(w, special_mask, s, cut, lex, g, o).out);
+        c.out = convert_masked<CMode, Utf8>(w, special_mask, s, cut, lex, g, o).out;
       }
-      out_commit(c.out);
+      out_commit(line_end(c.out, keep && reader.crlf_at(c.end - 1)));
+      ++result.lines;
       s = c.end;
     }
     reader.consume(s);
 
     if (by_line_reader) {
       const std::size_t got = reader.get_line(in_buf, read_max);
-      if (got == 0) return {};
+      if (got == 0) return result;
       in_buf[got] = 0;
-      if (got >= LINE_LIMIT) return {got};
+      if (got >= LINE_LIMIT) {
+        result.too_long = got;
+        return result;
+      }
       const std::size_t n = trim ? trim_line(in_buf, got) : got;
-      out_commit(convert_line(in_buf, n, lex, out_reserve(convert_bound(n, tab1))));
+      unsigned char* const o = out_reserve(convert_bound(n, tab1));
+      classify<CMode>(in_buf, n, special_mask);
+      const converted c = convert_masked<CMode, Utf8>(in_buf, special_mask, 0, n, lex, g, o);
+      out_commit(c.newline ? line_end(c.out, reader.last_line_had_cr()) : c.out);
+      if (c.newline) ++result.lines;
       more = true;
       continue;
     }
@@ -83,7 +94,9 @@ stream_result convert_all(text_reader& reader, unsigned char* in_buf, bool trim)
 }  // namespace
 
 stream_result convert_stream(text_reader& reader, unsigned char* in_buf, bool trim) {
-  return ign_str == 1 ? convert_all<true>(reader, in_buf, trim) : convert_all<false>(reader, in_buf, trim);
+  if (ign_str == 1)
+    return utf8_input == 1 ? convert_all<true, true>(reader, in_buf, trim) : convert_all<true, false>(reader, in_buf, trim);
+  return utf8_input == 1 ? convert_all<false, true>(reader, in_buf, trim) : convert_all<false, false>(reader, in_buf, trim);
 }
 
 }  // namespace morek

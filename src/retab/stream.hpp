@@ -12,6 +12,9 @@ struct stream_result {
   // LINE_LIMIT bytes or more, whose text (at most BUFSIZE - 1 bytes) is in
   // in_buf, NUL-terminated, and which stopped the run before it was written.
   std::size_t too_long = 0;
+  // Lines converted and written whole, newline included: the too-long line,
+  // if any, is the one after them.
+  std::size_t lines = 0;
 };
 
 // Reads lines of at most BUFSIZE - 1 bytes from reader, cuts their trailing

@@ -1,0 +1,295 @@
+#include "files.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "errmsg.hpp"
+#include "replace.hpp"
+#include "settings.hpp"
+#include "stream.hpp"
+
+namespace morek {
+
+namespace {
+
+// Changed files whose new versions wait for one sync of their filesystem
+// before they are renamed into place: a sync per file would cost more than
+// the conversion. Messages wait with them, to keep the order of the files.
+constexpr std::size_t BATCH_FILES = 256;
+constexpr std::uint64_t BATCH_BYTES = 64 << 20;
+
+enum class verdict {
+  unchanged,  // the conversion equals the file
+  changed,    // --check: the conversion differs
+  pending,    // -i: the conversion waits beside the file to be put in place
+  failed,     // left as it is; message says why
+  duplicate,  // named before
+};
+
+// What became of one file.
+struct outcome {
+  const char* name = nullptr;  // as named on the command line
+  verdict v = verdict::unchanged;
+  std::string message;         // failed: the reason
+  std::string target;          // the file itself, links resolved
+  struct stat before {};       // the file when it was opened
+  new_file fresh;              // pending: its conversion
+};
+
+std::string with_errno(const char* what, int e) { return std::string(what) + ": " + std::strerror(e); }
+
+// The file being converted, as the output target sees it.
+struct job_state {
+  enum { comparing, writing, ignoring } mode = comparing;
+  int fd = -1;        // the file, read again to compare
+  off_t same = 0;     // bytes of output so far, all equal to the file's
+  bool check = false;
+  outcome* out = nullptr;
+  text_reader* reader = nullptr;
+  std::string failure;  // what stopped the job
+};
+job_state* job;
+
+unsigned char compare_buf[64 * 1024];
+
+void fail_job(job_state& j, std::string why) {
+  j.failure = std::move(why);
+  j.mode = job_state::ignoring;
+  j.reader->stop();
+  if (j.out->fresh.fd >= 0) discard(j.out->fresh);
+}
+
+// How many of the n output bytes at p match the file from j.same on; j.same
+// moves past them.
+std::size_t matching(job_state& j, const unsigned char* p, std::size_t n) {
+  std::size_t k = 0;
+  while (k < n) {
+    const std::size_t want = std::min(n - k, sizeof compare_buf);
+    const ssize_t got = ::pread(j.fd, compare_buf, want, j.same);
+    if (got <= 0) break;  // the output runs past the file's end
+    const auto len = static_cast<std::size_t>(got);
+    const std::size_t equal =
+        static_cast<std::size_t>(std::mismatch(compare_buf, compare_buf + len, p + k).first - compare_buf);
+    k += equal;
+    j.same += static_cast<off_t>(equal);
+    if (equal < len) break;
+  }
+  return k;
+}
+
+// Copies the first len bytes of the file at in_fd to out_fd, at its offset.
+bool copy_prefix(int in_fd, int out_fd, off_t len) {
+  off_t at = 0;
+  while (at < len) {
+    const ssize_t n = ::copy_file_range(in_fd, &at, out_fd, nullptr, static_cast<std::size_t>(len - at), 0);
+    if (n > 0) continue;
+    if (n == 0) return false;  // the file became shorter
+    if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return false;
+    // Where the filesystem cannot copy by itself.
+    while (at < len) {
+      const ssize_t got =
+          ::pread(in_fd, compare_buf, std::min(sizeof compare_buf, static_cast<std::size_t>(len - at)), at);
+      if (got <= 0 || !write_all(out_fd, compare_buf, static_cast<std::size_t>(got))) return false;
+      at += got;
+    }
+  }
+  return true;
+}
+
+// The conversion first differs from the file after j.same bytes.
+void start_differing(job_state& j) {
+  outcome& o = *j.out;
+  if (o.before.st_nlink > 1) {
+    fail_job(j, "has " + std::to_string(o.before.st_nlink) + " hard links; left as it is");
+    return;
+  }
+  if (j.check) {
+    o.v = verdict::changed;
+    j.mode = job_state::ignoring;
+    return;
+  }
+  if (!create_beside(o.target, o.fresh)) return fail_job(j, with_errno("can't create a new file beside it", errno));
+  if (!copy_prefix(j.fd, o.fresh.fd, j.same)) return fail_job(j, with_errno("can't write", errno));
+  o.v = verdict::pending;
+  j.mode = job_state::writing;
+}
+
+bool to_job(const unsigned char* p, std::size_t n) {
+  job_state& j = *job;
+  if (j.mode == job_state::comparing) {
+    const std::size_t k = matching(j, p, n);
+    if (k == n) return true;
+    start_differing(j);
+    p += k;
+    n -= k;
+  }
+  if (j.mode == job_state::writing && !write_all(j.out->fresh.fd, p, n)) fail_job(j, with_errno("can't write", errno));
+  return true;  // a failure ends the job, never the run
+}
+
+// The files met so far, to convert each only once, by device and inode.
+std::set<std::pair<dev_t, ino_t>> seen;
+
+bool seen_before(const struct stat& st) { return !seen.insert({st.st_dev, st.st_ino}).second; }
+
+void fail(outcome& o, std::string why) {
+  o.v = verdict::failed;
+  o.message = std::move(why);
+}
+
+// Converts one file into o, up to where it waits to be put in place.
+void convert_file(outcome& o, text_reader& reader, unsigned char* in_buf, bool trim, bool check) {
+  char* real = ::realpath(o.name, nullptr);
+  if (real == nullptr) return fail(o, with_errno("can't open", errno));
+  o.target = real;
+  std::free(real);
+  // Not blocking: a FIFO named by mistake must not hang the run.
+  const int fd = ::open(o.target.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return fail(o, with_errno("can't open", errno));
+  struct closer {
+    int fd;
+    ~closer() { ::close(fd); }
+  } close_fd{fd};
+  if (::fstat(fd, &o.before) != 0) return fail(o, with_errno("can't read", errno));
+  if (S_ISDIR(o.before.st_mode)) return fail(o, "is a directory");
+  if (!S_ISREG(o.before.st_mode)) return fail(o, "is not a regular file");
+  if (seen_before(o.before)) {
+    o.v = verdict::duplicate;
+    return;
+  }
+
+  job_state j;
+  j.fd = fd;
+  j.check = check;
+  j.out = &o;
+  j.reader = &reader;
+  job = &j;
+  reader.reset(fd, {.bytewise = true, .track_crs = line_ends == eol_mode::keep, .stop_at_nul = true});
+  out_target = to_job;
+  const stream_result r = convert_stream(reader, in_buf, trim);
+  (void)out_flush();
+  out_target = write_stdout;
+  job = nullptr;
+
+  if (reader.failed()) fail_job(j, with_errno("can't read", reader.errno_value()));
+  if (reader.nul_seen()) fail_job(j, "holds a NUL byte; left as it is");
+  if (r.too_long != 0)
+    fail_job(j, "line " + std::to_string(r.lines + 1) + " is " + std::to_string(LINE_LIMIT) +
+                    " bytes or longer; left as it is");
+  if (j.mode == job_state::comparing) {
+    // The conversion so far is the file's start: it differs if it is shorter.
+    struct stat now;
+    if (::fstat(fd, &now) != 0) fail_job(j, with_errno("can't read", errno));
+    if (j.mode == job_state::comparing && now.st_size != j.same) start_differing(j);
+  }
+  if (!j.failure.empty()) return fail(o, j.failure);
+  if (o.v == verdict::pending) {
+    struct stat st;
+    if (!copy_metadata(fd, o.target, o.fresh)) {
+      discard(o.fresh);
+      return fail(o, with_errno("can't keep its owner, mode or attributes", errno));
+    }
+    if (::fstat(o.fresh.fd, &st) == 0) seen_before(st);  // named again later, it is the same file
+  }
+}
+
+// Whether the file is still as it was when it was opened.
+bool unchanged_since(const outcome& o) {
+  struct stat now;
+  return ::stat(o.target.c_str(), &now) == 0 && now.st_dev == o.before.st_dev && now.st_ino == o.before.st_ino &&
+         now.st_size == o.before.st_size && now.st_mtim.tv_sec == o.before.st_mtim.tv_sec &&
+         now.st_mtim.tv_nsec == o.before.st_mtim.tv_nsec;
+}
+
+struct run_state {
+  std::vector<outcome> batch;
+  std::size_t pending = 0;
+  std::uint64_t pending_bytes = 0;
+  bool failed = false;
+  bool changed = false;
+  std::string names;  // --check: names not yet written
+};
+
+void write_names(run_state& rs, bool all) {
+  if (rs.names.empty() || (!all && rs.names.size() < 64 * 1024)) return;
+  if (!write_stdout(reinterpret_cast<const unsigned char*>(rs.names.data()), rs.names.size())) {
+    errmsg("stdout: can't write\n");
+    rs.failed = true;
+  }
+  rs.names.clear();
+}
+
+// Puts the waiting files in place and reports every outcome, in order.
+void commit(run_state& rs) {
+  if (rs.pending > 0) {
+    std::vector<const new_file*> files;
+    for (const outcome& o : rs.batch)
+      if (o.v == verdict::pending) files.push_back(&o.fresh);
+    if (!make_durable(files)) {
+      const int e = errno;
+      for (outcome& o : rs.batch) {
+        if (o.v != verdict::pending) continue;
+        discard(o.fresh);
+        fail(o, with_errno("can't write", e));
+      }
+    }
+  }
+  for (outcome& o : rs.batch) {
+    if (o.v == verdict::pending) {
+      if (!unchanged_since(o)) {
+        discard(o.fresh);
+        fail(o, "changed while it was being converted; left as it is");
+      } else if (!put_in_place(o.fresh, o.target)) {
+        const int e = errno;
+        discard(o.fresh);
+        fail(o, with_errno("can't rename", e));
+      }
+    }
+    if (o.v == verdict::failed) {
+      errmsg("%s: %s\n", o.name, o.message.c_str());
+      rs.failed = true;
+    } else if (o.v == verdict::changed) {
+      rs.names.append(o.name).append("\n");
+      rs.changed = true;
+    }
+  }
+  rs.batch.clear();
+  rs.pending = 0;
+  rs.pending_bytes = 0;
+  write_names(rs, false);
+}
+
+}  // namespace
+
+int run_files(std::span<char* const> files, text_reader& reader, unsigned char* in_buf, bool trim, bool check) {
+  if (!check) install_cleanup();
+  run_state rs;
+  rs.batch.reserve(BATCH_FILES);
+  for (char* name : files) {
+    outcome& o = rs.batch.emplace_back();
+    o.name = name;
+    convert_file(o, reader, in_buf, trim, check);
+    if (o.v == verdict::pending) {
+      ++rs.pending;
+      struct stat st;
+      if (::fstat(o.fresh.fd, &st) == 0) rs.pending_bytes += static_cast<std::uint64_t>(st.st_size);
+    }
+    if (rs.pending == 0 || rs.batch.size() >= BATCH_FILES || rs.pending_bytes >= BATCH_BYTES) commit(rs);
+  }
+  commit(rs);
+  write_names(rs, true);
+  return rs.failed ? 2 : rs.changed ? 1 : 0;
+}
+
+}  // namespace morek
