@@ -19,24 +19,34 @@ namespace {
 
 std::string by_converter(const std::string& line, lex_state& lex) {
   std::string in = line;
-  in.append(CONVERT_PAD, 'p');  // readable padding with ordinary bytes
+  in.append(CONVERT_PAD, '\x80');  // readable padding: bytes that would join a character cut at the end
   std::vector<unsigned char> out(convert_bound(line.size(), tab1));
   const unsigned char* end =
       convert_line(reinterpret_cast<const unsigned char*>(in.data()), line.size(), lex, out.data());
   return {reinterpret_cast<const char*>(out.data()), static_cast<std::size_t>(end - out.data())};
 }
 
-// Bytes that matter to the passes, weighted toward blanks, plus anything at all.
+// Bytes that matter to the passes, weighted toward blanks, plus anything at
+// all, and UTF-8 characters of every width, whole or cut.
 std::string random_line(rng& r) {
   static const char bytes[] = "    \t\t\"'/*\\abcxyz;=\x82\x95\xe0\xb1\xa0\xfd\x5c\x40";
   static const std::string alphabet(bytes, sizeof bytes);  // the terminating NUL is one of them
+  static const char* const utf8[] = {"\xc3\xa9", "\xe4\xb8\xad", "\xf0\x9f\x98\x80", "\xcc\x81",     "\xe3\x80\x80",
+                                     "\xef\xbb\xbf", "\xc2\x85",     "\xed\xa0\x80",     "\xf4\x90\x80\x80", "\xe0\x80\xaf"};
   std::string line;
   const int len = r.below(4) == 0 ? r.below(500) : r.below(60);
-  for (int i = 0; i < len; ++i) {
-    const int pick = r.below(12);
-    line += pick == 0 ? static_cast<char>(r.below(256))
-                      : alphabet[static_cast<std::size_t>(r.below(static_cast<int>(alphabet.size())))];
-    if (line.back() == '\n') line.back() = 'n';
+  while (static_cast<int>(line.size()) < len) {
+    const int pick = r.below(14);
+    if (pick == 0) {
+      line += static_cast<char>(r.below(256));
+    } else if (pick == 1) {
+      const std::string c = utf8[r.below(10)];
+      line += r.below(4) == 0 ? c.substr(0, static_cast<std::size_t>(1 + r.below(static_cast<int>(c.size())))) : c;
+    } else {
+      line += alphabet[static_cast<std::size_t>(r.below(static_cast<int>(alphabet.size())))];
+    }
+    for (char& c : line)
+      if (c == '\n') c = 'n';
   }
   if (r.below(8) != 0) line += '\n';  // most lines end in a newline, as the reader delivers them
   return line;
@@ -49,13 +59,15 @@ TEST(Converter, MatchesTheTwoPasses) {
     tab1 = widths[r.below(11)];
     tab2 = widths[r.below(11)];
     ign_str = r.below(2);
+    utf8_input = r.below(2);
     lex_state passes_lex, converter_lex;
     // A few lines in a row, for literals and comments left open.
     for (int l = 0; l < 8; ++l) {
       const std::string line = random_line(r);
       const std::string want = by_passes(line, passes_lex);
       const std::string got = by_converter(line, converter_lex);
-      ASSERT_EQ(got, want) << "tab1 " << tab1 << " tab2 " << tab2 << " -c " << ign_str << " round " << round;
+      ASSERT_EQ(got, want) << "tab1 " << tab1 << " tab2 " << tab2 << " -c " << ign_str << " --utf8 " << utf8_input
+                           << " round " << round;
       if (ign_str == 1) {
         ASSERT_EQ(converter_lex.quote, passes_lex.quote);
         ASSERT_EQ(converter_lex.in_block, passes_lex.in_block);
@@ -63,6 +75,7 @@ TEST(Converter, MatchesTheTwoPasses) {
       }
     }
   }
+  utf8_input = 0;
 }
 
 TEST(Converter, StaysWithinItsBound) {

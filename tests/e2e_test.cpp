@@ -147,9 +147,64 @@ const e2e_case conversion_cases[] = {
     {"double_byte_keeps_columns", {"8", "4"}, sjis_a + "  x\n", sjis_a + "\tx\n", "", 0},
     {"lead_byte_before_newline", {"8", "4"}, "a \x82\n", "a \x82\n", "", 0},
     {"lead_byte_pairs_with_tab", {"8", "4"}, "\x82\t  x\n", "\x82\t\tx\n", "", 0},
+    // A lead byte takes the tab after it, which is copied as it is; any other
+    // byte counts one column and the tab is converted.
+    {"lead_0x80", {"8", "4"}, "\x80\t  x\n", "\x80\t\tx\n", "", 0},
+    {"lead_0x9f", {"8", "4"}, "\x9f\t  x\n", "\x9f\t\tx\n", "", 0},
+    {"lead_0xe0", {"8", "4"}, "\xe0\t  x\n", "\xe0\t\tx\n", "", 0},
+    {"lead_0xfc", {"8", "4"}, "\xfc\t  x\n", "\xfc\t\tx\n", "", 0},
+    {"single_0xa0", {"8", "4"}, "\xa0\t  x\n", "\xa0\t\t  x\n", "", 0},
+    {"single_0xdf", {"8", "4"}, "\xdf\t  x\n", "\xdf\t\t  x\n", "", 0},
+    {"single_0xfd", {"8", "4"}, "\xfd\t  x\n", "\xfd\t\t  x\n", "", 0},
+    // "//" inside a block comment is part of it: the "*/" after it closes the
+    // comment, and the literals after that are protected.
+    {"line_comment_mark_inside_block_comment",
+     {"-c", "8", "4"},
+     "/* a // b */ s = \"x    y\";\nt = \"a    b\";\n",
+     "/* a // b */ s = \"x    y\";\nt = \"a    b\";\n",
+     "",
+     0},
 };
 INSTANTIATE_TEST_SUITE_P(Conversion, E2E, testing::ValuesIn(conversion_cases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+class LongOptions : public testing::TestWithParam<exact_case> {};
+
+TEST_P(LongOptions, MatchesByteForByte) { expect_run(GetParam()); }
+
+const exact_case long_option_cases[] = {
+    {"version", {"--version"}, "", "morek 1.10\n", "", 0},
+    {"version_wins_over_a_bad_option", {"-x", "--version", "8", "4"}, "", "morek 1.10\n", "", 0},
+    {"first_of_help_and_version_wins", {"--version", "--help"}, "", "morek 1.10\n", "", 0},
+    {"help_after_the_widths_is_a_file", {"8", "4", "--help"}, "", "", "--help: can't open\n", 1},
+    {"unknown_long_option", {"--utf", "8", "4"}, "", "", "--utf: invalid option\n", 1},
+    {"eol_without_value", {"--eol", "8", "4"}, "", "", "--eol: invalid option\n", 1},
+    {"eol_bad_value", {"--eol=cr", "8", "4"}, "", "", "--eol=cr: invalid option\n", 1},
+    {"double_dash_alone", {"--", "8", "4"}, "", "", "--: invalid option\n", 1},
+    {"long_options_are_case_sensitive", {"--UTF8", "8", "4"}, "", "", "--UTF8: invalid option\n", 1},
+    {"in_place_needs_a_file", {"-i", "8", "4"}, "", "", usage, 2},
+    {"check_needs_a_file", {"--check", "8", "4"}, "", "", usage, 2},
+    {"in_place_bad_width_is_2", {"--in-place", "0", "4", "f"}, "", "", "tab1 length error\n", 2},
+    {"in_place_bad_letter_is_2", {"-x", "-ci", "8", "4", "f"}, "", "", "-x: invalid option\n", 2},
+    {"in_place_and_check", {"-i", "--check", "8", "4", "f"}, "", "", "-i and --check: use one of them\n", 2},
+};
+INSTANTIATE_TEST_SUITE_P(Table, LongOptions, testing::ValuesIn(long_option_cases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Help, EnglishHelpNamesEveryOption) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"--help"}, {"-usage", "--help"}, {"-c", "--help", "0", "0"}, {"--help", "--version"}}) {
+    const tool_result r = run_tool(args, "");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out.rfind("Usage: morek [options] <tab1> <tab2> [<file>]\n", 0), 0u) << r.out;
+    EXPECT_EQ(r.out.find('\r'), std::string::npos);
+    for (const char* opt : {"\n  -c ", "\n  -t ", "\n  -b<n> ", "\n  -i, --in-place ", "\n  --check ", "\n  --utf8 ",
+                            "\n  --eol=crlf ", "\n  --eol=lf ", "\n  --eol=keep ", "\n  --help ", "\n  --version ",
+                            "\n  -usage "})
+      EXPECT_NE(r.out.find(opt), std::string::npos) << opt;
+  }
+}
 
 std::string to_cp932(const std::string& utf8) {
   iconv_t cd = iconv_open("CP932", "UTF-8");

@@ -19,30 +19,13 @@ bool ends_with(const std::string& s, const std::string& tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-struct fault_case {
-  const char* name;
-  std::vector<std::string> args;
-  std::string in;
-  std::string out;  // exact bytes
-  std::string err;
-  int status;
-};
+class BadInput : public testing::TestWithParam<exact_case> {};
 
-void PrintTo(const fault_case& c, std::ostream* os) { *os << c.name; }
-
-class BadInput : public testing::TestWithParam<fault_case> {};
-
-TEST_P(BadInput, EndsAsDefined) {
-  const fault_case& c = GetParam();
-  const tool_result r = run_tool(c.args, c.in);
-  EXPECT_EQ(r.out, c.out);
-  EXPECT_EQ(r.err, c.err);
-  EXPECT_EQ(r.status, c.status);
-}
+TEST_P(BadInput, EndsAsDefined) { expect_run(GetParam()); }
 
 std::string line_of(std::size_t n, const char* end = "\n") { return std::string(n - 1, 'q') + end; }
 
-const fault_case cases[] = {
+const exact_case cases[] = {
     {"only_crs", {"8", "4"}, std::string(5000, '\r'), "", "", 0},
     {"only_ctrl_z", {"8", "4"}, std::string(5000, '\x1a'), "", "", 0},
     {"only_nuls", {"8", "4"}, std::string(300, '\0'), std::string(300, '\0'), "", 0},

@@ -1,6 +1,7 @@
 #include "run_tool.hpp"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -75,4 +76,11 @@ tool_result run_tool(const std::vector<std::string>& args, const std::string& st
   r.out = read_file(out.path);
   r.err = read_file(err.path);
   return r;
+}
+
+void expect_run(const exact_case& c) {
+  const tool_result r = run_tool(c.args, c.in);
+  EXPECT_EQ(r.out, c.out);
+  EXPECT_EQ(r.err, c.err);
+  EXPECT_EQ(r.status, c.status);
 }

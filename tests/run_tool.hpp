@@ -2,6 +2,7 @@
 // collects what it wrote and how it ended.
 #pragma once
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -33,3 +34,17 @@ struct temp_file {
 };
 
 std::string read_file(const std::string& path);
+
+// One run of the tool on standard input and what it must write, byte for byte.
+struct exact_case {
+  const char* name;
+  std::vector<std::string> args;
+  std::string in;
+  std::string out;
+  std::string err;
+  int status;
+};
+inline void PrintTo(const exact_case& c, std::ostream* os) { *os << c.name; }
+
+// Runs c and checks standard output, standard error and the status.
+void expect_run(const exact_case& c);

@@ -3,11 +3,16 @@
 #include "stream.hpp"
 
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <stdexcept>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "convert.hpp"
@@ -27,13 +32,41 @@ struct model_result {
   std::string too_long_text;
 };
 
-// The text stream, the line reader and the two passes, as plainly as they go.
-model_result model(const std::string& raw, bool trim) {
+// The text as the passes see it, and whether each of its LFs had a CR
+// before it: the text layer drops every CR and ends at Ctrl-Z; byte for byte
+// only the CR of a CR LF leaves the text.
+std::pair<std::string, std::vector<bool>> layer(const std::string& raw) {
   std::string text;
-  for (char c : raw) {
-    if (c == '\x1a') break;
-    if (c != '\r') text += c;
+  std::vector<bool> had_cr(raw.size() + 1);
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    const char c = raw[i];
+    if (line_ends == eol_mode::text) {
+      if (c == '\x1a') break;
+      if (c != '\r') text += c;
+    } else if (c == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') {
+      had_cr[text.size()] = true;
+    } else {
+      text += c;
+    }
   }
+  return {text, had_cr};
+}
+
+// The line end written for a line whose newline had a CR before it or not.
+std::string end_of_line(bool had_cr) {
+  switch (line_ends) {
+    case eol_mode::lf:
+      return "\n";
+    case eol_mode::keep:
+      return had_cr ? "\r\n" : "\n";
+    default:
+      return "\r\n";
+  }
+}
+
+// The input layer, the line reader and the two passes, as plainly as they go.
+model_result model(const std::string& raw, bool trim) {
+  const auto [text, had_cr] = layer(raw);
   model_result r;
   lex_state lex;
   const auto max = static_cast<std::size_t>(BUFSIZE) - 1;
@@ -51,32 +84,61 @@ model_result model(const std::string& raw, bool trim) {
       return r;
     }
     if (trim) line = trimmed(line);
-    r.out += by_passes(line, lex);
+    std::string out = by_passes(line, lex);
+    if (line.back() == '\n') out.replace(out.size() - 2, 2, end_of_line(had_cr[pos - 1]));
+    r.out += out;
   }
   return r;
 }
 
-// convert_stream on the input, with standard output caught in a file.
-model_result real(const std::string& raw, bool trim) {
-  temp_file input(raw);
-  temp_file output("");
-  const int in_fd = open(input.path.c_str(), O_RDONLY);
-  const int out_fd = open(output.path.c_str(), O_WRONLY);
-  const int saved = dup(1);
-  dup2(out_fd, 1);
-  auto reader = std::make_unique<text_reader>(in_fd);
+std::string captured;  // what the writer wrote
+bool capture(const unsigned char* p, std::size_t n) {
+  captured.append(reinterpret_cast<const char*>(p), n);
+  return true;
+}
+
+// convert_stream on what fd delivers, with the output caught.
+model_result real_from(int fd, bool trim) {
+  captured.clear();
+  out_target = capture;
+  auto reader = std::make_unique<text_reader>(
+      fd, text_reader::options{line_ends != eol_mode::text, line_ends == eol_mode::keep, false});
   std::vector<unsigned char> in_buf(static_cast<std::size_t>(BUFSIZE) + 2 + LINE_LIMIT + CONVERT_PAD);
   const stream_result s = convert_stream(*reader, in_buf.data(), trim);
-  const bool flushed = out_flush();
-  dup2(saved, 1);
-  close(saved);
-  close(out_fd);
-  close(in_fd);
-  EXPECT_TRUE(flushed);
+  EXPECT_TRUE(out_flush());
+  out_target = write_stdout;
   model_result r;
-  r.out = read_file(output.path);
+  r.out = captured;
   r.too_long = s.too_long;
   if (s.too_long != 0) r.too_long_text.assign(reinterpret_cast<const char*>(in_buf.data()), s.too_long);
+  return r;
+}
+
+model_result real(const std::string& raw, bool trim) {
+  temp_file input(raw);
+  const int fd = open(input.path.c_str(), O_RDONLY);
+  model_result r = real_from(fd, trim);
+  close(fd);
+  return r;
+}
+
+// The same, with every read ending where cuts say: the input comes through a
+// socket that keeps the writes apart.
+model_result real_in_pieces(const std::string& raw, bool trim, const std::vector<std::size_t>& cuts) {
+  int sv[2];
+  if (socketpair(AF_UNIX, SOCK_SEQPACKET, 0, sv) != 0) throw std::runtime_error("socketpair failed");
+  std::thread writer([&] {
+    std::size_t at = 0;
+    for (std::size_t cut : cuts) {
+      if (cut > at && write(sv[1], raw.data() + at, cut - at) < 0) break;
+      at = std::max(at, cut);
+    }
+    if (raw.size() > at) (void)!write(sv[1], raw.data() + at, raw.size() - at);
+    close(sv[1]);
+  });
+  model_result r = real_from(sv[0], trim);
+  writer.join();
+  close(sv[0]);
   return r;
 }
 
@@ -120,6 +182,8 @@ TEST(Stream, MatchesTheModel) {
     tab1 = widths[r.below(5)];
     tab2 = widths[r.below(5)];
     ign_str = r.below(2);
+    utf8_input = r.below(2);
+    line_ends = static_cast<eol_mode>(r.below(4));
     BUFSIZE = sizes[r.below(6)];
     const bool trim = r.below(2) == 1;
     const bool allow_long = BUFSIZE < 512 || r.below(4) == 0;
@@ -129,12 +193,41 @@ TEST(Stream, MatchesTheModel) {
     const model_result want = model(input, trim);
     const model_result got = real(input, trim);
     ASSERT_EQ(got.out, want.out) << "round " << round << " tab1 " << tab1 << " tab2 " << tab2 << " -c " << ign_str
-                                 << " -b" << BUFSIZE << " -t " << trim;
+                                 << " -b" << BUFSIZE << " -t " << trim << " --utf8 " << utf8_input << " eol "
+                                 << static_cast<int>(line_ends);
     ASSERT_EQ(got.too_long, want.too_long) << "round " << round;
     std::printf("round %d b%d long %zu size %zu\n", round, BUFSIZE, want.too_long, input.size());
     ASSERT_EQ(got.too_long_text, want.too_long_text) << "round " << round;
   }
   BUFSIZE = 4096;
+  utf8_input = 0;
+  line_ends = eol_mode::text;
+}
+
+TEST(Stream, ReadsThatEndAnywhere) {
+  // Reads that end between a CR and its LF above all, and inside characters.
+  rng r{0x0ddba11cafe5eedULL};
+  for (int round = 0; round < 120; ++round) {
+    tab1 = 1 + r.below(8);
+    tab2 = 1 + r.below(8);
+    ign_str = r.below(2);
+    utf8_input = r.below(2);
+    line_ends = static_cast<eol_mode>(r.below(4));
+    BUFSIZE = r.below(2) == 0 ? 256 : 4096;
+    const bool trim = r.below(2) == 1;
+    std::string input = random_input(r, static_cast<std::size_t>(r.below(3000)), true, true);
+    std::vector<std::size_t> cuts;
+    for (std::size_t i = 0; i < input.size(); ++i)
+      if ((input[i] == '\r' && r.below(2) == 0) || r.below(200) == 0) cuts.push_back(i + 1);
+    const model_result want = model(input, trim);
+    const model_result got = real_in_pieces(input, trim, cuts);
+    ASSERT_EQ(got.out, want.out) << "round " << round << " eol " << static_cast<int>(line_ends);
+    ASSERT_EQ(got.too_long, want.too_long) << "round " << round;
+    ASSERT_EQ(got.too_long_text, want.too_long_text) << "round " << round;
+  }
+  BUFSIZE = 4096;
+  utf8_input = 0;
+  line_ends = eol_mode::text;
 }
 
 TEST(Stream, LinesAtTheEdgesOfTheReaderAndTheLimit) {
@@ -149,19 +242,25 @@ TEST(Stream, LinesAtTheEdgesOfTheReaderAndTheLimit) {
         std::string line;
         for (std::size_t i = 0; i + 1 < len; ++i) line += "ab  \t\"'"[i % 7];
         for (const std::string& input :
-             {"a  b\n" + line + "\nc  d\n", line + "\n", line, "a  b\r\n" + line + "\r\nc  d\r\n", line + "\r\n"}) {
-          for (bool trim : {false, true}) {
-            const model_result want = model(input, trim);
-            const model_result got = real(input, trim);
-            ASSERT_EQ(got.out, want.out) << "-b" << size << " line " << len << " -c " << c << " -t " << trim;
-            ASSERT_EQ(got.too_long, want.too_long) << "-b" << size << " line " << len;
-            ASSERT_EQ(got.too_long_text, want.too_long_text);
+             {"a  b\n" + line + "\nc  d\n", line + "\n", line, "a  b\r\n" + line + "\r\nc  d\r\n", line + "\r\n",
+              line + "\r", line + "\r\r\n"}) {
+          for (int eol = 0; eol < 4; ++eol) {
+            line_ends = static_cast<eol_mode>(eol);
+            for (bool trim : {false, true}) {
+              const model_result want = model(input, trim);
+              const model_result got = real(input, trim);
+              ASSERT_EQ(got.out, want.out)
+                  << "-b" << size << " line " << len << " -c " << c << " -t " << trim << " eol " << eol;
+              ASSERT_EQ(got.too_long, want.too_long) << "-b" << size << " line " << len;
+              ASSERT_EQ(got.too_long_text, want.too_long_text);
+            }
           }
         }
       }
     }
   }
   BUFSIZE = 4096;
+  line_ends = eol_mode::text;
 }
 
 }  // namespace
