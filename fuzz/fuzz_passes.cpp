@@ -1,11 +1,14 @@
-// The line passes and the fused converter on random lines and settings: the
-// converter must write what the passes write, and what they write must keep
-// every byte that is not a blank, in order; without -c and without bytes
-// from 0x80 up, each output line shows at tab2 what its input line shows at
-// tab1, less the trailing blanks.
+// The line passes and the fused converter on random lines and settings, under
+// Shift-JIS or UTF-8, through the text layer or byte for byte. The converter
+// must write what the passes write, and what they write must keep every byte
+// that is not a blank, in order, and every run of bytes from 0x80 up whole;
+// without -c, each output line shows at tab2 what its input line shows at
+// tab1, less the trailing blanks (under Shift-JIS only for ASCII lines).
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "convert.hpp"
@@ -13,18 +16,15 @@
 #include "retab.hpp"
 #include "stream.hpp"
 #include "test_support.hpp"
+#include "utf8.hpp"
 
 using namespace morek;
 
 namespace {
 
-// The text of a line without its end: the newline of an input line, the
-// CR LF of an output line.
-std::string body(std::string s, bool output) {
-  if (!s.empty() && s.back() == '\n') {
-    s.pop_back();
-    if (output && !s.empty() && s.back() == '\r') s.pop_back();
-  }
+// The text of an input line without its newline.
+std::string body(std::string s) {
+  if (!s.empty() && s.back() == '\n') s.pop_back();
   return s;
 }
 
@@ -35,17 +35,44 @@ std::string without_blanks(const std::string& s) {
   return r;
 }
 
-// What a terminal shows: tabs to the next multiple of tab, no trailing blanks.
-std::string shown(const std::string& s, int tab) {
-  std::string r;
+// The runs of bytes from 0x80 up, in order.
+std::vector<std::string> high_runs(const std::string& s) {
+  std::vector<std::string> runs;
+  bool in_run = false;
   for (char c : s) {
-    if (c == '\t')
-      r.append(static_cast<std::size_t>(tab - static_cast<int>(r.size()) % tab), ' ');
-    else
-      r += c;
+    const bool high = static_cast<unsigned char>(c) >= 0x80;
+    if (high && !in_run) runs.emplace_back();
+    if (high) runs.back() += c;
+    in_run = high;
   }
-  while (!r.empty() && r.back() == ' ') r.pop_back();
+  return runs;
+}
+
+// What a terminal shows: each character that is not a blank, with the column
+// it stands at.
+std::vector<std::pair<std::size_t, std::string>> shown(const std::string& s, int tab) {
+  std::vector<std::pair<std::size_t, std::string>> r;
+  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+  const auto t = static_cast<std::size_t>(tab);
+  std::size_t col = 0;
+  for (std::size_t i = 0; i < s.size();) {
+    if (p[i] == ' ' || p[i] == '\t') {
+      col = p[i] == ' ' ? col + 1 : col + t - col % t;
+      ++i;
+      continue;
+    }
+    const utf8_char u = utf8_input == 1 && p[i] >= 0x80 ? utf8_at(p + i, s.size() - i) : utf8_char{1, 1};
+    r.emplace_back(col, s.substr(i, u.len));
+    col += static_cast<std::size_t>(u.width);
+    i += u.len;
+  }
   return r;
+}
+
+// The line end the settings ask for.
+std::string wanted_end(bool had_cr) {
+  if (line_ends == eol_mode::lf || (line_ends == eol_mode::keep && !had_cr)) return "\n";
+  return "\r\n";
 }
 
 void check(bool ok, const char* what) {
@@ -53,6 +80,38 @@ void check(bool ok, const char* what) {
     std::fprintf(stderr, "property failed: %s\n", what);
     std::abort();
   }
+}
+
+// The lines as the reader delivers them, each with whether its newline had a
+// CR before it: the text layer drops every CR; byte for byte only the CR of a
+// CR LF goes, and a long line comes in pieces.
+struct line {
+  std::string text;
+  bool had_cr;
+};
+std::vector<line> read_lines(const std::uint8_t* data, std::size_t size, std::size_t piece) {
+  std::string text;
+  std::vector<bool> had_cr(size + 1);
+  for (std::size_t k = 0; k < size; ++k) {
+    if (data[k] == '\r') {
+      if (line_ends == eol_mode::text) continue;
+      if (k + 1 < size && data[k + 1] == '\n') {
+        had_cr[text.size()] = true;
+        continue;
+      }
+    }
+    text += static_cast<char>(data[k]);
+  }
+  std::vector<line> lines;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t n = 0;
+    while (n < piece && pos + n < text.size())
+      if (text[pos + n++] == '\n') break;
+    lines.push_back({text.substr(pos, n), had_cr[pos + n - 1]});
+    pos += n;
+  }
+  return lines;
 }
 
 }  // namespace
@@ -64,37 +123,39 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ign_str = data[2] & 1;
   const bool trim = (data[2] & 2) != 0;
   const std::size_t piece = (data[2] & 4) != 0 ? 255 : 510;  // what -b256 or the default lets through
-  // The lines as the reader delivers them: no CR, pieces of a long line.
-  std::string text;
-  for (std::size_t k = 3; k < size; ++k)
-    if (data[k] != '\r') text += static_cast<char>(data[k]);
+  utf8_input = (data[2] >> 3) & 1;
+  line_ends = static_cast<eol_mode>((data[2] >> 4) & 3);
+
   lex_state passes_lex, converter_lex;
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    std::size_t n = 0;
-    while (n < piece && pos + n < text.size())
-      if (text[pos + n++] == '\n') break;
-    std::string line = text.substr(pos, n);
-    pos += n;
-    if (trim) line = trimmed(line);
+  for (line& l : read_lines(data + 3, size - 3, piece)) {
+    if (trim) l.text = trimmed(l.text);
+    const bool has_newline = !l.text.empty() && l.text.back() == '\n';
+    const std::string end = has_newline ? wanted_end(l.had_cr) : "";
 
-    const std::string passes = by_passes(line, passes_lex);
+    std::string passes = by_passes(l.text, passes_lex);
+    if (has_newline) passes.replace(passes.size() - 2, 2, end);
 
-    std::string padded = line + std::string(CONVERT_PAD, '\0');
-    std::vector<unsigned char> out(convert_bound(line.size(), tab1));
-    const unsigned char* end =
-        convert_line(reinterpret_cast<const unsigned char*>(padded.data()), line.size(), converter_lex, out.data());
-    const std::string converted(reinterpret_cast<const char*>(out.data()), static_cast<std::size_t>(end - out.data()));
+    std::string padded = l.text + std::string(CONVERT_PAD, '\x80');
+    std::vector<unsigned char> out(convert_bound(l.text.size(), tab1));
+    const unsigned char* stop = convert_line(reinterpret_cast<const unsigned char*>(padded.data()), l.text.size(),
+                                             converter_lex, out.data(), l.had_cr);
+    const std::string converted(reinterpret_cast<const char*>(out.data()), static_cast<std::size_t>(stop - out.data()));
 
     check(converted == passes, "converter and passes agree");
     if (ign_str == 1)
       check(converter_lex.quote == passes_lex.quote && converter_lex.in_block == passes_lex.in_block &&
                 converter_lex.escape == passes_lex.escape,
             "converter and passes leave the same lexical state");
-    check(without_blanks(body(converted, true)) == without_blanks(body(line, false)), "only blanks change");
-    bool plain = ign_str == 0;
-    for (char c : line) plain = plain && static_cast<unsigned char>(c) < 0x80;
-    if (plain) check(shown(body(converted, true), tab2) == shown(body(line, false), tab1), "the line looks the same");
+    check(converted.size() >= end.size() && converted.compare(converted.size() - end.size(), end.size(), end) == 0,
+          "the line ends as asked");
+    const std::string out_body = converted.substr(0, converted.size() - end.size());
+    const std::string in_body = body(l.text);
+    check(without_blanks(out_body) == without_blanks(in_body), "only blanks change");
+    check(high_runs(out_body) == high_runs(in_body), "no sequence of bytes from 0x80 up is altered");
+    bool comparable = ign_str == 0;
+    if (utf8_input == 0)
+      for (char c : in_body) comparable = comparable && static_cast<unsigned char>(c) < 0x80;
+    if (comparable) check(shown(out_body, tab2) == shown(in_body, tab1), "the line looks the same");
   }
   return 0;
 }
