@@ -2,8 +2,10 @@
 // seed: C and C++ like code with tab and space indentation, aligned comments,
 // literals holding blanks and tabs, block and line comments, some Shift-JIS
 // lines, and LF or CR LF line ends. Every line is shorter than 511 bytes.
+// With --utf8 the non-ASCII text is UTF-8 instead, on about a fifth of the
+// lines: CJK, accented and emoji words in comments and literals.
 //
-// usage: gen_source <megabytes> [seed]
+// usage: gen_source <megabytes> [seed] [--utf8]
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -32,12 +34,35 @@ const char* const sjis_words[] = {"\x83\x65\x83\x58\x83\x67", "\x95\x5c\x8e\xa6"
                                   "\x83\x5c\x81\x5b\x83\x58", "\x8f\x88\x97\x9d",
                                   "\x8f\x89\x8a\xfa\x89\xbb", "\x83\x6f\x83\x62\x83\x74\x83\x40"};
 
+const char* const utf8_words[] = {
+    "\xe5\x87\xa6\xe7\x90\x86",                  // 処理
+    "\xe5\x88\x9d\xe6\x9c\x9f\xe5\x8c\x96",      // 初期化
+    "\xe3\x83\x87\xe3\x83\xbc\xe3\x82\xbf",      // データ
+    "\xea\xb0\x92",                              // 값
+    "caf\xc3\xa9",                             // café
+    "na\xc3\xafve",                            // naïve
+    "Gr\xc3\xb6\xc3\x9f" "e",                    // Größe
+    "\xe2\x80\x94",                              // —
+    "\xf0\x9f\x9a\x80",                          // 🚀
+    "\xe2\x9c\x85",                              // ✅
+};
+
 struct writer {
   rng r;
+  bool utf8 = false;  // UTF-8 words instead of Shift-JIS ones
   bool crlf = false;
   std::string line;
 
   const char* ident() { return idents[r.below(20)]; }
+  // A non-ASCII word, as the text is encoded.
+  const char* word() { return utf8 ? utf8_words[r.below(10)] : sjis_words[r.below(6)]; }
+  void utf8_phrase() {
+    const int words = 1 + r.below(3);
+    for (int w = 0; w < words; ++w) {
+      if (w) line += ' ';
+      line += utf8_words[r.below(10)];
+    }
+  }
 
   void indent(int depth) {
     if (r.chance(70)) {
@@ -82,7 +107,7 @@ struct writer {
       line += " */";
     } else {
       line += "// ";
-      if (r.chance(15)) line += sjis_words[r.below(6)];
+      if (r.chance(15)) line += word();
       line += ident();
       line += " is ";
       line += ident();
@@ -145,7 +170,14 @@ struct writer {
         line += ");";
         break;
     }
-    if (r.chance(35)) {
+    if (utf8 && r.chance(20)) {
+      // About a fifth of the lines: a comment in other scripts.
+      pad_to(40 + static_cast<std::size_t>(r.below(3)) * 8);
+      const bool block = r.chance(50);
+      line += block ? "/* " : "// ";
+      utf8_phrase();
+      if (block) line += " */";
+    } else if (r.chance(35)) {
       pad_to(40 + static_cast<std::size_t>(r.below(3)) * 8);
       comment();
     }
@@ -157,46 +189,53 @@ struct writer {
     out += crlf ? "\r\n" : "\n";
     line.clear();
   }
+  // A line of fixed text.
+  void emit_line(std::string& out, const char* text) {
+    out += text;
+    out += crlf ? "\r\n" : "\n";
+  }
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fputs("usage: gen_source <megabytes> [seed]\n", stderr);
+    std::fputs("usage: gen_source <megabytes> [seed] [--utf8]\n", stderr);
     return 2;
   }
   const std::size_t want = static_cast<std::size_t>(std::atol(argv[1])) * 1000 * 1000;
   writer w;
-  w.r.s = argc > 2 ? std::strtoull(argv[2], nullptr, 10) | 1 : 0x9E3779B97F4A7C15ULL;
+  w.r.s = 0x9E3779B97F4A7C15ULL;
+  for (int a = 2; a < argc; ++a) {
+    if (std::string(argv[a]) == "--utf8")
+      w.utf8 = true;
+    else
+      w.r.s = std::strtoull(argv[a], nullptr, 10) | 1;
+  }
   std::string out;
   std::size_t total = 0;
   while (total < want) {
     // One "file": a block comment header, then functions.
     w.crlf = w.r.chance(30);
-    w.line = "/*";
-    w.emit_line(out);
+    w.emit_line(out, "/*");
     w.line = " * ";
-    w.line += sjis_words[w.r.below(6)];
+    w.line += w.word();
     w.line += " generated";
     w.emit_line(out);
-    w.line = " */";
-    w.emit_line(out);
+    w.emit_line(out, " */");
     const int functions = 3 + w.r.below(10);
     for (int f = 0; f < functions; ++f) {
       w.line = "static int ";
       w.line += w.ident();
       w.line += "(void)";
       w.emit_line(out);
-      w.line = "{";
-      w.emit_line(out);
+      w.emit_line(out, "{");
       const int statements = 4 + w.r.below(30);
       for (int s = 0; s < statements; ++s) {
         w.statement(1 + w.r.below(4));
         w.emit_line(out);
       }
-      w.line = "}";
-      w.emit_line(out);
+      w.emit_line(out, "}");
       w.emit_line(out);
     }
     std::fwrite(out.data(), 1, out.size(), stdout);

@@ -3,10 +3,13 @@
 
 usage: bench/run.py [--rounds N] [--mb M] [--build DIR]
 
-Builds nothing itself: run bench/run.sh, which builds first. The commands run
-alternately, round after round, so that the machine's drift hits all alike.
-Prints the median wall time, MB/s, peak resident memory and the ratio to each
-peer, then the peak memory of morek on 10 MB and on the full size.
+Builds nothing itself: run bench/run.sh, which builds first. Two corpora are
+generated: source text with some Shift-JIS lines, and the same kind of text
+with UTF-8 words on about a fifth of its lines. The commands run alternately,
+round after round, so that the machine's drift hits all alike. Prints the
+median wall time, MB/s, peak resident memory and the ratio to each peer, the
+ratios the UTF-8 and line-end options are held to, and the peak memory of
+morek on 10 MB and on the full size.
 """
 import argparse
 import os
@@ -50,6 +53,11 @@ def cell(text):
     return text.replace("|", "\\|")
 
 
+def generate(gen, path, mb, *flags):
+    with open(path, "wb") as f:
+        subprocess.run([gen, str(mb), *flags], stdout=f, check=True)
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--rounds", type=int, default=7)
@@ -62,44 +70,78 @@ def main():
     tmp = tempfile.mkdtemp(prefix="morek-bench-")
     big = os.path.join(tmp, "source.txt")
     small = os.path.join(tmp, "source10.txt")
-    with open(big, "wb") as f:
-        subprocess.run([gen, str(args.mb)], stdout=f, check=True)
-    with open(small, "wb") as f:
-        subprocess.run([gen, "10"], stdout=f, check=True)
+    utf8 = os.path.join(tmp, "source-utf8.txt")
+    generate(gen, big, args.mb)
+    generate(gen, small, 10)
+    generate(gen, utf8, args.mb, "--utf8")
     size_mb = os.path.getsize(big) / 1e6
+    utf8_mb = os.path.getsize(utf8) / 1e6
 
+    # (name, command, corpus)
     commands = [
-        ("morek 8 4", f"{morek} 8 4"),
-        ("morek -c 8 4", f"{morek} -c 8 4"),
-        ("morek -ct 8 4", f"{morek} -ct 8 4"),
-        ("morek 4 8", f"{morek} 4 8"),
-        ("expand -t 8 | unexpand -a -t 4", "LC_ALL=C expand -t 8 | LC_ALL=C unexpand -a -t 4"),
-        ("expand -t 8", "LC_ALL=C expand -t 8"),
-        ("tr -d '\\r'", "tr -d '\\r'"),
+        ("morek 8 4", f"{morek} 8 4", big),
+        ("morek -c 8 4", f"{morek} -c 8 4", big),
+        ("morek -ct 8 4", f"{morek} -ct 8 4", big),
+        ("morek 4 8", f"{morek} 4 8", big),
+        ("morek --utf8 8 4", f"{morek} --utf8 8 4", big),
+        ("morek --eol=keep 8 4", f"{morek} --eol=keep 8 4", big),
+        ("expand -t 8 | unexpand -a -t 4", "LC_ALL=C expand -t 8 | LC_ALL=C unexpand -a -t 4", big),
+        ("expand -t 8", "LC_ALL=C expand -t 8", big),
+        ("tr -d '\\r'", "tr -d '\\r'", big),
+        ("UTF-8: morek --utf8 8 4", f"{morek} --utf8 8 4", utf8),
+        ("UTF-8: morek 8 4", f"{morek} 8 4", utf8),
+        ("UTF-8: tr -d '\\r'", "tr -d '\\r'", utf8),
     ]
-    walls = {name: [] for name, _ in commands}
-    rss = {name: 0 for name, _ in commands}
+    walls = {name: [] for name, _, _ in commands}
+    rss = {name: 0 for name, _, _ in commands}
     for _ in range(args.rounds):
-        for name, cmd in commands:
-            wall, peak = run_once(cmd, big)
+        for name, cmd, corpus in commands:
+            wall, peak = run_once(cmd, corpus)
             walls[name].append(wall)
             rss[name] = max(rss[name], peak)
 
     med = {name: statistics.median(w) for name, w in walls.items()}
     peers = ["expand -t 8 | unexpand -a -t 4", "expand -t 8", "tr -d '\\r'"]
     print(f"machine: {machine()}")
-    print(f"input: {size_mb:.1f} MB of generated source, {args.rounds} alternating rounds, median wall time\n")
+    print(f"input: {size_mb:.1f} MB of generated source (and {utf8_mb:.1f} MB with UTF-8 text), "
+          f"{args.rounds} alternating rounds, median wall time\n")
     header = "| command | median s | MB/s | peak RSS KiB | " + " | ".join(f"÷ `{cell(p)}`" for p in peers) + " |"
     print(header)
     print("|" + "---|" * (4 + len(peers)))
-    for name, _ in commands:
+    for name, _, corpus in commands:
+        if corpus != big:
+            continue
         ratios = " | ".join(f"{med[name] / med[p]:.2f}" for p in peers)
         print(f"| `{cell(name)}` | {med[name]:.3f} | {size_mb / med[name]:.0f} | {rss[name]} | {ratios} |")
+
+    print("\n| on the UTF-8 corpus | median s | MB/s | peak RSS KiB | ÷ `tr -d '\\r'` |")
+    print("|---|---|---|---|---|")
+    for name, _, corpus in commands:
+        if corpus == utf8:
+            short = name.split(": ", 1)[1]
+            ratio = med[name] / med["UTF-8: tr -d '\\r'"]
+            print(f"| `{cell(short)}` | {med[name]:.3f} | {utf8_mb / med[name]:.0f} | {rss[name]} | {ratio:.2f} |")
+
+    def spread(name):
+        return f"{min(walls[name]):.3f}-{max(walls[name]):.3f}"
+
+    tr = "tr -d '\\r'"
+    utf8_tr = "UTF-8: " + tr
+    print("\nheld to:")
+    print(f"  morek --utf8 8 4 on the ASCII corpus ÷ morek 8 4: "
+          f"{med['morek --utf8 8 4'] / med['morek 8 4']:.2f} (at most 1.10)")
+    print(f"  morek --utf8 8 4 on the UTF-8 corpus ÷ {tr}: "
+          f"{med['UTF-8: morek --utf8 8 4'] / med[utf8_tr]:.2f} (at most 1.00)")
+    print(f"  morek --eol=keep 8 4 ÷ morek 8 4: {med['morek --eol=keep 8 4'] / med['morek 8 4']:.2f} (at most 1.05)")
+    print(f"  round-to-round range, s: morek 8 4 {spread('morek 8 4')}, {tr} {spread(tr)}, "
+          f"UTF-8 morek --utf8 8 4 {spread('UTF-8: morek --utf8 8 4')}, UTF-8 {tr} {spread(utf8_tr)}")
 
     print()
     for label, path in (("10 MB", small), (f"{size_mb:.0f} MB", big)):
         peaks = [run_once(f"{morek} -ct 8 4", path)[1] for _ in range(3)]
         print(f"morek -ct 8 4 peak RSS on {label}: {max(peaks)} KiB")
+    peaks = [run_once(f"{morek} --utf8 8 4", utf8)[1] for _ in range(3)]
+    print(f"morek --utf8 8 4 peak RSS on the UTF-8 corpus: {max(peaks)} KiB")
 
 
 if __name__ == "__main__":

@@ -10,14 +10,26 @@ struct utf8_char {
   int width;     // display columns, 0 to 2
 };
 
+namespace detail {
+constexpr bool continuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+
+// The widths of the code points below U+10000, taken from utf8proc at the
+// first use: one load instead of a call on the hot path.
+extern bool bmp_ready;
+extern unsigned char bmp_width[0x10000];
+void fill_bmp_widths();
+int width_from_utf8proc(char32_t cp);
+}  // namespace detail
+
 // Columns of code point cp (0x80 or more), as utf8proc counts them, except
 // that the C1 controls U+0080-U+009F count one, as ASCII controls do. The
 // same for every locale.
-int utf8_width(char32_t cp);
-
-namespace detail {
-constexpr bool continuation(unsigned char c) { return (c & 0xC0) == 0x80; }
-}  // namespace detail
+inline int utf8_width(char32_t cp) {
+  if (cp >= 0x10000) return detail::width_from_utf8proc(cp);
+  if (!detail::bmp_ready) [[unlikely]]
+    detail::fill_bmp_widths();
+  return detail::bmp_width[cp];
+}
 
 // The character that starts at p[0] (a byte of 0x80 or more), within avail
 // bytes (1 or more). A well-formed sequence (shortest form, no surrogates, at

@@ -176,13 +176,17 @@ template <bool CMode, bool Utf8>
       else
         add_spaces(step);
     } else if (Utf8 && c >= 0x80) {
-      const utf8_char u = utf8_at(in + i, to - i);
+      // Characters in a row, with no ASCII byte between them to decide on.
       close_run();
-      std::memcpy(o, in + i, 4);  // both sides have padding
-      o += u.len;
-      in_col += u.width;
-      out_col += u.width;
-      i += u.len - 1;
+      do {
+        const utf8_char u = utf8_at(in + i, to - i);
+        std::memcpy(o, in + i, 4);  // both sides have padding
+        o += u.len;
+        in_col += u.width;
+        out_col += u.width;
+        i += u.len;
+      } while (i < to && in[i] >= 0x80);
+      continue;
     } else if (!Utf8 && sjis_lead(c) && i + 1 < to && in[i + 1] != '\0') {
       take(c, protect);
       const unsigned char second = in[++i];
