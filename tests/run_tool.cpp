@@ -2,10 +2,13 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <grp.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -83,4 +86,43 @@ void expect_run(const exact_case& c) {
   EXPECT_EQ(r.out, c.out);
   EXPECT_EQ(r.err, c.err);
   EXPECT_EQ(r.status, c.status);
+}
+
+tool_result run_tool_with(const std::vector<std::string>& args, const run_options& opt) {
+  temp_file input(opt.stdin_text);
+  temp_file out("");
+  temp_file err("");
+  std::vector<std::string> copies = args;
+  std::vector<char*> argv;
+  std::string name = tool_path();
+  argv.push_back(name.data());
+  for (auto& a : copies) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  const pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    // Only calls that are safe after fork, then exec.
+    const int in = open(input.path.c_str(), O_RDONLY);
+    const int o = open(out.path.c_str(), O_WRONLY | O_TRUNC);
+    const int e = open(err.path.c_str(), O_WRONLY | O_TRUNC);
+    if (in < 0 || o < 0 || e < 0 || dup2(in, 0) < 0 || dup2(o, 1) < 0 || dup2(e, 2) < 0) _exit(126);
+    if (opt.fsize_limit >= 0) {
+      signal(SIGXFSZ, SIG_IGN);
+      const rlimit lim{static_cast<rlim_t>(opt.fsize_limit), static_cast<rlim_t>(opt.fsize_limit)};
+      if (setrlimit(RLIMIT_FSIZE, &lim) != 0) _exit(126);
+    }
+    if (opt.as_nobody && geteuid() == 0) {
+      if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(126);
+    }
+    execv(tool_path(), argv.data());
+    _exit(127);
+  }
+  int wstatus = 0;
+  waitpid(pid, &wstatus, 0);
+  tool_result r;
+  r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+  r.out = read_file(out.path);
+  r.err = read_file(err.path);
+  return r;
 }

@@ -48,3 +48,13 @@ inline void PrintTo(const exact_case& c, std::ostream* os) { *os << c.name; }
 
 // Runs c and checks standard output, standard error and the status.
 void expect_run(const exact_case& c);
+
+// How run_tool_with starts the tool.
+struct run_options {
+  std::string stdin_text;
+  long fsize_limit = -1;    // RLIMIT_FSIZE in bytes, with SIGXFSZ ignored; -1: none
+  bool as_nobody = false;   // as user and group 65534, when the tests run as root
+};
+
+// run_tool, with the limits and the user that opt asks for.
+tool_result run_tool_with(const std::vector<std::string>& args, const run_options& opt);

@@ -1,0 +1,420 @@
+// -i and --check on real files in a scratch directory: what is kept, what is
+// refused, and that no fault leaves a file damaged or a new file behind.
+#include <acl/libacl.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/acl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "run_tool.hpp"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr uid_t nobody = 65534;
+const bool root = geteuid() == 0;
+
+// A scratch directory, removed with everything in it.
+struct scratch {
+  std::string dir;
+  scratch() {
+    char name[] = "/tmp/morek-inplace-XXXXXX";
+    if (mkdtemp(name) == nullptr) throw std::runtime_error("mkdtemp failed");
+    dir = name;
+  }
+  ~scratch() {
+    std::error_code ec;
+    fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(dir, ec);
+  }
+  std::string path(const std::string& name) const { return dir + "/" + name; }
+  std::string put(const std::string& name, const std::string& bytes, mode_t mode = 0644) const {
+    const std::string p = path(name);
+    std::ofstream(p, std::ios::binary) << bytes;
+    chmod(p.c_str(), mode);
+    return p;
+  }
+  // Names in the directory that look like a new file left behind.
+  std::vector<std::string> leftovers() const {
+    std::vector<std::string> r;
+    for (const auto& e : fs::directory_iterator(dir)) {
+      const std::string n = e.path().filename().string();
+      if (n.find("morek") != std::string::npos) r.push_back(n);
+    }
+    return r;
+  }
+};
+
+struct stat stat_of(const std::string& p) {
+  struct stat st {};
+  EXPECT_EQ(lstat(p.c_str(), &st), 0) << p;
+  return st;
+}
+
+tool_result morek(const std::vector<std::string>& args, const run_options& opt = {}) {
+  return run_tool_with(args, opt);
+}
+
+run_options as_nobody() {
+  run_options o;
+  o.as_nobody = true;
+  return o;
+}
+
+run_options file_size_limit(long bytes) {
+  run_options o;
+  o.fsize_limit = bytes;
+  return o;
+}
+
+// ---- what -i keeps -----------------------------------------------------
+
+TEST(InPlace, ConvertsAndKeepsModes) {
+  scratch s;
+  const std::string exe = s.put("exe.c", "\tx\n", 0755);
+  const std::string own = s.put("own.c", "\ty\n", 0600);
+  const ino_t before = stat_of(exe).st_ino;
+  const tool_result r = morek({"-i", "8", "4", exe, own});
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(read_file(exe), "\t\tx\n");
+  EXPECT_EQ(read_file(own), "\t\ty\n");
+  EXPECT_EQ(stat_of(exe).st_mode & 07777, 0755u);
+  EXPECT_EQ(stat_of(own).st_mode & 07777, 0600u);
+  EXPECT_NE(stat_of(exe).st_ino, before) << "a changed file is a new file renamed into place";
+  EXPECT_TRUE(s.leftovers().empty());
+}
+
+TEST(InPlace, LeavesUnchangedFilesUntouched) {
+  scratch s;
+  const std::string f = s.put("same.c", "\t\tx\n  y\n", 0644);
+  const timespec old_times[2] = {{1000000000, 0}, {1000000000, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, f.c_str(), old_times, 0), 0);
+  const ino_t before = stat_of(f).st_ino;
+  const tool_result r = morek({"-i", "4", "4", f});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(stat_of(f).st_mtim.tv_sec, 1000000000);
+  EXPECT_EQ(stat_of(f).st_ino, before);
+}
+
+TEST(InPlace, KeepsOwnerWhereItMay) {
+  if (!root) GTEST_SKIP() << "only root can give a file away";
+  scratch s;
+  const std::string f = s.put("theirs.c", "\tx\n");
+  ASSERT_EQ(chown(f.c_str(), nobody, nobody), 0);
+  EXPECT_EQ(morek({"-i", "8", "4", f}).status, 0);
+  EXPECT_EQ(read_file(f), "\t\tx\n");
+  EXPECT_EQ(stat_of(f).st_uid, nobody);
+  EXPECT_EQ(stat_of(f).st_gid, nobody);
+}
+
+TEST(InPlace, SymbolicLinkStaysALinkAndItsTargetIsConverted) {
+  scratch s;
+  fs::create_directory(s.path("real"));
+  fs::create_directory(s.path("links"));
+  const std::string target = s.put("real/t.c", "\tx\n");
+  const std::string link = s.path("links/l.c");
+  fs::create_symlink("../real/t.c", link);
+  const tool_result r = morek({"-i", "8", "4", link});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(fs::read_symlink(link), "../real/t.c");
+  EXPECT_EQ(read_file(target), "\t\tx\n");
+  for (const char* d : {"real", "links"})
+    for (const auto& e : fs::directory_iterator(s.path(d)))
+      EXPECT_EQ(e.path().filename().string().find("morek"), std::string::npos) << e.path();
+}
+
+TEST(InPlace, FileNamedTwiceIsConvertedOnce) {
+  scratch s;
+  const std::string f = s.put("twice.c", "\tx\n");
+  fs::create_symlink("twice.c", s.path("alias.c"));
+  const tool_result r = morek({"-i", "8", "4", f, s.path("alias.c"), f});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(read_file(f), "\t\tx\n");  // twice would give four tabs
+}
+
+TEST(InPlace, CarriesExtendedAttributesAndAcls) {
+  scratch s;
+  const std::string f = s.put("attr.c", "\tx\n");
+  const bool xattrs = setxattr(f.c_str(), "user.morek-test", "kept", 4, 0) == 0;
+  acl_t acl = acl_from_text("u::rw-,u:65534:r--,g::r--,m::r--,o::---");
+  const bool acls = acl != nullptr && acl_set_file(f.c_str(), ACL_TYPE_ACCESS, acl) == 0;
+  if (acl != nullptr) acl_free(acl);
+  if (!xattrs && !acls) GTEST_SKIP() << "the filesystem of " << s.dir << " has neither user attributes nor ACLs";
+  EXPECT_EQ(morek({"-i", "8", "4", f}).status, 0);
+  EXPECT_EQ(read_file(f), "\t\tx\n");
+  if (xattrs) {
+    char value[16] = {};
+    EXPECT_EQ(getxattr(f.c_str(), "user.morek-test", value, sizeof value), 4);
+    EXPECT_STREQ(value, "kept");
+  }
+  if (acls) {
+    acl_t got = acl_get_file(f.c_str(), ACL_TYPE_ACCESS);
+    ASSERT_NE(got, nullptr);
+    char* text = acl_to_any_text(got, nullptr, ',', TEXT_NUMERIC_IDS);
+    EXPECT_STREQ(text, "user::rw-,user:65534:r--,group::r--,mask::r--,other::---");
+    acl_free(text);
+    acl_free(got);
+  }
+}
+
+// ---- line ends and bytes of every kind --------------------------------
+
+struct bytes_case {
+  const char* name;
+  std::vector<std::string> options;
+  std::string in;
+  std::string out;
+};
+
+void PrintTo(const bytes_case& c, std::ostream* os) { *os << c.name; }
+
+class InPlaceBytes : public testing::TestWithParam<bytes_case> {};
+
+TEST_P(InPlaceBytes, KeepsWhatItShould) {
+  const bytes_case& c = GetParam();
+  scratch s;
+  const std::string f = s.put("f.c", c.in);
+  std::vector<std::string> args = c.options;
+  args.insert(args.end(), {"-i", "8", "4", f});
+  const tool_result r = morek(args);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(read_file(f), c.out);
+}
+
+const bytes_case bytes_cases[] = {
+    {"lf", {}, "a\tb\nc   d\n", "a\t\tb\nc\td\n"},
+    {"crlf", {}, "a\tb\r\nc   d\r\n", "a\t\tb\r\nc\td\r\n"},
+    {"mixed", {}, "a\tb\r\nc   d\n\r\n", "a\t\tb\r\nc\td\n\r\n"},
+    {"lone_cr", {}, "a   \r\tb\n\r", "a\t\r\tb\n\r"},
+    {"ctrl_z", {}, "\tx\x1a\ty\n\x1a", "\t\tx\x1a\t\ty\n\x1a"},
+    {"no_final_newline", {}, "\tx", "\t\tx"},
+    {"only_trailing_blanks_change", {}, "x  \r\n", "x\r\n"},
+    {"eol_lf_asked", {"--eol=lf"}, "\tx\r\ny\r\n", "\t\tx\ny\n"},
+    {"eol_crlf_asked", {"--eol=crlf"}, "\tx\ny\n", "\t\tx\r\ny\r\n"},
+    {"utf8", {"--utf8"}, "\xe4\xb8\xad\tx\r\n", "\xe4\xb8\xad\t\tx\r\n"},
+    {"comment_and_literal", {"-ct"}, "s = \"a    b\";  \t\r\n", "s = \"a    b\";\r\n"},
+};
+INSTANTIATE_TEST_SUITE_P(Table, InPlaceBytes, testing::ValuesIn(bytes_cases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- refusals and failures ---------------------------------------------
+
+TEST(InPlaceRefuses, NulLongLinesAndHardLinks) {
+  scratch s;
+  const std::string nul = s.put("nul.c", std::string("\tx\n\0\n", 5));
+  const std::string long_line = s.put("long.c", "\tx\n\ty\n" + std::string(510, 'z') + "\r\n");
+  const std::string linked = s.put("linked.c", "\tx\n");
+  fs::create_hard_link(linked, s.path("other-name.c"));
+  const std::string fine = s.put("fine.c", "\tx\n");
+  const tool_result r = morek({"-i", "8", "4", nul, long_line, linked, fine});
+  EXPECT_EQ(r.err, nul + ": holds a NUL byte; left as it is\n" + long_line +
+                       ": line 3 is 511 bytes or longer; left as it is\n" + linked +
+                       ": has 2 hard links; left as it is\n");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(read_file(nul), std::string("\tx\n\0\n", 5));
+  EXPECT_EQ(read_file(long_line), "\tx\n\ty\n" + std::string(510, 'z') + "\r\n");
+  EXPECT_EQ(read_file(linked), "\tx\n");
+  EXPECT_EQ(read_file(fine), "\t\tx\n") << "the run goes on after a refusal";
+  EXPECT_TRUE(s.leftovers().empty());
+}
+
+TEST(InPlaceRefuses, HardLinkedFileThatIsAlreadyRight) {
+  scratch s;
+  const std::string linked = s.put("linked.c", "\t\tx\n");
+  fs::create_hard_link(linked, s.path("other-name.c"));
+  const tool_result r = morek({"-i", "8", "8", linked});
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.status, 0);
+}
+
+TEST(InPlaceFails, MissingDirectoryFifoAndUnreadable) {
+  scratch s;
+  const std::string missing = s.path("missing.c");
+  fs::create_directory(s.path("dir"));
+  ASSERT_EQ(mkfifo(s.path("fifo").c_str(), 0644), 0);
+  const std::string fine = s.put("fine.c", "\tx\n");
+  const tool_result r = morek({"-i", "8", "4", missing, s.path("dir"), s.path("fifo"), fine});
+  EXPECT_EQ(r.err, missing + ": can't open: No such file or directory\n" + s.path("dir") + ": is a directory\n" +
+                       s.path("fifo") + ": is not a regular file\n");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(read_file(fine), "\t\tx\n");
+}
+
+// Files that the user 65534 owns, in a directory it owns, for the tests of
+// rights: root has them all.
+struct owned_scratch : scratch {
+  owned_scratch() {
+    if (root) {
+      EXPECT_EQ(chown(dir.c_str(), nobody, nobody), 0);
+    }
+  }
+  std::string put_owned(const std::string& name, const std::string& bytes, mode_t mode) const {
+    const std::string p = put(name, bytes, mode);
+    if (root) {
+      EXPECT_EQ(chown(p.c_str(), nobody, nobody), 0);
+    }
+    return p;
+  }
+};
+
+TEST(InPlaceFails, UnreadableFile) {
+  owned_scratch s;
+  const std::string f = s.put_owned("secret.c", "\tx\n", 0200);
+  const tool_result r = morek({"-i", "8", "4", f}, as_nobody());
+  EXPECT_EQ(r.err, f + ": can't open: Permission denied\n");
+  EXPECT_EQ(r.status, 2);
+}
+
+TEST(InPlaceFails, ReadOnlyDirectory) {
+  owned_scratch s;
+  const std::string changed = s.put_owned("changed.c", "\tx\n", 0644);
+  const std::string same = s.put_owned("same.c", "x\n", 0644);
+  chmod(s.dir.c_str(), 0555);
+  const tool_result r = morek({"-i", "8", "4", changed, same}, as_nobody());
+  chmod(s.dir.c_str(), 0755);
+  EXPECT_EQ(r.err, changed + ": can't create a new file beside it: Permission denied\n");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(read_file(changed), "\tx\n");
+  EXPECT_TRUE(s.leftovers().empty());
+}
+
+TEST(InPlaceFails, WriteFailureLeavesTheOriginal) {
+  scratch s;
+  std::string big;
+  for (int i = 0; i < 20000; ++i) big += "\tline\n";
+  const std::string f = s.put("big.c", big);
+  const tool_result r = morek({"-i", "8", "4", f}, file_size_limit(16384));
+  EXPECT_EQ(r.err, f + ": can't write: File too large\n");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(read_file(f), big);
+  EXPECT_TRUE(s.leftovers().empty());
+}
+
+// Starts the tool on its own, output to err_path, and returns its pid.
+pid_t start(const std::vector<std::string>& args, const std::string& err_path) {
+  std::vector<std::string> copies = args;
+  std::vector<char*> argv;
+  std::string name = tool_path();
+  argv.push_back(name.data());
+  for (auto& a : copies) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int e = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (e < 0 || dup2(e, 2) < 0) _exit(126);
+    execv(tool_path(), argv.data());
+    _exit(127);
+  }
+  return pid;
+}
+
+int wait_status(pid_t pid) {
+  int w = 0;
+  waitpid(pid, &w, 0);
+  return WIFEXITED(w) ? WEXITSTATUS(w) : 128 + WTERMSIG(w);
+}
+
+std::string large_text() {
+  std::string line = "\tint        value = 1;\t/* a comment */\n";
+  std::string text;
+  text.reserve(64 << 20);
+  while (text.size() < (64u << 20)) text += line;
+  return text;
+}
+
+TEST(InPlaceFails, SigtermRemovesTheNewFile) {
+  scratch s;
+  const std::string text = large_text();
+  const std::string f = s.put("large.c", text);
+  const pid_t pid = start({"-i", "-c", "8", "4", f}, s.dir + "-err");
+  // Wait for the new file beside it, then stop the run.
+  bool seen = false;
+  for (int i = 0; i < 5000 && !seen; ++i) {
+    seen = !s.leftovers().empty();
+    if (!seen) std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+  kill(pid, SIGTERM);
+  const int status = wait_status(pid);
+  std::remove((s.dir + "-err").c_str());
+  ASSERT_TRUE(seen) << "no new file appeared";
+  if (status == 0) GTEST_SKIP() << "the run ended before the signal came";
+  EXPECT_EQ(status, 128 + SIGTERM);
+  EXPECT_TRUE(read_file(f) == text) << "the original changed";
+  EXPECT_TRUE(s.leftovers().empty());
+}
+
+TEST(InPlaceFails, FileThatGrowsIsLeftAlone) {
+  scratch s;
+  const std::string text = large_text();
+  const std::string f = s.put("growing.c", text);
+  const std::string err = s.dir + "-err";
+  const pid_t pid = start({"-i", "8", "4", f}, err);
+  // Appends while the tool runs.
+  std::string appended;
+  int status = -1;
+  for (;;) {
+    std::ofstream(f, std::ios::binary | std::ios::app) << "\tmore\n";
+    appended += "\tmore\n";
+    int w = 0;
+    if (waitpid(pid, &w, WNOHANG) == pid) {
+      status = WIFEXITED(w) ? WEXITSTATUS(w) : 128 + WTERMSIG(w);
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(500));
+  }
+  const std::string message = read_file(err);
+  std::remove(err.c_str());
+  EXPECT_EQ(message, f + ": changed while it was being converted; left as it is\n");
+  EXPECT_EQ(status, 2);
+  EXPECT_TRUE(read_file(f) == text + appended) << "the file was replaced";
+  EXPECT_TRUE(s.leftovers().empty());
+}
+
+// ---- --check -----------------------------------------------------------
+
+TEST(Check, NamesWhatWouldChangeAndWritesNothing) {
+  scratch s;
+  const std::string a = s.put("a.c", "\tx\n");
+  const std::string b = s.put("b.c", "x\n");
+  const std::string c = s.put("c.c", "x  \r\n");
+  const timespec old_times[2] = {{1000000000, 0}, {1000000000, 0}};
+  for (const std::string& f : {a, b, c}) utimensat(AT_FDCWD, f.c_str(), old_times, 0);
+
+  tool_result r = morek({"--check", "8", "4", c, b, a});
+  EXPECT_EQ(r.out, c + "\n" + a + "\n");
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.status, 1);
+  for (const std::string& f : {a, b, c}) EXPECT_EQ(stat_of(f).st_mtim.tv_sec, 1000000000) << f;
+  EXPECT_EQ(read_file(a), "\tx\n");
+  EXPECT_TRUE(s.leftovers().empty());
+
+  r = morek({"--check", "8", "4", b});
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.status, 0);
+
+  const std::string nul = s.put("nul.c", std::string("x\0\n", 3));
+  r = morek({"--check", "-c", "8", "4", a, nul, s.path("missing.c")});
+  EXPECT_EQ(r.out, a + "\n");
+  EXPECT_EQ(r.err, nul + ": holds a NUL byte; left as it is\n" + s.path("missing.c") +
+                       ": can't open: No such file or directory\n");
+  EXPECT_EQ(r.status, 2) << "a failure wins over a change";
+}
+
+}  // namespace
