@@ -5,10 +5,15 @@
 // With --utf8 the non-ASCII text is UTF-8 instead, on about a fifth of the
 // lines: CJK, accented and emoji words in comments and literals.
 //
-// usage: gen_source <megabytes> [seed] [--utf8]
+// With --tree DIR every four generated "files" become a file of its own
+// instead, DIR/NNN/fNNNNN.c, a hundred to a folder: some 20 KB each, as the
+// headers of a system include tree.
+//
+// usage: gen_source <megabytes> [seed] [--utf8] [--tree DIR]
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -200,21 +205,24 @@ struct writer {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fputs("usage: gen_source <megabytes> [seed] [--utf8]\n", stderr);
+    std::fputs("usage: gen_source <megabytes> [seed] [--utf8] [--tree DIR]\n", stderr);
     return 2;
   }
   const std::size_t want = static_cast<std::size_t>(std::atol(argv[1])) * 1000 * 1000;
   writer w;
   w.r.s = 0x9E3779B97F4A7C15ULL;
+  std::string tree;
   for (int a = 2; a < argc; ++a) {
     if (std::string(argv[a]) == "--utf8")
       w.utf8 = true;
+    else if (std::string(argv[a]) == "--tree" && a + 1 < argc)
+      tree = argv[++a];
     else
       w.r.s = std::strtoull(argv[a], nullptr, 10) | 1;
   }
   std::string out;
   std::size_t total = 0;
-  while (total < want) {
+  for (int unit = 0; total < want; ++unit) {
     // One "file": a block comment header, then functions.
     w.crlf = w.r.chance(30);
     w.emit_line(out, "/*");
@@ -238,7 +246,21 @@ int main(int argc, char** argv) {
       w.emit_line(out, "}");
       w.emit_line(out);
     }
-    std::fwrite(out.data(), 1, out.size(), stdout);
+    if (tree.empty()) {
+      std::fwrite(out.data(), 1, out.size(), stdout);
+    } else {
+      const bool last = total + out.size() >= want;
+      if (unit % 4 != 3 && !last) continue;
+      const int file = unit / 4;
+      const std::string dir = tree + "/" + std::to_string(file / 100);
+      std::filesystem::create_directories(dir);
+      const std::string path = dir + "/f" + std::to_string(file) + ".c";
+      std::FILE* f = std::fopen(path.c_str(), "wb");
+      if (f == nullptr || std::fwrite(out.data(), 1, out.size(), f) != out.size() || std::fclose(f) != 0) {
+        std::perror(path.c_str());
+        return 1;
+      }
+    }
     total += out.size();
     out.clear();
   }

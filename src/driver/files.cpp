@@ -150,10 +150,17 @@ void fail(outcome& o, std::string why) {
 
 // Converts one file into o, up to where it waits to be put in place.
 void convert_file(outcome& o, text_reader& reader, unsigned char* in_buf, bool trim, bool check) {
-  char* real = ::realpath(o.name, nullptr);
-  if (real == nullptr) return fail(o, with_errno("can't open", errno));
-  o.target = real;
-  std::free(real);
+  // A symbolic link stays a link: what it leads to is the file.
+  struct stat link;
+  if (::lstat(o.name, &link) != 0) return fail(o, with_errno("can't open", errno));
+  if (S_ISLNK(link.st_mode)) {
+    char* real = ::realpath(o.name, nullptr);
+    if (real == nullptr) return fail(o, with_errno("can't open", errno));
+    o.target = real;
+    std::free(real);
+  } else {
+    o.target = o.name;
+  }
   // Not blocking: a FIFO named by mistake must not hang the run.
   const int fd = ::open(o.target.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return fail(o, with_errno("can't open", errno));
@@ -195,12 +202,11 @@ void convert_file(outcome& o, text_reader& reader, unsigned char* in_buf, bool t
   }
   if (!j.failure.empty()) return fail(o, j.failure);
   if (o.v == verdict::pending) {
-    struct stat st;
-    if (!copy_metadata(fd, o.target, o.fresh)) {
+    if (!copy_metadata(fd, o.target, o.before, o.fresh)) {
       discard(o.fresh);
       return fail(o, with_errno("can't keep its owner, mode or attributes", errno));
     }
-    if (::fstat(o.fresh.fd, &st) == 0) seen_before(st);  // named again later, it is the same file
+    seen.insert({o.fresh.dev, o.fresh.ino});  // named again later, it is the same file
   }
 }
 
@@ -282,8 +288,7 @@ int run_files(std::span<char* const> files, text_reader& reader, unsigned char* 
     convert_file(o, reader, in_buf, trim, check);
     if (o.v == verdict::pending) {
       ++rs.pending;
-      struct stat st;
-      if (::fstat(o.fresh.fd, &st) == 0) rs.pending_bytes += static_cast<std::uint64_t>(st.st_size);
+      rs.pending_bytes += static_cast<std::uint64_t>(o.before.st_size);
     }
     if (rs.pending == 0 || rs.batch.size() >= BATCH_FILES || rs.pending_bytes >= BATCH_BYTES) commit(rs);
   }

@@ -97,11 +97,14 @@ bool create_beside(const std::string& target, new_file& f) {
     errno = e;
     return false;
   }
+  struct stat st;
   for (auto& slot : pending) {
-    if (slot == nullptr) {
+    if (slot == nullptr && ::fstat(fd, &st) == 0) {
       slot = copy;
       f.fd = fd;
       f.path = copy;
+      f.dev = st.st_dev;
+      f.ino = st.st_ino;
       return true;
     }
   }
@@ -113,9 +116,7 @@ bool create_beside(const std::string& target, new_file& f) {
   return false;
 }
 
-bool copy_metadata(int fd, const std::string& path, const new_file& f) {
-  struct stat st;
-  if (::fstat(fd, &st) != 0) return false;
+bool copy_metadata(int fd, const std::string& path, const struct stat& st, const new_file& f) {
   // Owner first: a change of owner clears the set-user-ID and set-group-ID
   // bits, which the mode then puts back. Without the right to give a file
   // away, the new file stays the process's own.
@@ -123,7 +124,12 @@ bool copy_metadata(int fd, const std::string& path, const new_file& f) {
     // The group alone, where the process belongs to it.
     [[maybe_unused]] const int ignored = ::fchown(f.fd, static_cast<uid_t>(-1), st.st_gid);
   }
-  if (::perm_copy_fd(path.c_str(), fd, f.path.c_str(), f.fd, nullptr) != 0) return false;
+  // The mode alone where the file has no ACL beyond it, the usual case.
+  if (::acl_extended_fd(fd) == 1) {
+    if (::perm_copy_fd(path.c_str(), fd, f.path.c_str(), f.fd, nullptr) != 0) return false;
+  } else if (::fchmod(f.fd, st.st_mode & 07777) != 0) {
+    return false;
+  }
   if (::attr_copy_fd(path.c_str(), fd, f.path.c_str(), f.fd, nullptr, nullptr) != 0 && errno != ENOTSUP)
     return false;
   return true;
@@ -132,13 +138,11 @@ bool copy_metadata(int fd, const std::string& path, const new_file& f) {
 bool make_durable(std::span<const new_file* const> files) {
   std::vector<dev_t> synced;
   for (const new_file* f : files) {
-    struct stat st;
-    if (::fstat(f->fd, &st) != 0) return false;
     bool done = false;
-    for (dev_t d : synced) done = done || d == st.st_dev;
+    for (dev_t d : synced) done = done || d == f->dev;
     if (done) continue;
     if (::syncfs(f->fd) != 0) return false;
-    synced.push_back(st.st_dev);
+    synced.push_back(f->dev);
   }
   return true;
 }

@@ -5,6 +5,8 @@
 // original stays as it was and nothing is left behind.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <span>
 #include <string>
 
@@ -14,6 +16,8 @@ namespace morek {
 struct new_file {
   int fd = -1;
   std::string path;
+  dev_t dev = 0;  // its filesystem
+  ino_t ino = 0;
 };
 
 // From now on SIGINT, SIGTERM and SIGHUP (where not ignored) remove the new
@@ -26,10 +30,11 @@ void install_cleanup();
 // it cannot be created.
 bool create_beside(const std::string& target, new_file& f);
 
-// Gives f the owner and group of the original, open as fd at path, where the
-// process may set them, and its mode, ACLs and extended attributes. False,
-// with errno set, when the mode, ACLs or attributes could not be carried over.
-bool copy_metadata(int fd, const std::string& path, const new_file& f);
+// Gives f the owner and group of the original, open as fd at path with the
+// status st, where the process may set them, and its mode, ACLs and extended
+// attributes. False, with errno set, when the mode, ACLs or attributes could
+// not be carried over.
+bool copy_metadata(int fd, const std::string& path, const struct stat& st, const new_file& f);
 
 // Makes what was written to the files durable, with one sync of each
 // filesystem they are on. False, with errno set, when a sync fails.
