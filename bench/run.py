@@ -67,7 +67,11 @@ def main():
 
     morek = os.path.join(args.build, "morek")
     gen = os.path.join(args.build, "morek_gen_source")
-    tmp = tempfile.mkdtemp(prefix="morek-bench-")
+    with tempfile.TemporaryDirectory(prefix="morek-bench-") as tmp:
+        run(args, morek, gen, tmp)
+
+
+def run(args, morek, gen, tmp):
     big = os.path.join(tmp, "source.txt")
     small = os.path.join(tmp, "source10.txt")
     utf8 = os.path.join(tmp, "source-utf8.txt")

@@ -1,9 +1,16 @@
 #!/usr/bin/env bash
-# Builds morek for the benchmark and runs it: bench/run.sh [--rounds N] [--mb M]
+# Builds morek for the benchmark and runs it:
+#   bench/run.sh [--rounds N] [--mb M]     the filter on generated source
+#   bench/run.sh --tree [--rounds N] ...   -i and --check over a tree of files
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --preset bench >/dev/null
 cmake --build --preset bench >/dev/null
+if [ "${1:-}" = --tree ]; then
+  shift
+  python3 bench/tree.py --build build/bench "$@"
+  exit
+fi
 echo "== the passes in isolation (Google Benchmark)"
 build/bench/morek_passes_bench --benchmark_min_time=0.2
 echo

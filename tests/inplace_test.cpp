@@ -214,6 +214,20 @@ const bytes_case bytes_cases[] = {
 INSTANTIATE_TEST_SUITE_P(Table, InPlaceBytes, testing::ValuesIn(bytes_cases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST(InPlace, LargeFilesThatChangeLate) {
+  // The first difference after more than one output buffer: what came before
+  // it is copied from the file.
+  scratch s;
+  std::string same;
+  while (same.size() < 700000) same += "int x = 1;\r\n";
+  const std::string late = s.put("late.c", same + "\tx\n" + same);
+  const std::string shorter = s.put("shorter.c", same + "end   ");  // only the trailing blanks go
+  const tool_result r = morek({"-i", "8", "4", late, shorter});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(read_file(late) == same + "\t\tx\n" + same);
+  EXPECT_TRUE(read_file(shorter) == same + "end");
+}
+
 // ---- refusals and failures ---------------------------------------------
 
 TEST(InPlaceRefuses, NulLongLinesAndHardLinks) {

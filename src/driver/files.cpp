@@ -107,8 +107,9 @@ bool copy_prefix(int in_fd, int out_fd, off_t len) {
   return true;
 }
 
-// The conversion first differs from the file after j.same bytes.
-void start_differing(job_state& j) {
+// The conversion first differs from the file after j.same bytes, of which the
+// last in_hand are still in the output buffer, on their way to the new file.
+void start_differing(job_state& j, std::size_t in_hand) {
   outcome& o = *j.out;
   if (o.before.st_nlink > 1) {
     fail_job(j, "has " + std::to_string(o.before.st_nlink) + " hard links; left as it is");
@@ -120,7 +121,8 @@ void start_differing(job_state& j) {
     return;
   }
   if (!create_beside(o.target, o.fresh)) return fail_job(j, with_errno("can't create a new file beside it", errno));
-  if (!copy_prefix(j.fd, o.fresh.fd, j.same)) return fail_job(j, with_errno("can't write", errno));
+  if (!copy_prefix(j.fd, o.fresh.fd, j.same - static_cast<off_t>(in_hand)))
+    return fail_job(j, with_errno("can't write", errno));
   o.v = verdict::pending;
   j.mode = job_state::writing;
 }
@@ -130,9 +132,7 @@ bool to_job(const unsigned char* p, std::size_t n) {
   if (j.mode == job_state::comparing) {
     const std::size_t k = matching(j, p, n);
     if (k == n) return true;
-    start_differing(j);
-    p += k;
-    n -= k;
+    start_differing(j, k);  // the whole buffer goes to the new file
   }
   if (j.mode == job_state::writing && !write_all(j.out->fresh.fd, p, n)) fail_job(j, with_errno("can't write", errno));
   return true;  // a failure ends the job, never the run
@@ -198,7 +198,7 @@ void convert_file(outcome& o, text_reader& reader, unsigned char* in_buf, bool t
     // The conversion so far is the file's start: it differs if it is shorter.
     struct stat now;
     if (::fstat(fd, &now) != 0) fail_job(j, with_errno("can't read", errno));
-    if (j.mode == job_state::comparing && now.st_size != j.same) start_differing(j);
+    if (j.mode == job_state::comparing && now.st_size != j.same) start_differing(j, 0);
   }
   if (!j.failure.empty()) return fail(o, j.failure);
   if (o.v == verdict::pending) {

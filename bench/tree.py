@@ -1,0 +1,140 @@
+#!/usr/bin/env python3
+"""morek -i and --check over a tree of files, against cp -a, cat and the old per-file pipeline.
+
+usage: bench/tree.py [--rounds N] [--mb M] [--build DIR] [--gb G] [--here DIR]
+
+Builds nothing itself: run bench/run.sh, which builds first. Generates a tree
+of C-like files (about 20 KB each), then times, round after round:
+  - morek -i -c 8 4 over a fresh copy of the tree (find | xargs -0);
+  - cp -a of the tree followed by sync;
+  - the old per-file pipeline (bash, morek, tr and mv for each file, xargs -P 2);
+  - morek --check -c 8 4 over a fresh copy (it converts every file, writes nothing);
+  - cat of every file.
+Every fresh copy is made and synced before the clock starts. Then it converts
+one file of G GB in place and reports the peak resident memory.
+
+As root it works on a new journaled ext4 filesystem in a loop-mounted image
+(in /var/tmp), the usual kind of filesystem; --here DIR works in DIR instead.
+On ext4 without a journal the kernel checks every new inode against the
+recently deleted ones, so that creating thousands of files in a directory
+group soon after deleting as many costs time that grows with their square.
+"""
+import argparse
+import contextlib
+import os
+import shutil
+import statistics
+import subprocess
+import tempfile
+import time
+
+
+def sh(cmd):
+    subprocess.run(cmd, shell=True, check=True, executable="/bin/bash")
+
+
+def timed(cmd, ok=(0,)):
+    start = time.perf_counter()
+    proc = subprocess.run(cmd, shell=True, executable="/bin/bash")
+    wall = time.perf_counter() - start
+    if proc.returncode not in ok:
+        raise SystemExit(f"failed ({proc.returncode}): {cmd}")
+    return wall
+
+
+@contextlib.contextmanager
+def place(args):
+    """Where the files go: --here, or a fresh journaled ext4 image as root."""
+    if args.here or os.geteuid() != 0 or shutil.which("mkfs.ext4") is None:
+        yield args.here or os.environ.get("TMPDIR", "/var/tmp")
+        return
+    image = f"/var/tmp/morek-bench-{os.getpid()}.img"
+    mount = tempfile.mkdtemp(prefix="morek-bench-mnt-")
+    sh(f"truncate -s {max(4, 3 * args.gb + 2)}G {image} && mkfs.ext4 -q -F {image} && mount -o loop {image} {mount}")
+    try:
+        yield mount
+    finally:
+        subprocess.run(["umount", mount])
+        os.rmdir(mount)
+        os.remove(image)
+
+
+def filesystem(path):
+    out = subprocess.run(["findmnt", "-n", "-o", "FSTYPE,OPTIONS", "--target", path],
+                         capture_output=True, text=True).stdout.strip()
+    return out or "unknown filesystem"
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--rounds", type=int, default=3)
+    ap.add_argument("--mb", type=int, default=100)
+    ap.add_argument("--gb", type=int, default=1)
+    ap.add_argument("--build", default="build/bench")
+    ap.add_argument("--here", help="work in this directory, not in a new ext4 image")
+    args = ap.parse_args()
+
+    morek = os.path.abspath(os.path.join(args.build, "morek"))
+    gen = os.path.abspath(os.path.join(args.build, "morek_gen_source"))
+    with place(args) as where, tempfile.TemporaryDirectory(prefix="morek-tree-", dir=where) as tmp:
+        print(f"working in {where}: {filesystem(where)}")
+        tree = os.path.join(tmp, "tree")
+        work = os.path.join(tmp, "work")
+        sh(f"{gen} {args.mb} --tree {tree}")
+        files = sum(len(f) for _, _, f in os.walk(tree))
+        size_mb = sum(os.path.getsize(os.path.join(d, n)) for d, _, f in os.walk(tree) for n in f) / 1e6
+
+        def fresh():
+            shutil.rmtree(work, ignore_errors=True)
+            sh(f"cp -a {tree} {work} && sync")
+
+        find = f"find {work} -name '*.c' -print0"
+        old_pipeline = (
+            f"{find} | xargs -0 -P 2 -I{{}} bash -o pipefail -c "
+            f"'{morek} -c 8 4 \"$1\" | tr -d \"\\r\" > \"$1.morek\" && mv \"$1.morek\" \"$1\" "
+            f"|| {{ rm -f \"$1.morek\"; exit 1; }}' _ {{}}")
+        steps = [
+            ("morek -i -c 8 4", True, f"{find} | xargs -0 {morek} -i -c 8 4", (0,)),
+            ("cp -a + sync", False, None, (0,)),
+            ("per-file pipeline", True, old_pipeline, (0,)),
+            ("morek --check -c 8 4", True, f"{find} | xargs -0 {morek} --check -c 8 4 > /dev/null", (0, 123)),
+            ("cat", False, f"find {tree} -name '*.c' -print0 | xargs -0 cat > /dev/null", (0,)),
+        ]
+        walls = {name: [] for name, *_ in steps}
+        for _ in range(args.rounds):
+            for name, needs_copy, cmd, ok in steps:
+                if needs_copy:
+                    fresh()
+                if name == "cp -a + sync":
+                    shutil.rmtree(os.path.join(tmp, "copy"), ignore_errors=True)
+                    sh("sync")
+                    cmd = f"cp -a {tree} {os.path.join(tmp, 'copy')} && sync"
+                walls[name].append(timed(cmd, ok))
+                sh("sync")
+
+        med = {name: statistics.median(w) for name, w in walls.items()}
+        print(f"tree: {files} files, {size_mb:.1f} MB; {args.rounds} alternating rounds, median wall time\n")
+        print("| command | median s | range s | MB/s |")
+        print("|---|---|---|---|")
+        for name, *_ in steps:
+            w = walls[name]
+            print(f"| `{name}` | {med[name]:.3f} | {min(w):.3f}-{max(w):.3f} | {size_mb / med[name]:.0f} |")
+        print("\nheld to:")
+        print(f"  morek -i ÷ (cp -a + sync): {med['morek -i -c 8 4'] / med['cp -a + sync']:.2f} (at most 1.5)")
+        print(f"  per-file pipeline ÷ morek -i: {med['per-file pipeline'] / med['morek -i -c 8 4']:.1f} (at least 15)")
+        print(f"  morek --check ÷ cat: {med['morek --check -c 8 4'] / med['cat']:.2f} (at most 2)")
+        shutil.rmtree(work, ignore_errors=True)
+        shutil.rmtree(os.path.join(tmp, "copy"), ignore_errors=True)
+
+        if args.gb > 0:
+            big = os.path.join(tmp, "big.c")
+            sh(f"{gen} {args.gb * 1000} > {big} && sync")
+            proc = subprocess.run(["/usr/bin/time", "-f", "%M %e", morek, "-i", "-c", "8", "4", big],
+                                  stderr=subprocess.PIPE, check=True)
+            peak, wall = proc.stderr.decode().split()[-2:]
+            print(f"\nmorek -i -c 8 4 on one file of {os.path.getsize(big) / 1e9:.1f} GB: "
+                  f"peak RSS {peak} KiB, {float(wall):.1f} s")
+
+
+if __name__ == "__main__":
+    main()
