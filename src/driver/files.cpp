@@ -1,6 +1,7 @@
 #include "files.hpp"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,10 +24,11 @@ namespace morek {
 
 namespace {
 
-// Changed files whose new versions wait for one sync of their filesystem
-// before they are renamed into place: a sync per file would cost more than
-// the conversion. Messages wait with them, to keep the order of the files.
-constexpr std::size_t BATCH_FILES = 256;
+// Files are committed in batches: the new versions of a batch wait for one
+// sync of their filesystem before they are renamed into place, since a sync
+// per file would cost more than the conversion. Messages wait with them, to
+// keep the order of the files. At most two batches are open at a time.
+constexpr std::size_t BATCH_FILES = 128;
 constexpr std::uint64_t BATCH_BYTES = 64 << 20;
 
 enum class verdict {
@@ -218,40 +220,37 @@ bool unchanged_since(const outcome& o) {
          now.st_mtim.tv_nsec == o.before.st_mtim.tv_nsec;
 }
 
-struct run_state {
-  std::vector<outcome> batch;
-  std::size_t pending = 0;
-  std::uint64_t pending_bytes = 0;
+// What the run comes to, written by whichever thread commits.
+struct results {
   bool failed = false;
   bool changed = false;
   std::string names;  // --check: names not yet written
 };
 
-void write_names(run_state& rs, bool all) {
-  if (rs.names.empty() || (!all && rs.names.size() < 64 * 1024)) return;
-  if (!write_stdout(reinterpret_cast<const unsigned char*>(rs.names.data()), rs.names.size())) {
+void write_names(results& res, bool all) {
+  if (res.names.empty() || (!all && res.names.size() < 64 * 1024)) return;
+  if (!write_stdout(reinterpret_cast<const unsigned char*>(res.names.data()), res.names.size())) {
     errmsg("stdout: can't write\n");
-    rs.failed = true;
+    res.failed = true;
   }
-  rs.names.clear();
+  res.names.clear();
 }
 
-// Puts the waiting files in place and reports every outcome, in order.
-void commit(run_state& rs) {
-  if (rs.pending > 0) {
-    std::vector<const new_file*> files;
-    for (const outcome& o : rs.batch)
-      if (o.v == verdict::pending) files.push_back(&o.fresh);
-    if (!make_durable(files)) {
-      const int e = errno;
-      for (outcome& o : rs.batch) {
-        if (o.v != verdict::pending) continue;
-        discard(o.fresh);
-        fail(o, with_errno("can't write", e));
-      }
+// Puts the waiting files of a batch in place and reports every outcome, in
+// order.
+void commit(std::vector<outcome>& batch, results& res) {
+  std::vector<const new_file*> files;
+  for (const outcome& o : batch)
+    if (o.v == verdict::pending) files.push_back(&o.fresh);
+  if (!files.empty() && !make_durable(files)) {
+    const int e = errno;
+    for (outcome& o : batch) {
+      if (o.v != verdict::pending) continue;
+      discard(o.fresh);
+      fail(o, with_errno("can't write", e));
     }
   }
-  for (outcome& o : rs.batch) {
+  for (outcome& o : batch) {
     if (o.v == verdict::pending) {
       if (!unchanged_since(o)) {
         discard(o.fresh);
@@ -264,37 +263,111 @@ void commit(run_state& rs) {
     }
     if (o.v == verdict::failed) {
       errmsg("%s: %s\n", o.name, o.message.c_str());
-      rs.failed = true;
+      res.failed = true;
     } else if (o.v == verdict::changed) {
-      rs.names.append(o.name).append("\n");
-      rs.changed = true;
+      res.names.append(o.name).append("\n");
+      res.changed = true;
     }
   }
-  rs.batch.clear();
-  rs.pending = 0;
-  rs.pending_bytes = 0;
-  write_names(rs, false);
+  batch.clear();
+  write_names(res, false);
 }
+
+// Commits batches on a thread of its own, one after the other, while the
+// next files convert: the sync and the renames, and the freeing of the old
+// files that they bring, overlap the conversion.
+class committer {
+ public:
+  explicit committer(results& res) : res_(res) {}
+  committer(const committer&) = delete;
+  committer& operator=(const committer&) = delete;
+
+  // False when no thread could be started: the caller commits itself.
+  bool start() { return running_ = start_thread_without_cleanup_signals(thread_, run, this); }
+
+  // Takes the batch, once the one before is committed; batch is left empty.
+  void hand_over(std::vector<outcome>& batch) {
+    pthread_mutex_lock(&lock_);
+    while (has_work_) pthread_cond_wait(&cond_, &lock_);
+    work_.swap(batch);
+    has_work_ = true;
+    pthread_cond_broadcast(&cond_);
+    pthread_mutex_unlock(&lock_);
+  }
+
+  // Waits for the last batch, and for the thread to end.
+  void finish() {
+    if (!running_) return;
+    pthread_mutex_lock(&lock_);
+    while (has_work_) pthread_cond_wait(&cond_, &lock_);
+    quit_ = true;
+    pthread_cond_broadcast(&cond_);
+    pthread_mutex_unlock(&lock_);
+    pthread_join(thread_, nullptr);
+    running_ = false;
+  }
+
+ private:
+  static void* run(void* self) {
+    static_cast<committer*>(self)->loop();
+    return nullptr;
+  }
+  void loop() {
+    std::vector<outcome> batch;
+    pthread_mutex_lock(&lock_);
+    for (;;) {
+      while (!has_work_ && !quit_) pthread_cond_wait(&cond_, &lock_);
+      if (!has_work_) break;
+      batch.swap(work_);
+      pthread_mutex_unlock(&lock_);
+      commit(batch, res_);
+      pthread_mutex_lock(&lock_);
+      has_work_ = false;
+      pthread_cond_broadcast(&cond_);
+    }
+    pthread_mutex_unlock(&lock_);
+  }
+
+  results& res_;
+  pthread_t thread_{};
+  pthread_mutex_t lock_ = PTHREAD_MUTEX_INITIALIZER;
+  pthread_cond_t cond_ = PTHREAD_COND_INITIALIZER;
+  std::vector<outcome> work_;  // the batch handed over
+  bool has_work_ = false;
+  bool quit_ = false;
+  bool running_ = false;
+};
 
 }  // namespace
 
 int run_files(std::span<char* const> files, text_reader& reader, unsigned char* in_buf, bool trim, bool check) {
+  results res;
+  committer on_the_side(res);
   if (!check) install_cleanup();
-  run_state rs;
-  rs.batch.reserve(BATCH_FILES);
+  // --check has nothing to wait for: each outcome is reported at once.
+  const bool threaded = !check && on_the_side.start();
+  std::vector<outcome> batch;
+  std::uint64_t pending_bytes = 0;
+  auto commit_batch = [&] {
+    if (threaded)
+      on_the_side.hand_over(batch);
+    else
+      commit(batch, res);
+    pending_bytes = 0;
+  };
   for (char* name : files) {
-    outcome& o = rs.batch.emplace_back();
+    outcome& o = batch.emplace_back();
     o.name = name;
     convert_file(o, reader, in_buf, trim, check);
-    if (o.v == verdict::pending) {
-      ++rs.pending;
-      rs.pending_bytes += static_cast<std::uint64_t>(o.before.st_size);
-    }
-    if (rs.pending == 0 || rs.batch.size() >= BATCH_FILES || rs.pending_bytes >= BATCH_BYTES) commit(rs);
+    if (o.v == verdict::pending) pending_bytes += static_cast<std::uint64_t>(o.before.st_size);
+    if (batch.size() >= BATCH_FILES || pending_bytes >= BATCH_BYTES || (!threaded && pending_bytes == 0))
+      commit_batch();
   }
-  commit(rs);
-  write_names(rs, true);
-  return rs.failed ? 2 : rs.changed ? 1 : 0;
+  commit_batch();
+  on_the_side.finish();
+  release_forgotten();
+  write_names(res, true);
+  return res.failed ? 2 : res.changed ? 1 : 0;
 }
 
 }  // namespace morek

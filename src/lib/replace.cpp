@@ -6,11 +6,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <pthread.h>
+
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 namespace morek {
@@ -20,30 +24,44 @@ namespace {
 constexpr std::array<int, 3> cleanup_signals = {SIGINT, SIGTERM, SIGHUP};
 
 // The new files not yet in place, for the signal handler: each slot is null or
-// a copy of a path. Changed only with the signals blocked.
+// a copy of a path. The handler runs only on the thread that makes new files
+// (other threads block the signals), and that thread fills slots with the
+// signals blocked. Any thread may empty a slot; the copy it held is freed
+// later, by the thread that makes new files, again with the signals blocked,
+// so that the handler never reads a freed copy.
 constexpr std::size_t SLOTS = 1024;
-const char* volatile pending[SLOTS];
+std::atomic<const char*> pending[SLOTS];
+static_assert(std::atomic<const char*>::is_always_lock_free, "the signal handler reads the slots");
+
+// Copies whose slots were emptied, to be freed.
+std::mutex retired_lock;
+std::vector<const char*> retired;
 
 extern "C" void remove_pending_and_die(int sig) {
   for (auto& slot : pending)
-    if (const char* p = slot) ::unlink(p);
+    if (const char* p = slot.load()) ::unlink(p);
   struct sigaction dfl {};
   dfl.sa_handler = SIG_DFL;
   ::sigaction(sig, &dfl, nullptr);
   ::raise(sig);  // delivered, and fatal, when this handler returns
 }
 
-// Blocks the cleanup signals for its lifetime, so that a new file and its slot
-// appear and go together.
+sigset_t cleanup_set() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int sig : cleanup_signals) sigaddset(&set, sig);
+  return set;
+}
+
+// Blocks the cleanup signals on this thread for its lifetime, so that a new
+// file and its slot appear and go together.
 class signals_blocked {
  public:
   signals_blocked() {
-    sigset_t set;
-    sigemptyset(&set);
-    for (int sig : cleanup_signals) sigaddset(&set, sig);
-    ::sigprocmask(SIG_BLOCK, &set, &saved_);
+    const sigset_t set = cleanup_set();
+    ::pthread_sigmask(SIG_BLOCK, &set, &saved_);
   }
-  ~signals_blocked() { ::sigprocmask(SIG_SETMASK, &saved_, nullptr); }
+  ~signals_blocked() { ::pthread_sigmask(SIG_SETMASK, &saved_, nullptr); }
   signals_blocked(const signals_blocked&) = delete;
   signals_blocked& operator=(const signals_blocked&) = delete;
 
@@ -53,13 +71,22 @@ class signals_blocked {
 
 void forget(const std::string& path) {
   for (auto& slot : pending) {
-    const char* p = slot;
+    const char* p = slot.load();
     if (p != nullptr && path == p) {
-      slot = nullptr;
-      std::free(const_cast<char*>(p));
+      slot.store(nullptr);
+      const std::lock_guard<std::mutex> hold(retired_lock);
+      retired.push_back(p);
       return;
     }
   }
+}
+
+// Frees the copies of emptied slots. Only where new files are made, with the
+// signals blocked.
+void free_retired() {
+  const std::lock_guard<std::mutex> hold(retired_lock);
+  for (const char* p : retired) std::free(const_cast<char*>(p));
+  retired.clear();
 }
 
 // The directory part of a path, with its slash; empty for a bare name.
@@ -69,6 +96,16 @@ std::string directory_of(const std::string& path) {
 }
 
 }  // namespace
+
+bool start_thread_without_cleanup_signals(pthread_t& thread, void* (*run)(void*), void* arg) {
+  signals_blocked blocked;  // the new thread starts with this mask
+  return ::pthread_create(&thread, nullptr, run, arg) == 0;
+}
+
+void release_forgotten() {
+  signals_blocked blocked;
+  free_retired();
+}
 
 void install_cleanup() {
   for (int sig : cleanup_signals) {
@@ -90,6 +127,7 @@ bool create_beside(const std::string& target, new_file& f) {
   char* copy = ::strdup(path.c_str());
   if (copy == nullptr) return false;
   signals_blocked blocked;
+  free_retired();
   const int fd = ::mkostemp(copy, O_CLOEXEC);
   if (fd < 0) {
     const int e = errno;
@@ -99,8 +137,8 @@ bool create_beside(const std::string& target, new_file& f) {
   }
   struct stat st;
   for (auto& slot : pending) {
-    if (slot == nullptr && ::fstat(fd, &st) == 0) {
-      slot = copy;
+    if (slot.load() == nullptr && ::fstat(fd, &st) == 0) {
+      slot.store(copy);
       f.fd = fd;
       f.path = copy;
       f.dev = st.st_dev;

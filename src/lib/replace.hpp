@@ -5,6 +5,7 @@
 // original stays as it was and nothing is left behind.
 #pragma once
 
+#include <pthread.h>
 #include <sys/stat.h>
 
 #include <span>
@@ -25,9 +26,19 @@ struct new_file {
 // SIGXFSZ is ignored, so that a file size limit fails a write instead.
 void install_cleanup();
 
+// Starts run(arg) on a thread of its own, on which the cleanup signals never
+// arrive: new files are made on one thread only, where the handler runs, but
+// any thread may put them in place or discard them. False when no thread could
+// be started.
+bool start_thread_without_cleanup_signals(pthread_t& thread, void* (*run)(void*), void* arg);
+
+// Frees what the bookkeeping of files put in place or discarded still holds.
+// On the thread that makes new files.
+void release_forgotten();
+
 // Creates an empty hidden file ".NAME.morek-XXXXXX", mode 0600, in the
 // directory of target (a path to a regular file). False, with errno set, when
-// it cannot be created.
+// it cannot be created. On one thread only: the one that installed the cleanup.
 bool create_beside(const std::string& target, new_file& f);
 
 // Gives f the owner and group of the original, open as fd at path with the
