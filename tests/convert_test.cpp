@@ -53,6 +53,7 @@ std::string random_line(rng& r) {
 }
 
 TEST(Converter, MatchesTheTwoPasses) {
+  const settings_guard restore;
   rng r{0x1234567887654321ULL};
   const int widths[] = {1, 2, 3, 4, 5, 7, 8, 9, 16, 255, 256};
   for (int round = 0; round < 3000; ++round) {
@@ -75,10 +76,10 @@ TEST(Converter, MatchesTheTwoPasses) {
       }
     }
   }
-  utf8_input = 0;
 }
 
 TEST(Converter, StaysWithinItsBound) {
+  const settings_guard restore;
   tab1 = 256;
   tab2 = 1;
   ign_str = 0;
@@ -119,6 +120,7 @@ void expect_vectors_agree(const unsigned char* p, std::size_t n, int round) {
 }
 
 TEST(Classify, VectorsAgreeWithBytes) {
+  const settings_guard restore;
   rng r{0x5eed5eed5eed5eedULL};
   for (int round = 0; round < 2000; ++round) {
     std::string bytes;

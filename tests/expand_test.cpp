@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "test_support.hpp"
+
 using namespace morek;
 
 namespace {
@@ -38,6 +40,7 @@ struct expand_case {
 class Expand : public testing::TestWithParam<expand_case> {};
 
 TEST_P(Expand, TextAndFlags) {
+  const settings_guard restore;
   const expand_case& c = GetParam();
   tab1 = c.tab;
   ign_str = c.c;
@@ -81,6 +84,7 @@ INSTANTIATE_TEST_SUITE_P(Lines, Expand, testing::ValuesIn(cases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ExpandState, LiteralAndBlockCommentCarryOverLines) {
+  const settings_guard restore;
   tab1 = 8;
   ign_str = 1;
   lex_state lex;
@@ -98,6 +102,7 @@ TEST(ExpandState, LiteralAndBlockCommentCarryOverLines) {
 }
 
 TEST(ExpandBound, HoldsTheWidestLine) {
+  const settings_guard restore;
   for (int tab : {1, 7, 256}) {
     tab1 = tab;
     ign_str = 0;

@@ -59,6 +59,7 @@ struct retab_case {
 class Retab : public testing::TestWithParam<retab_case> {};
 
 TEST_P(Retab, WritesTheLine) {
+  const settings_guard restore;
   const retab_case& c = GetParam();
   tab2 = c.tab;
   std::string flg;

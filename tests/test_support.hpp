@@ -26,6 +26,24 @@ inline constexpr bool sanitized = false;
 inline constexpr bool sanitized = false;
 #endif
 
+// Puts the settings back as they were when it goes out of scope, however a
+// test ends.
+struct settings_guard {
+  int bufsize = morek::BUFSIZE, t1 = morek::tab1, t2 = morek::tab2, ign = morek::ign_str, utf8 = morek::utf8_input;
+  morek::eol_mode ends = morek::line_ends;
+  settings_guard() = default;
+  settings_guard(const settings_guard&) = delete;
+  settings_guard& operator=(const settings_guard&) = delete;
+  ~settings_guard() {
+    morek::BUFSIZE = bufsize;
+    morek::tab1 = t1;
+    morek::tab2 = t2;
+    morek::ign_str = ign;
+    morek::utf8_input = utf8;
+    morek::line_ends = ends;
+  }
+};
+
 // xorshift64: the same numbers from the same seed everywhere.
 struct rng {
   std::uint64_t s;
