@@ -90,16 +90,22 @@ std::size_t matching(job_state& j, const unsigned char* p, std::size_t n) {
   return k;
 }
 
+const char* const changed_meanwhile = "changed while it was being converted; left as it is";
+
 // Copies the first len bytes of the file at in_fd to out_fd, at its offset.
+// False with errno set when that fails, or with errno 0 when the file has
+// become shorter.
 bool copy_prefix(int in_fd, int out_fd, off_t len) {
   off_t at = 0;
   while (at < len) {
+    errno = 0;
     const ssize_t n = ::copy_file_range(in_fd, &at, out_fd, nullptr, static_cast<std::size_t>(len - at), 0);
     if (n > 0) continue;
-    if (n == 0) return false;  // the file became shorter
+    if (n == 0) return false;
     if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return false;
     // Where the filesystem cannot copy by itself.
     while (at < len) {
+      errno = 0;
       const ssize_t got =
           ::pread(in_fd, compare_buf, std::min(sizeof compare_buf, static_cast<std::size_t>(len - at)), at);
       if (got <= 0 || !write_all(out_fd, compare_buf, static_cast<std::size_t>(got))) return false;
@@ -124,7 +130,7 @@ void start_differing(job_state& j, std::size_t in_hand) {
   }
   if (!create_beside(o.target, o.fresh)) return fail_job(j, with_errno("can't create a new file beside it", errno));
   if (!copy_prefix(j.fd, o.fresh.fd, j.same - static_cast<off_t>(in_hand)))
-    return fail_job(j, with_errno("can't write", errno));
+    return fail_job(j, errno == 0 ? changed_meanwhile : with_errno("can't write", errno));
   o.v = verdict::pending;
   j.mode = job_state::writing;
 }
@@ -254,7 +260,7 @@ void commit(std::vector<outcome>& batch, results& res) {
     if (o.v == verdict::pending) {
       if (!unchanged_since(o)) {
         discard(o.fresh);
-        fail(o, "changed while it was being converted; left as it is");
+        fail(o, changed_meanwhile);
       } else if (!put_in_place(o.fresh, o.target)) {
         const int e = errno;
         discard(o.fresh);
