@@ -18,4 +18,8 @@ deb=$(ls "$tmp"/pkg/*.deb)
 contents=$(dpkg-deb -c "$deb")
 grep -q '/bin/morek$' <<<"$contents" || { echo "package lacks bin/morek"; exit 1; }
 grep -q '/share/man/man1/morek.1' <<<"$contents" || { echo "package lacks the manual page"; exit 1; }
+depends=$(dpkg-deb -f "$deb" Depends)
+for lib in libutf8proc2 libacl1 libattr1; do
+  grep -qw "$lib" <<<"$depends" || { echo "package does not depend on $lib: $depends"; exit 1; }
+done
 echo "installed and packaged: ok"
