@@ -321,28 +321,9 @@ TEST(InPlaceFails, WriteFailureLeavesTheOriginal) {
   EXPECT_TRUE(s.leftovers().empty());
 }
 
-// Starts the tool on its own, output to err_path, and returns its pid.
+// Starts the tool on its own, errors to err_path, and returns its pid.
 pid_t start(const std::vector<std::string>& args, const std::string& err_path) {
-  std::vector<std::string> copies = args;
-  std::vector<char*> argv;
-  std::string name = tool_path();
-  argv.push_back(name.data());
-  for (auto& a : copies) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const int e = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (e < 0 || dup2(e, 2) < 0) _exit(126);
-    execv(tool_path(), argv.data());
-    _exit(127);
-  }
-  return pid;
-}
-
-int wait_status(pid_t pid) {
-  int w = 0;
-  waitpid(pid, &w, 0);
-  return WIFEXITED(w) ? WEXITSTATUS(w) : 128 + WTERMSIG(w);
+  return start_tool(args, "/dev/null", "/dev/null", err_path);
 }
 
 std::string large_text() {
@@ -365,7 +346,7 @@ TEST(InPlaceFails, SigtermRemovesTheNewFile) {
     if (!seen) std::this_thread::sleep_for(std::chrono::microseconds(200));
   }
   kill(pid, SIGTERM);
-  const int status = wait_status(pid);
+  const int status = wait_tool(pid);
   std::remove((s.dir + "-err").c_str());
   ASSERT_TRUE(seen) << "no new file appeared";
   if (status == 0) GTEST_SKIP() << "the run ended before the signal came";

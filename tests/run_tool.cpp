@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <grp.h>
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,7 +13,6 @@
 #include <iterator>
 #include <stdexcept>
 
-extern char** environ;
 
 const char* tool_path() { return MOREK_BIN; }
 
@@ -48,50 +46,8 @@ std::string read_file(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-tool_result run_tool(const std::vector<std::string>& args, const std::string& stdin_text, const char* stdin_path,
-                     const char* stdout_path) {
-  temp_file input(stdin_text);
-  temp_file out("");
-  temp_file err("");
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, stdin_path ? stdin_path : input.path.c_str(), O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, stdout_path ? stdout_path : out.path.c_str(), O_WRONLY | O_TRUNC, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, err.path.c_str(), O_WRONLY | O_TRUNC, 0);
-
-  std::vector<char*> argv;
-  std::string name = tool_path();
-  argv.push_back(name.data());
-  std::vector<std::string> copies = args;
-  for (auto& a : copies) argv.push_back(a.data());
-  argv.push_back(nullptr);
-
-  pid_t pid = 0;
-  if (posix_spawn(&pid, tool_path(), &actions, nullptr, argv.data(), environ) != 0)
-    throw std::runtime_error("spawn failed");
-  posix_spawn_file_actions_destroy(&actions);
-  int wstatus = 0;
-  waitpid(pid, &wstatus, 0);
-
-  tool_result r;
-  r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-  r.out = read_file(out.path);
-  r.err = read_file(err.path);
-  return r;
-}
-
-void expect_run(const exact_case& c) {
-  const tool_result r = run_tool(c.args, c.in);
-  EXPECT_EQ(r.out, c.out);
-  EXPECT_EQ(r.err, c.err);
-  EXPECT_EQ(r.status, c.status);
-}
-
-tool_result run_tool_with(const std::vector<std::string>& args, const run_options& opt) {
-  temp_file input(opt.stdin_text);
-  temp_file out("");
-  temp_file err("");
+pid_t start_tool(const std::vector<std::string>& args, const std::string& in_path, const std::string& out_path,
+                 const std::string& err_path, const run_options& opt) {
   std::vector<std::string> copies = args;
   std::vector<char*> argv;
   std::string name = tool_path();
@@ -103,9 +59,9 @@ tool_result run_tool_with(const std::vector<std::string>& args, const run_option
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
     // Only calls that are safe after fork, then exec.
-    const int in = open(input.path.c_str(), O_RDONLY);
-    const int o = open(out.path.c_str(), O_WRONLY | O_TRUNC);
-    const int e = open(err.path.c_str(), O_WRONLY | O_TRUNC);
+    const int in = open(in_path.c_str(), O_RDONLY);
+    const int o = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int e = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (in < 0 || o < 0 || e < 0 || dup2(in, 0) < 0 || dup2(o, 1) < 0 || dup2(e, 2) < 0) _exit(126);
     if (opt.fsize_limit >= 0) {
       signal(SIGXFSZ, SIG_IGN);
@@ -118,11 +74,39 @@ tool_result run_tool_with(const std::vector<std::string>& args, const run_option
     execv(tool_path(), argv.data());
     _exit(127);
   }
+  return pid;
+}
+
+int wait_tool(pid_t pid) {
   int wstatus = 0;
   waitpid(pid, &wstatus, 0);
+  return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+}
+
+tool_result run_tool_with(const std::vector<std::string>& args, const run_options& opt) {
+  temp_file input(opt.stdin_text);
+  temp_file out("");
+  temp_file err("");
   tool_result r;
-  r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+  r.status = wait_tool(start_tool(args, opt.stdin_path != nullptr ? opt.stdin_path : input.path,
+                                  opt.stdout_path != nullptr ? opt.stdout_path : out.path, err.path, opt));
   r.out = read_file(out.path);
   r.err = read_file(err.path);
   return r;
+}
+
+tool_result run_tool(const std::vector<std::string>& args, const std::string& stdin_text, const char* stdin_path,
+                     const char* stdout_path) {
+  run_options opt;
+  opt.stdin_text = stdin_text;
+  opt.stdin_path = stdin_path;
+  opt.stdout_path = stdout_path;
+  return run_tool_with(args, opt);
+}
+
+void expect_run(const exact_case& c) {
+  const tool_result r = run_tool(c.args, c.in);
+  EXPECT_EQ(r.out, c.out);
+  EXPECT_EQ(r.err, c.err);
+  EXPECT_EQ(r.status, c.status);
 }

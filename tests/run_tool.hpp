@@ -2,6 +2,8 @@
 // collects what it wrote and how it ended.
 #pragma once
 
+#include <sys/types.h>
+
 #include <ostream>
 #include <string>
 #include <vector>
@@ -49,12 +51,21 @@ inline void PrintTo(const exact_case& c, std::ostream* os) { *os << c.name; }
 // Runs c and checks standard output, standard error and the status.
 void expect_run(const exact_case& c);
 
-// How run_tool_with starts the tool.
+// How the tool is started.
 struct run_options {
   std::string stdin_text;
-  long fsize_limit = -1;    // RLIMIT_FSIZE in bytes, with SIGXFSZ ignored; -1: none
-  bool as_nobody = false;   // as user and group 65534, when the tests run as root
+  const char* stdin_path = nullptr;   // opened instead of stdin_text
+  const char* stdout_path = nullptr;  // the tool's standard output, instead of a file that is read back
+  long fsize_limit = -1;              // RLIMIT_FSIZE in bytes, with SIGXFSZ ignored; -1: none
+  bool as_nobody = false;             // as user and group 65534, when the tests run as root
 };
 
-// run_tool, with the limits and the user that opt asks for.
+// run_tool, with what opt asks for.
 tool_result run_tool_with(const std::vector<std::string>& args, const run_options& opt);
+
+// Starts the tool with its standard streams on the three paths (output and
+// error created as needed) and returns at once; wait_tool waits for it and
+// returns its exit status, or 128 + the signal that ended it.
+pid_t start_tool(const std::vector<std::string>& args, const std::string& in_path, const std::string& out_path,
+                 const std::string& err_path, const run_options& opt = {});
+int wait_tool(pid_t pid);
