@@ -135,9 +135,17 @@ bool create_beside(const std::string& target, new_file& f) {
     errno = e;
     return false;
   }
+  auto undo = [&](int e) {
+    ::unlink(copy);
+    ::close(fd);
+    std::free(copy);
+    errno = e;
+    return false;
+  };
   struct stat st;
+  if (::fstat(fd, &st) != 0) return undo(errno);
   for (auto& slot : pending) {
-    if (slot.load() == nullptr && ::fstat(fd, &st) == 0) {
+    if (slot.load() == nullptr) {
       slot.store(copy);
       f.fd = fd;
       f.path = copy;
@@ -146,12 +154,7 @@ bool create_beside(const std::string& target, new_file& f) {
       return true;
     }
   }
-  // More new files at once than the handler tracks: not one this program makes.
-  ::unlink(copy);
-  ::close(fd);
-  std::free(copy);
-  errno = EMFILE;
-  return false;
+  return undo(EMFILE);  // more new files at once than the handler tracks: not one this program makes
 }
 
 bool copy_metadata(int fd, const std::string& path, const struct stat& st, const new_file& f) {
