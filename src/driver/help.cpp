@@ -58,7 +58,7 @@ const char help_text[] =
     "\n"
     "  -c              leave the inside of \"...\" and '...' literals as it is\n"
     "  -t              cut the blanks at the end of every line\n"
-    "  -b<n>           read lines into a buffer of <n> bytes (at least 256; 4096)\n"
+    "  -b<n>           read lines into <n> bytes, at least 256 (default 4096)\n"
     "  -i, --in-place  replace each <file> with its conversion, where it differs\n"
     "  --check         name each <file> whose conversion differs; write nothing\n"
     "  --utf8          the input is UTF-8: count characters by display width\n"
