@@ -214,6 +214,27 @@ const bytes_case bytes_cases[] = {
 INSTANTIATE_TEST_SUITE_P(Table, InPlaceBytes, testing::ValuesIn(bytes_cases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST(InPlace, EachFileKeepsItsOwnLineEnds) {
+  scratch s;
+  std::string crlf, lf;
+  for (int i = 0; i < 50; ++i) {
+    crlf += "\tx\r\n";
+    lf += "\ty\n";
+  }
+  const std::string a = s.put("a.c", crlf);
+  const std::string b = s.put("b.c", lf);
+  const std::string c = s.put("c.c", crlf);
+  EXPECT_EQ(morek({"-i", "8", "4", a, b, c}).status, 0);
+  std::string crlf_out, lf_out;
+  for (int i = 0; i < 50; ++i) {
+    crlf_out += "\t\tx\r\n";
+    lf_out += "\t\ty\n";
+  }
+  EXPECT_EQ(read_file(a), crlf_out);
+  EXPECT_EQ(read_file(b), lf_out);
+  EXPECT_EQ(read_file(c), crlf_out);
+}
+
 TEST(InPlace, LargeFilesThatChangeLate) {
   // The first difference after more than one output buffer: what came before
   // it is copied from the file.

@@ -83,12 +83,13 @@ void shift_down(std::uint64_t* bits, std::size_t words, std::size_t by) {
 }  // namespace
 
 void text_reader::reset(int fd, options opt) {
+  // Bits are set only inside the window.
+  std::memset(crlf_, 0, (end_ / 64 + 1) * sizeof crlf_[0]);
   fd_ = fd;
   opt_ = opt;
   pos_ = end_ = 0;
   at_end_ = failed_ = nul_seen_ = held_cr_ = last_had_cr_ = false;
   errno_ = 0;
-  std::memset(crlf_, 0, sizeof crlf_);
 }
 
 std::size_t text_reader::take_text(std::size_t n) {
