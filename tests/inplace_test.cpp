@@ -217,7 +217,7 @@ INSTANTIATE_TEST_SUITE_P(Table, InPlaceBytes, testing::ValuesIn(bytes_cases),
 TEST(InPlace, EachFileKeepsItsOwnLineEnds) {
   scratch s;
   std::string crlf, lf;
-  for (int i = 0; i < 50; ++i) {
+  for (int i = 0; i < 300; ++i) {
     crlf += "\tx\r\n";
     lf += "\ty\n";
   }
@@ -226,7 +226,7 @@ TEST(InPlace, EachFileKeepsItsOwnLineEnds) {
   const std::string c = s.put("c.c", crlf);
   EXPECT_EQ(morek({"-i", "8", "4", a, b, c}).status, 0);
   std::string crlf_out, lf_out;
-  for (int i = 0; i < 50; ++i) {
+  for (int i = 0; i < 300; ++i) {
     crlf_out += "\t\tx\r\n";
     lf_out += "\t\ty\n";
   }

@@ -202,6 +202,28 @@ TEST(Stream, MatchesTheModel) {
   }
 }
 
+TEST(Reader, StartsAnotherInputWithoutTheLineEndsOfTheOneBefore) {
+  std::string crlf, lf;
+  for (int i = 0; i < 100; ++i) {
+    crlf += "ab\r\n";
+    lf += "ab\n";
+  }
+  temp_file first(crlf);
+  temp_file second(lf);
+  const int fd1 = open(first.path.c_str(), O_RDONLY);
+  const int fd2 = open(second.path.c_str(), O_RDONLY);
+  const text_reader::options keep{true, true, false};
+  auto reader = std::make_unique<text_reader>(fd1, keep);
+  ASSERT_TRUE(reader->read_more());
+  ASSERT_TRUE(reader->crlf_at(2));
+  reader->reset(fd2, keep);  // the first input left unread, as when a file is refused
+  ASSERT_TRUE(reader->read_more());
+  ASSERT_EQ(reader->window_size(), lf.size());
+  for (std::size_t i = 0; i < lf.size(); ++i) EXPECT_FALSE(reader->crlf_at(i)) << i;
+  close(fd1);
+  close(fd2);
+}
+
 TEST(Stream, ReadsThatEndAnywhere) {
   const settings_guard restore;
   // Reads that end between a CR and its LF above all, and inside characters.
