@@ -4,6 +4,7 @@
 #include <attr/libattr.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <pthread.h>
@@ -165,12 +166,13 @@ bool copy_metadata(int fd, const std::string& path, const struct stat& st, const
     // The group alone, where the process belongs to it.
     [[maybe_unused]] const int ignored = ::fchown(f.fd, static_cast<uid_t>(-1), st.st_gid);
   }
-  // The mode alone where the file has no ACL beyond it, the usual case.
-  if (::acl_extended_fd(fd) == 1) {
-    if (::perm_copy_fd(path.c_str(), fd, f.path.c_str(), f.fd, nullptr) != 0) return false;
-  } else if (::fchmod(f.fd, st.st_mode & 07777) != 0) {
+  if (::fchmod(f.fd, st.st_mode & 07777) != 0) return false;
+  // Most files have no extended attribute at all, ACLs included: then the
+  // mode is all there is to carry.
+  const ssize_t names = ::flistxattr(fd, nullptr, 0);
+  if (names == 0 || (names < 0 && (errno == ENOTSUP || errno == ENOSYS))) return true;
+  if (::acl_extended_fd(fd) == 1 && ::perm_copy_fd(path.c_str(), fd, f.path.c_str(), f.fd, nullptr) != 0)
     return false;
-  }
   if (::attr_copy_fd(path.c_str(), fd, f.path.c_str(), f.fd, nullptr, nullptr) != 0 && errno != ENOTSUP)
     return false;
   return true;
