@@ -235,6 +235,19 @@ TEST(InPlace, EachFileKeepsItsOwnLineEnds) {
   EXPECT_EQ(read_file(c), crlf_out);
 }
 
+TEST(InPlace, ManyFilesWithFewDescriptors) {
+  // Waiting files hold descriptors: batches keep within what the process may open.
+  scratch s;
+  std::vector<std::string> args = {"-i", "8", "4"};
+  for (int i = 0; i < 300; ++i) args.push_back(s.put(std::to_string(i) + ".c", "\tx\n"));
+  run_options few;
+  few.nofile_limit = 40;
+  const tool_result r = morek(args, few);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.status, 0);
+  for (std::size_t i = 3; i < args.size(); ++i) EXPECT_EQ(read_file(args[i]), "\t\tx\n") << args[i];
+}
+
 TEST(InPlace, LargeFilesThatChangeLate) {
   // The first difference after more than one output buffer: what came before
   // it is copied from the file.

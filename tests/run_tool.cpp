@@ -68,6 +68,10 @@ pid_t start_tool(const std::vector<std::string>& args, const std::string& in_pat
       const rlimit lim{static_cast<rlim_t>(opt.fsize_limit), static_cast<rlim_t>(opt.fsize_limit)};
       if (setrlimit(RLIMIT_FSIZE, &lim) != 0) _exit(126);
     }
+    if (opt.nofile_limit >= 0) {
+      const rlimit lim{static_cast<rlim_t>(opt.nofile_limit), static_cast<rlim_t>(opt.nofile_limit)};
+      if (setrlimit(RLIMIT_NOFILE, &lim) != 0) _exit(126);
+    }
     if (opt.as_nobody && geteuid() == 0) {
       if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(126);
     }

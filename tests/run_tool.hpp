@@ -57,6 +57,7 @@ struct run_options {
   const char* stdin_path = nullptr;   // opened instead of stdin_text
   const char* stdout_path = nullptr;  // the tool's standard output, instead of a file that is read back
   long fsize_limit = -1;              // RLIMIT_FSIZE in bytes, with SIGXFSZ ignored; -1: none
+  long nofile_limit = -1;             // RLIMIT_NOFILE; -1: as it is
   bool as_nobody = false;             // as user and group 65534, when the tests run as root
 };
 

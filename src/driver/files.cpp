@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <pthread.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,9 +28,18 @@ namespace {
 // Files are committed in batches: the new versions of a batch wait for one
 // sync of their filesystem before they are renamed into place, since a sync
 // per file would cost more than the conversion. Messages wait with them, to
-// keep the order of the files. At most two batches are open at a time.
+// keep the order of the files. Two batches may be open at a time, one
+// converting and one committing, and each waiting file holds two descriptors:
+// a batch keeps within a quarter of the descriptors the process may open.
 constexpr std::size_t BATCH_FILES = 128;
 constexpr std::uint64_t BATCH_BYTES = 64 << 20;
+
+std::size_t batch_files() {
+  rlimit lim{};
+  if (::getrlimit(RLIMIT_NOFILE, &lim) != 0 || lim.rlim_cur == RLIM_INFINITY) return BATCH_FILES;
+  const rlim_t spare = lim.rlim_cur > 64 ? (lim.rlim_cur - 32) / 4 : 8;
+  return spare < BATCH_FILES ? static_cast<std::size_t>(spare) : BATCH_FILES;
+}
 
 enum class verdict {
   unchanged,  // the conversion equals the file
@@ -47,6 +57,13 @@ struct outcome {
   std::string target;          // the file itself, links resolved
   struct stat before {};       // the file when it was opened
   new_file fresh;              // pending: its conversion
+  int original = -1;           // pending: the file, open, for its owner, mode and attributes
+
+  // Done with the file: what is still open of it is closed.
+  void close_original() {
+    if (original >= 0) ::close(original);
+    original = -1;
+  }
 };
 
 std::string with_errno(const char* what, int e) { return std::string(what) + ": " + std::strerror(e); }
@@ -172,9 +189,12 @@ void convert_file(outcome& o, text_reader& reader, unsigned char* in_buf, bool t
   // Not blocking: a FIFO named by mistake must not hang the run.
   const int fd = ::open(o.target.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return fail(o, with_errno("can't open", errno));
+  // Closed at the end, unless its new version waits: that takes it along.
   struct closer {
     int fd;
-    ~closer() { ::close(fd); }
+    ~closer() {
+      if (fd >= 0) ::close(fd);
+    }
   } close_fd{fd};
   if (::fstat(fd, &o.before) != 0) return fail(o, with_errno("can't read", errno));
   if (S_ISDIR(o.before.st_mode)) return fail(o, "is a directory");
@@ -210,11 +230,9 @@ void convert_file(outcome& o, text_reader& reader, unsigned char* in_buf, bool t
   }
   if (!j.failure.empty()) return fail(o, j.failure);
   if (o.v == verdict::pending) {
-    if (!copy_metadata(fd, o.target, o.before, o.fresh)) {
-      discard(o.fresh);
-      return fail(o, with_errno("can't keep its owner, mode or attributes", errno));
-    }
     seen.insert({o.fresh.dev, o.fresh.ino});  // named again later, it is the same file
+    o.original = fd;
+    close_fd.fd = -1;
   }
 }
 
@@ -246,8 +264,16 @@ void write_names(results& res, bool all) {
 // order.
 void commit(std::vector<outcome>& batch, results& res) {
   std::vector<const new_file*> files;
-  for (const outcome& o : batch)
-    if (o.v == verdict::pending) files.push_back(&o.fresh);
+  for (outcome& o : batch) {
+    if (o.v != verdict::pending) continue;
+    if (copy_metadata(o.original, o.target, o.before, o.fresh)) {
+      files.push_back(&o.fresh);
+    } else {
+      const int e = errno;
+      discard(o.fresh);
+      fail(o, with_errno("can't keep its owner, mode or attributes", e));
+    }
+  }
   if (!files.empty() && !make_durable(files)) {
     const int e = errno;
     for (outcome& o : batch) {
@@ -267,6 +293,7 @@ void commit(std::vector<outcome>& batch, results& res) {
         fail(o, with_errno("can't rename", e));
       }
     }
+    o.close_original();
     if (o.v == verdict::failed) {
       errmsg("%s: %s\n", o.name, o.message.c_str());
       res.failed = true;
@@ -353,6 +380,7 @@ int run_files(std::span<char* const> files, text_reader& reader, unsigned char* 
   // --check has nothing to wait for: each outcome is reported at once.
   const bool threaded = !check && on_the_side.start();
   std::vector<outcome> batch;
+  const std::size_t files_a_batch = batch_files();
   std::uint64_t pending_bytes = 0;
   auto commit_batch = [&] {
     if (threaded)
@@ -366,7 +394,7 @@ int run_files(std::span<char* const> files, text_reader& reader, unsigned char* 
     o.name = name;
     convert_file(o, reader, in_buf, trim, check);
     if (o.v == verdict::pending) pending_bytes += static_cast<std::uint64_t>(o.before.st_size);
-    if (batch.size() >= BATCH_FILES || pending_bytes >= BATCH_BYTES || (!threaded && pending_bytes == 0))
+    if (batch.size() >= files_a_batch || pending_bytes >= BATCH_BYTES || (!threaded && pending_bytes == 0))
       commit_batch();
   }
   commit_batch();
