@@ -27,7 +27,6 @@ class text_reader {
     bool stop_at_nul = false;  // a NUL ends the input, and nul_seen() tells
   };
 
-  explicit text_reader(int fd) : fd_(fd) {}
   text_reader(int fd, options opt) : fd_(fd), opt_(opt) {}
   text_reader(const text_reader&) = delete;
   text_reader& operator=(const text_reader&) = delete;
