@@ -78,12 +78,10 @@ stream_result convert_all(text_reader& reader, unsigned char* in_buf, bool trim)
         result.too_long = got;
         return result;
       }
+      const bool whole_line = in_buf[got - 1] == '\n';
       const std::size_t n = trim ? trim_line(in_buf, got) : got;
-      unsigned char* const o = out_reserve(convert_bound(n, tab1));
-      classify<CMode>(in_buf, n, special_mask);
-      const converted c = convert_masked<CMode, Utf8>(in_buf, special_mask, 0, n, lex, g, o);
-      out_commit(c.newline ? line_end(c.out, reader.last_line_had_cr()) : c.out);
-      if (c.newline) ++result.lines;
+      out_commit(convert_line(in_buf, n, lex, out_reserve(convert_bound(n, tab1)), reader.last_line_had_cr()));
+      if (whole_line) ++result.lines;
       more = true;
       continue;
     }
