@@ -60,7 +60,7 @@ pid_t start_tool(const std::vector<std::string>& args, const std::string& in_pat
   if (pid == 0) {
     // Only calls that are safe after fork, then exec.
     const int in = open(in_path.c_str(), O_RDONLY);
-    const int o = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int o = open(out_path.c_str(), O_WRONLY | O_CREAT | (opt.stdout_append ? O_APPEND : O_TRUNC), 0600);
     const int e = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (in < 0 || o < 0 || e < 0 || dup2(in, 0) < 0 || dup2(o, 1) < 0 || dup2(e, 2) < 0) _exit(126);
     if (opt.fsize_limit >= 0) {
@@ -72,6 +72,12 @@ pid_t start_tool(const std::vector<std::string>& args, const std::string& in_pat
       const rlimit lim{static_cast<rlim_t>(opt.nofile_limit), static_cast<rlim_t>(opt.nofile_limit)};
       if (setrlimit(RLIMIT_NOFILE, &lim) != 0) _exit(126);
     }
+    if (opt.address_space_limit >= 0) {
+      const rlimit lim{static_cast<rlim_t>(opt.address_space_limit), static_cast<rlim_t>(opt.address_space_limit)};
+      if (setrlimit(RLIMIT_AS, &lim) != 0) _exit(126);
+    }
+    for (int fd : opt.closed) close(fd);
+    if (opt.cwd != nullptr && chdir(opt.cwd) != 0) _exit(126);
     if (opt.as_nobody && geteuid() == 0) {
       if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(126);
     }

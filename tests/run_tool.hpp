@@ -59,6 +59,10 @@ struct run_options {
   long fsize_limit = -1;              // RLIMIT_FSIZE in bytes, with SIGXFSZ ignored; -1: none
   long nofile_limit = -1;             // RLIMIT_NOFILE; -1: as it is
   bool as_nobody = false;             // as user and group 65534, when the tests run as root
+  bool stdout_append = false;         // stdout_path opened for appending, not truncated
+  long address_space_limit = -1;      // RLIMIT_AS in bytes; -1: none
+  std::vector<int> closed;            // standard descriptors the tool starts without
+  const char* cwd = nullptr;          // the directory it runs in; null: the tests' own
 };
 
 // run_tool, with what opt asks for.

@@ -2,11 +2,14 @@
 // tabs at tab2.
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <climits>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <span>
 #include <string_view>
 
@@ -92,7 +95,7 @@ int tab_width(const char* arg, const char* error) {
 unsigned char* line_buffer() {
   constexpr int least = static_cast<int>(LINE_LIMIT + CONVERT_PAD);
   auto* p = static_cast<unsigned char*>(getmem((BUFSIZE > least ? BUFSIZE : least) + 2));
-  if (p == nullptr) std::exit(1);  // getmem has said why
+  if (p == nullptr) std::exit(fail_status);  // getmem has said why
   return p;
 }
 
@@ -104,6 +107,25 @@ int open_input(const char* file) {
   struct stat st;
   if (fd < 0 || (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode))) fail("%s: can't open\n", file);
   return fd;
+}
+
+// An output that is the input's own regular file, with input still to read,
+// would have the conversion read what it wrote, without end.
+bool input_is_output(int in) {
+  struct stat i, o;
+  if (::fstat(in, &i) != 0 || ::fstat(1, &o) != 0 || !S_ISREG(i.st_mode) || !S_ISREG(o.st_mode)) return false;
+  return i.st_dev == o.st_dev && i.st_ino == o.st_ino && ::lseek(in, 0, SEEK_CUR) < i.st_size;
+}
+
+// Opens /dev/null on each of the standard descriptors that is closed, so
+// that no file the run opens can become one of them, and a message never
+// lands in a user's file.
+void fill_standard_descriptors() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (::fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
+    const int got = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    if (got != fd) std::_Exit(got < 0 ? 2 : 1);  // nothing to say it on: standard error is closed
+  }
 }
 
 bool is_letter_group(const char* opt) { return opt[1] != '-' && opt[1] != 'b'; }
@@ -129,8 +151,17 @@ bool long_option(const char* opt, bool& in_place, bool& check, bool& eol_given) 
 }  // namespace
 
 int main(int argc, char** argv) {
-  // A failure in the memory helpers still writes out the lines converted so far.
-  endfun = [] { (void)out_flush(); };
+  fill_standard_descriptors();
+  // A failure in the memory helpers still writes out the lines converted so
+  // far, and ends with the status of a failure.
+  endfun = [] {
+    (void)out_flush();
+    if (fail_status != 1) std::exit(fail_status);
+  };
+  std::set_new_handler([] {
+    errmsg("cannot get memory\n");
+    std::exit(fail_status);
+  });
 
   if (argc == 2 && std::strcmp(argv[1], "-usage") == 0) print_help();
 
@@ -183,6 +214,9 @@ int main(int argc, char** argv) {
   // With -i and --check, the files follow the widths, and one at least.
   if (argc - arg < (on_files ? 3 : 2)) fail("%s\n", help_table[USAGE_LINE]);
   if (on_files && !eol_given) line_ends = eol_mode::keep;
+  // Files are never cut into pieces: a piece loses its trailing blanks, and
+  // with them the blanks between words. A line too long is refused instead.
+  if (on_files && BUFSIZE <= static_cast<int>(LINE_LIMIT)) BUFSIZE = static_cast<int>(LINE_LIMIT) + 1;
 
   // The converter writes straight to the output: the line is the only buffer.
   in_buf.reset(line_buffer());
@@ -200,7 +234,9 @@ int main(int argc, char** argv) {
   }
 
   const char* file = argc - arg >= 3 ? argv[arg + 2] : nullptr;
-  reader.reset(open_input(file), layer);
+  const int in = open_input(file);
+  if (input_is_output(in)) fail("%s: input file is output file\n", file != nullptr ? file : "stdin");
+  reader.reset(in, layer);
   const stream_result r = convert_stream(reader, in_buf.get(), trim_flg);
   if (r.too_long != 0) fail("%s \nError: too long line found!\n", reinterpret_cast<char*>(in_buf.get()));
   if (reader.failed()) fail("%s: can't read\n", file != nullptr ? file : "stdin");

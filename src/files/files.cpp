@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <set>
 #include <string>
 #include <utility>
@@ -29,17 +30,34 @@ namespace {
 // sync of their filesystem before they are renamed into place, since a sync
 // per file would cost more than the conversion. Messages wait with them, to
 // keep the order of the files. Two batches may be open at a time, one
-// converting and one committing, and each waiting file holds two descriptors:
-// a batch keeps within a quarter of the descriptors the process may open.
+// converting and one committing, and each waiting file holds up to three
+// descriptors (the file, its new version and its directory); a few more are
+// the standard streams and the file converting. Batches shrink to fit the
+// descriptors the process may open, down to one file.
 constexpr std::size_t BATCH_FILES = 128;
 constexpr std::uint64_t BATCH_BYTES = 64 << 20;
+constexpr rlim_t RESERVED_FDS = 10;
 
 std::size_t batch_files() {
   rlimit lim{};
   if (::getrlimit(RLIMIT_NOFILE, &lim) != 0 || lim.rlim_cur == RLIM_INFINITY) return BATCH_FILES;
-  const rlim_t spare = lim.rlim_cur > 64 ? (lim.rlim_cur - 32) / 4 : 8;
-  return spare < BATCH_FILES ? static_cast<std::size_t>(spare) : BATCH_FILES;
+  const rlim_t fit = lim.rlim_cur > RESERVED_FDS + 6 ? (lim.rlim_cur - RESERVED_FDS) / 6 : 1;
+  return fit < BATCH_FILES ? static_cast<std::size_t>(fit) : BATCH_FILES;
 }
+
+// A directory held open for the files in it, which are opened, replaced and
+// removed relative to it.
+struct dir_handle {
+  int fd = -1;
+  std::string path;  // as it was opened
+  explicit dir_handle(int f, std::string p) : fd(f), path(std::move(p)) {}
+  dir_handle(const dir_handle&) = delete;
+  dir_handle& operator=(const dir_handle&) = delete;
+  ~dir_handle() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+using shared_dir = std::shared_ptr<const dir_handle>;
 
 enum class verdict {
   unchanged,  // the conversion equals the file
@@ -54,7 +72,8 @@ struct outcome {
   const char* name = nullptr;  // as named on the command line
   verdict v = verdict::unchanged;
   std::string message;         // failed: the reason
-  std::string target;          // the file itself, links resolved
+  shared_dir dir;              // the directory that holds the file itself, links resolved
+  std::string base;            // the file's name there
   struct stat before {};       // the file when it was opened
   new_file fresh;              // pending: its conversion
   int original = -1;           // pending: the file, open, for its owner, mode and attributes
@@ -145,7 +164,7 @@ void start_differing(job_state& j, std::size_t in_hand) {
     j.mode = job_state::ignoring;
     return;
   }
-  if (!create_beside(o.target, o.fresh)) return fail_job(j, with_errno("can't create a new file beside it", errno));
+  if (!create_beside(o.dir->fd, o.base, o.fresh)) return fail_job(j, with_errno("can't create a new file beside it", errno));
   if (!copy_prefix(j.fd, o.fresh.fd, j.same - static_cast<off_t>(in_hand)))
     return fail_job(j, errno == 0 ? changed_meanwhile : with_errno("can't write", errno));
   o.v = verdict::pending;
@@ -173,22 +192,61 @@ void fail(outcome& o, std::string why) {
   o.message = std::move(why);
 }
 
+// Whether the file is still in the state st0 that it had when it was opened:
+// any write, truncation, chmod, chown or new link changes its change time.
+bool same_state(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+         a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+         a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+// The directory of the last operand, for the next one in the same directory.
+shared_dir last_dir;
+
+// Finds the directory and the name of the file an operand names, and opens
+// the directory. A symbolic link is resolved once, here: what it leads to is
+// the file. The file's kind is decided before it is opened, so that a FIFO or
+// a device never is.
+void locate(outcome& o) {
+  struct stat st;
+  if (::lstat(o.name, &st) != 0) return fail(o, with_errno("can't open", errno));
+  std::string target = o.name;
+  if (S_ISLNK(st.st_mode)) {
+    char* real = ::realpath(o.name, nullptr);
+    if (real == nullptr || ::stat(real, &st) != 0) {
+      const int e = errno;
+      std::free(real);
+      return fail(o, with_errno("can't open", e));
+    }
+    target = real;
+    std::free(real);
+  }
+  if (S_ISDIR(st.st_mode)) return fail(o, "is a directory");
+  if (!S_ISREG(st.st_mode)) return fail(o, "is not a regular file");
+  const std::size_t slash = target.rfind('/');
+  std::string dir_path = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+  o.base = slash == std::string::npos ? target : target.substr(slash + 1);
+  if (last_dir == nullptr || last_dir->path != dir_path) {
+    const int fd = ::open(dir_path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return fail(o, with_errno("can't open", errno));
+    last_dir = std::make_shared<const dir_handle>(fd, std::move(dir_path));
+  }
+  o.dir = last_dir;
+}
+
 // Converts one file into o, up to where it waits to be put in place.
 void convert_file(outcome& o, text_reader& reader, unsigned char* in_buf, bool trim, bool check) {
-  // A symbolic link stays a link: what it leads to is the file.
-  struct stat link;
-  if (::lstat(o.name, &link) != 0) return fail(o, with_errno("can't open", errno));
-  if (S_ISLNK(link.st_mode)) {
-    char* real = ::realpath(o.name, nullptr);
-    if (real == nullptr) return fail(o, with_errno("can't open", errno));
-    o.target = real;
-    std::free(real);
-  } else {
-    o.target = o.name;
-  }
-  // Not blocking: a FIFO named by mistake must not hang the run.
-  const int fd = ::open(o.target.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return fail(o, with_errno("can't open", errno));
+  locate(o);
+  if (o.v == verdict::failed) return;
+  struct stat st;
+  if (::fstatat(o.dir->fd, o.base.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+    return fail(o, with_errno("can't open", errno));
+  if (S_ISDIR(st.st_mode)) return fail(o, "is a directory");
+  if (!S_ISREG(st.st_mode)) return fail(o, "is not a regular file");
+  // Not blocking and not following a link: the name may have been swapped
+  // for a FIFO or a link since it was looked at.
+  const int fd = ::openat(o.dir->fd, o.base.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return fail(o, errno == ELOOP ? std::string("is not a regular file") : with_errno("can't open", errno));
   // Closed at the end, unless its new version waits: that takes it along.
   struct closer {
     int fd;
@@ -197,8 +255,8 @@ void convert_file(outcome& o, text_reader& reader, unsigned char* in_buf, bool t
     }
   } close_fd{fd};
   if (::fstat(fd, &o.before) != 0) return fail(o, with_errno("can't read", errno));
-  if (S_ISDIR(o.before.st_mode)) return fail(o, "is a directory");
   if (!S_ISREG(o.before.st_mode)) return fail(o, "is not a regular file");
+  if (o.before.st_dev != st.st_dev || o.before.st_ino != st.st_ino) return fail(o, changed_meanwhile);
   if (seen_before(o.before)) {
     o.v = verdict::duplicate;
     return;
@@ -236,12 +294,20 @@ void convert_file(outcome& o, text_reader& reader, unsigned char* in_buf, bool t
   }
 }
 
-// Whether the file is still as it was when it was opened.
+// Whether the file is still as it was when it was opened, both under its
+// name and as the descriptor open on it sees it.
 bool unchanged_since(const outcome& o) {
-  struct stat now;
-  return ::stat(o.target.c_str(), &now) == 0 && now.st_dev == o.before.st_dev && now.st_ino == o.before.st_ino &&
-         now.st_size == o.before.st_size && now.st_mtim.tv_sec == o.before.st_mtim.tv_sec &&
-         now.st_mtim.tv_nsec == o.before.st_mtim.tv_nsec;
+  struct stat by_name, by_fd;
+  return ::fstatat(o.dir->fd, o.base.c_str(), &by_name, AT_SYMLINK_NOFOLLOW) == 0 && same_state(by_name, o.before) &&
+         ::fstat(o.original, &by_fd) == 0 && same_state(by_fd, o.before);
+}
+
+// Writes "NAME: reason" whole, however long the name, unless the process is
+// dying of a signal.
+void report(const char* name, const std::string& why) {
+  if (cleanup_started()) return;
+  const std::string line = std::string(name) + ": " + why + "\n";
+  (void)write_all(2, reinterpret_cast<const unsigned char*>(line.data()), line.size());
 }
 
 // What the run comes to, written by whichever thread commits.
@@ -266,7 +332,13 @@ void commit(std::vector<outcome>& batch, results& res) {
   std::vector<const new_file*> files;
   for (outcome& o : batch) {
     if (o.v != verdict::pending) continue;
-    if (copy_metadata(o.original, o.target, o.before, o.fresh)) {
+    // What is carried over is what the file has now, and only if nothing
+    // else changed it meanwhile.
+    struct stat now;
+    if (::fstat(o.original, &now) != 0 || !same_state(now, o.before)) {
+      discard(o.fresh);
+      fail(o, changed_meanwhile);
+    } else if (copy_metadata(o.original, now, o.fresh)) {
       files.push_back(&o.fresh);
     } else {
       const int e = errno;
@@ -287,7 +359,7 @@ void commit(std::vector<outcome>& batch, results& res) {
       if (!unchanged_since(o)) {
         discard(o.fresh);
         fail(o, changed_meanwhile);
-      } else if (!put_in_place(o.fresh, o.target)) {
+      } else if (!put_in_place(o.fresh, o.base)) {
         const int e = errno;
         discard(o.fresh);
         fail(o, with_errno("can't rename", e));
@@ -295,7 +367,7 @@ void commit(std::vector<outcome>& batch, results& res) {
     }
     o.close_original();
     if (o.v == verdict::failed) {
-      errmsg("%s: %s\n", o.name, o.message.c_str());
+      report(o.name, o.message);
       res.failed = true;
     } else if (o.v == verdict::changed) {
       res.names.append(o.name).append("\n");
@@ -399,6 +471,7 @@ int run_files(std::span<char* const> files, text_reader& reader, unsigned char* 
   }
   commit_batch();
   on_the_side.finish();
+  last_dir.reset();
   release_forgotten();
   write_names(res, true);
   return res.failed ? 2 : res.changed ? 1 : 0;
