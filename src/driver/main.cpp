@@ -135,6 +135,12 @@ bool long_option(const char* opt, bool& in_place, bool& check, bool& eol_given) 
   const std::string_view o(opt);
   if (o == "--utf8") {
     utf8_input = 1;
+  } else if (o == "--latin1") {
+    latin1_input = 1;
+  } else if (o == "--spaces") {
+    spaces_only = 1;
+  } else if (o == "--indent-only") {
+    indent_only = 1;
   } else if (o == "--eol=crlf" || o == "--eol=lf" || o == "--eol=keep") {
     line_ends = o == "--eol=crlf" ? eol_mode::crlf : o == "--eol=lf" ? eol_mode::lf : eol_mode::keep;
     eol_given = true;
@@ -210,9 +216,12 @@ int main(int argc, char** argv) {
     }
   }
   if (in_place && check) fail("-i and --check: use one of them\n");
+  if (utf8_input == 1 && latin1_input == 1) fail("--utf8 and --latin1: use one of them\n");
   const bool on_files = in_place || check;
-  // With -i and --check, the files follow the widths, and one at least.
-  if (argc - arg < (on_files ? 3 : 2)) fail("%s\n", help_table[USAGE_LINE]);
+  // --spaces writes no tab, so it takes no tab2. With -i and --check, the
+  // files follow the widths, and one at least.
+  const int widths = spaces_only == 1 ? 1 : 2;
+  if (argc - arg < (on_files ? widths + 1 : widths)) fail("%s\n", help_table[USAGE_LINE]);
   if (on_files && !eol_given) line_ends = eol_mode::keep;
   // Files are never cut into pieces: a piece loses its trailing blanks, and
   // with them the blanks between words. A line too long is refused instead.
@@ -222,18 +231,18 @@ int main(int argc, char** argv) {
   in_buf.reset(line_buffer());
 
   tab1 = tab_width(argv[arg], "tab1 length error\n");
-  tab2 = tab_width(argv[arg + 1], "tab2 length error\n");
+  tab2 = spaces_only == 1 ? tab1 : tab_width(argv[arg + 1], "tab2 length error\n");
   const text_reader::options layer{.bytewise = line_ends != eol_mode::text,
                                    .track_crs = line_ends == eol_mode::keep};
   static text_reader reader(0, layer);  // static: its block is too large for the stack
 
   if (on_files) {
-    const int status = run_files(std::span<char* const>(argv + arg + 2, argv + argc), reader, in_buf.get(),
+    const int status = run_files(std::span<char* const>(argv + arg + widths, argv + argc), reader, in_buf.get(),
                                  trim_flg, check);
     return status;
   }
 
-  const char* file = argc - arg >= 3 ? argv[arg + 2] : nullptr;
+  const char* file = argc - arg > widths ? argv[arg + widths] : nullptr;
   const int in = open_input(file);
   if (input_is_output(in)) fail("%s: input file is output file\n", file != nullptr ? file : "stdin");
   reader.reset(in, layer);

@@ -75,10 +75,19 @@ inline unsigned char* line_end(unsigned char* o, bool had_cr) {
   return o + 2;
 }
 
-// The tab stops of the input and of the output.
+// A grid whose stops no line reaches (a line's columns stay far below it):
+// gaps on it are all spaces.
+inline constexpr int NO_STOPS = 1 << 20;
+static_assert(static_cast<long long>(LINE_LIMIT) * TAB_MAX < NO_STOPS);
+
+// The tab stops of the input and of the output, and the stops that gaps may
+// use: the output's, or none under --spaces.
 struct grids {
   tab_grid in{tab1};
   tab_grid out{tab2};
+  tab_grid gaps{spaces_only == 1 ? NO_STOPS : tab2};
+  // --indent-only: a tab after the indentation stays a tab (else it becomes spaces).
+  bool keep_tabs = tab1 == tab2 && spaces_only == 0;
 };
 
 // What convert_masked did.
@@ -90,11 +99,14 @@ struct converted {
 
 // Converts the line in[from, to) into o, up to its newline, which ends the
 // scan wherever it stands and is left for the caller to write. special is the
-// mask that classify made for in. Utf8: characters are UTF-8 (else Shift-JIS).
-template <bool CMode, bool Utf8>
+// mask that classify made for in. Enc: what the bytes are. IndentOnly: only a
+// run of blanks that opens the line, on its first piece (first_piece), and is
+// followed by more of it is re-tabulated; other blanks are written as they
+// are, tabs as spaces unless g.keep_tabs.
+template <bool CMode, charset Enc, bool IndentOnly>
 [[gnu::always_inline]] inline converted convert_masked(const unsigned char* in, const std::uint64_t* special,
                                                        std::size_t from, std::size_t to, lex_state& lex, const grids& g,
-                                                       unsigned char* o) {
+                                                       unsigned char* o, bool first_piece = true) {
   const tab_grid& grid1 = g.in;
   const tab_grid& grid2 = g.out;
   column in_col = 0;             // column on the tab1 grid, as the expansion counts
@@ -102,11 +114,13 @@ template <bool CMode, bool Utf8>
   bool in_run = false;           // a run of convertible spaces is pending
   column run_start = 0;          // output column of the pending run's first space
   bool in_line_comment = false;  // after "//" on this line
+  // IndentOnly: the line may open with an indentation.
+  const bool may_indent = IndentOnly && first_piece && !(CMode && lex.quote != 0);
 
   auto close_run = [&] {
     if (in_run) {
-      const gap g = chg_gap(run_start, out_col, grid2);
-      o = detail::fill(detail::fill(o, '\t', g.tabs), ' ', g.spaces);
+      const gap gp = chg_gap(run_start, out_col, g.gaps);
+      o = detail::fill(detail::fill(o, '\t', gp.tabs), ' ', gp.spaces);
       in_run = false;
     }
   };
@@ -118,8 +132,9 @@ template <bool CMode, bool Utf8>
     out_col += k;
   };
   // One byte as the expansion would flag it, through the re-tabulation.
+  // Under IndentOnly no run is open here: the indentation is blanks alone.
   auto take = [&](unsigned char c, bool protect) {
-    if (c == ' ' && !protect) {
+    if (c == ' ' && !protect && !IndentOnly) {
       add_spaces(1);
       return;
     }
@@ -146,6 +161,7 @@ template <bool CMode, bool Utf8>
     if ((c == ' ' || c == '\t') && !(CMode && lex.quote != 0)) {
       // Blanks outside literals touch no lexical state: only the column where
       // their run ends counts.
+      const std::size_t run_from = i;
       column col = in_col;
       do {
         if (in[i] == ' ') {
@@ -157,6 +173,21 @@ template <bool CMode, bool Utf8>
           ++i;
         }
       } while (i < to && (in[i] == ' ' || in[i] == '\t'));
+      if (IndentOnly && !(may_indent && run_from == from && i < to && in[i] != '\n')) {
+        // Not the indentation: the blanks as they are, each tab to its stop.
+        out_col += col - in_col;
+        for (std::size_t k = run_from; k < i; ++k) {
+          if (in[k] == ' ') {
+            *o++ = ' ';
+            ++in_col;
+          } else {
+            const column step = grid1.to_next_stop(in_col);
+            o = g.keep_tabs ? (*o = '\t', o + 1) : detail::fill(o, ' ', step);
+            in_col += step;
+          }
+        }
+        continue;
+      }
       add_spaces(col - in_col);
       in_col = col;
       continue;
@@ -175,7 +206,7 @@ template <bool CMode, bool Utf8>
         take('\t', true);
       else
         add_spaces(step);
-    } else if (Utf8 && c >= 0x80) {
+    } else if (Enc == charset::utf8 && c >= 0x80) {
       // Characters in a row, with no ASCII byte between them to decide on.
       close_run();
       do {
@@ -187,7 +218,7 @@ template <bool CMode, bool Utf8>
         i += u.len;
       } while (i < to && in[i] >= 0x80);
       continue;
-    } else if (!Utf8 && sjis_lead(c) && i + 1 < to && in[i + 1] != '\0') {
+    } else if (Enc == charset::sjis && sjis_lead(c) && i + 1 < to && in[i + 1] != '\0') {
       take(c, protect);
       const unsigned char second = in[++i];
       if (second == '\n') return {o, i + 1, true};  // the pair took the newline
@@ -205,21 +236,42 @@ template <bool CMode, bool Utf8>
 // Longest line convert_line takes.
 inline constexpr std::size_t CONVERT_LINE_MAX = 1024;
 
+// Calls f.template operator()<CMode, Enc, IndentOnly>() with the
+// instantiation that the settings select.
+template <class F>
+decltype(auto) with_scan_settings(F&& f) {
+  auto by_style = [&]<bool CMode, charset Enc>() -> decltype(auto) {
+    if (indent_only == 1) return f.template operator()<CMode, Enc, true>();
+    return f.template operator()<CMode, Enc, false>();
+  };
+  auto by_charset = [&]<bool CMode>() -> decltype(auto) {
+    switch (input_charset()) {
+      case charset::utf8:
+        return by_style.template operator()<CMode, charset::utf8>();
+      case charset::latin1:
+        return by_style.template operator()<CMode, charset::latin1>();
+      default:
+        return by_style.template operator()<CMode, charset::sjis>();
+    }
+  };
+  if (ign_str == 1) return by_charset.template operator()<true>();
+  return by_charset.template operator()<false>();
+}
+
 // Converts one line of n bytes (n <= CONVERT_LINE_MAX), ending in a newline
 // unless it is the input's last line or a piece of a long one, into out and
 // returns the end of what it wrote; had_cr says that the newline stood after a
-// CR (see line_end). in must be readable CONVERT_PAD bytes past n, and out
-// must hold convert_bound(n) bytes. Reads the settings.
+// CR (see line_end); first_piece is false for the later pieces of a long
+// line. in must be readable CONVERT_PAD bytes past n, and out must hold
+// convert_bound(n) bytes. Reads the settings.
 inline unsigned char* convert_line(const unsigned char* in, std::size_t n, lex_state& lex, unsigned char* out,
-                                   bool had_cr = false) {
+                                   bool had_cr = false, bool first_piece = true) {
   std::uint64_t special[mask_words(CONVERT_LINE_MAX)];
-  auto run = [&]<bool CMode, bool Utf8>() {
+  return with_scan_settings([&]<bool CMode, charset Enc, bool IndentOnly>() {
     classify<CMode>(in, n, special);
-    const converted c = convert_masked<CMode, Utf8>(in, special, 0, n, lex, grids{}, out);
+    const converted c = convert_masked<CMode, Enc, IndentOnly>(in, special, 0, n, lex, grids{}, out, first_piece);
     return c.newline ? line_end(c.out, had_cr) : c.out;
-  };
-  if (ign_str == 1) return utf8_input == 1 ? run.operator()<true, true>() : run.operator()<true, false>();
-  return utf8_input == 1 ? run.operator()<false, true>() : run.operator()<false, false>();
+  });
 }
 
 // Most bytes convert_line writes for an n-byte line, padding included: a gap

@@ -4,8 +4,19 @@
 
 namespace morek {
 
-std::size_t expand_line(std::span<const unsigned char> in, unsigned char* exp, unsigned char* flg, lex_state& lex) {
+std::size_t indentation_end(const unsigned char* in, std::size_t n, bool first_piece, const lex_state& lex) {
+  if (!first_piece || (ign_str == 1 && lex.quote != 0)) return 0;
+  std::size_t i = 0;
+  while (i < n && (in[i] == ' ' || in[i] == '\t')) ++i;
+  return i < n && in[i] != '\n' ? i : 0;
+}
+
+std::size_t expand_line(std::span<const unsigned char> in, unsigned char* exp, unsigned char* flg, lex_state& lex,
+                        bool first_piece) {
   const std::size_t n = in.size();
+  // Bytes from here on are the rest of the line, kept as they are.
+  const std::size_t rest = indent_only == 1 ? indentation_end(in.data(), n, first_piece, lex) : n;
+  const bool keep_tabs = tab1 == tab2 && spaces_only == 0;
   std::size_t o = 0;
   column col = 0;
   bool in_line_comment = false;  // after "//" on this line
@@ -26,15 +37,17 @@ std::size_t expand_line(std::span<const unsigned char> in, unsigned char* exp, u
           ++col;
         });
 
-    const bool protect = lex.quote != 0 && ign_str == 1;
+    const bool in_literal = lex.quote != 0 && ign_str == 1;
+    const bool kept = i >= rest;
+    const bool protect = in_literal || kept;
     const unsigned char flag = protect ? FLG_PROTECTED : FLG_CONVERTIBLE;
     if (c == '\t') {
       const column step = tab1 - col % tab1;
       col += step;
-      if (protect) {
+      if (in_literal || (kept && keep_tabs)) {
         emit('\t', FLG_PROTECTED);
       } else {
-        for (column k = 0; k < step; ++k) emit(' ', FLG_CONVERTIBLE);
+        for (column k = 0; k < step; ++k) emit(' ', flag);
       }
     } else if (utf8_input == 1 && c >= 0x80) {
       // A UTF-8 character is copied whole and counts its display width.
@@ -42,7 +55,7 @@ std::size_t expand_line(std::span<const unsigned char> in, unsigned char* exp, u
       for (unsigned k = 0; k < u.len; ++k) emit(in[i + k], flag);
       i += u.len - 1;
       col += u.width;
-    } else if (utf8_input == 0 && sjis_lead(c) && i + 1 < n && in[i + 1] != '\0') {
+    } else if (utf8_input == 0 && latin1_input == 0 && sjis_lead(c) && i + 1 < n && in[i + 1] != '\0') {
       // A double-byte character is copied whole; a NUL never pairs.
       emit(c, flag);
       emit(in[++i], flag);

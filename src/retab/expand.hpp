@@ -66,10 +66,21 @@ template <class EmitMark>
 // tab1 spaces.
 constexpr std::size_t expansion_bound(std::size_t n, int tab) { return n * static_cast<std::size_t>(tab) + 1; }
 
+// Where a line's indentation ends under --indent-only: after the blanks that
+// open it, when something other than a blank or the newline follows them
+// within the n bytes; a line of blanks only, a piece after the first
+// (first_piece false) and, under -c, a line that begins inside a literal
+// have none (0).
+std::size_t indentation_end(const unsigned char* in, std::size_t n, bool first_piece, const lex_state& lex);
+
 // Expands one line (ending in a newline unless it is the input's last line or
 // a piece of a long one) into exp and flg, which need expansion_bound(size)
 // bytes. Stops after the first newline. Returns the count of bytes in exp; a
-// newline is the last of them and has no meaningful flag.
-std::size_t expand_line(std::span<const unsigned char> in, unsigned char* exp, unsigned char* flg, lex_state& lex);
+// newline is the last of them and has no meaningful flag. Under
+// --indent-only, every byte after the indentation is protected, and a tab
+// there outside a literal stays a tab where tab1 and tab2 agree (without
+// --spaces), else becomes the spaces that reach its stop at tab1.
+std::size_t expand_line(std::span<const unsigned char> in, unsigned char* exp, unsigned char* flg, lex_state& lex,
+                        bool first_piece = true);
 
 }  // namespace morek

@@ -39,10 +39,11 @@ constexpr gap chg_gap(column from, column to, const tab_grid& grid) {
 }
 constexpr gap chg_gap(column from, column to, int tab) { return chg_gap(from, to, tab_grid(tab)); }
 
-// The gap writer: writes the gap from column from to column to at tab2.
+// The gap writer: writes the gap from column from to column to at tab2, or
+// in spaces alone under --spaces.
 template <class Sink>
 void chg_sp(column from, column to, Sink& out) {
-  const gap g = chg_gap(from, to, tab2);
+  const gap g = spaces_only == 1 ? gap{0, to - from} : chg_gap(from, to, tab2);
   out.tabs(static_cast<std::size_t>(g.tabs));
   out.spaces(static_cast<std::size_t>(g.spaces));
 }

@@ -30,6 +30,17 @@ enum class eol_mode {
 };
 
 extern int utf8_input;       // 1: the input is UTF-8 (--utf8), else Shift-JIS pairs are kept whole
+extern int latin1_input;     // 1: every byte is a character of one column (--latin1); never with utf8_input
 extern eol_mode line_ends;   // --eol; text without it
+
+// How a line's blanks are written.
+extern int spaces_only;  // 1: never as tabs (--spaces); tab2 is then tab1
+extern int indent_only;  // 1: only the indentation is re-tabulated; the rest of the line is kept (--indent-only)
+
+// What the bytes of the input are, from the settings above.
+enum class charset { sjis, utf8, latin1 };
+inline charset input_charset() {
+  return utf8_input == 1 ? charset::utf8 : latin1_input == 1 ? charset::latin1 : charset::sjis;
+}
 
 }  // namespace morek

@@ -25,7 +25,7 @@ std::uint64_t special_mask[mask_words(text_reader::BLOCK)];
 // line reader would deliver whole are converted where they stand. The rest
 // (pieces of long lines, lines too long, an unfinished last line) go through
 // the line reader and in_buf, one line at a time.
-template <bool CMode, bool Utf8>
+template <bool CMode, charset Enc, bool IndentOnly>
 stream_result convert_all(text_reader& reader, unsigned char* in_buf, bool trim) {
   stream_result result;
   lex_state lex;
@@ -36,6 +36,9 @@ stream_result convert_all(text_reader& reader, unsigned char* in_buf, bool trim)
   const std::size_t fast_max = read_max < LINE_LIMIT - 1 ? read_max : LINE_LIMIT - 1;
   const std::size_t room = convert_bound(fast_max, tab1);
   const grids g;
+  // The window starts with the rest of a long line, whose first piece went
+  // through the line reader.
+  bool continuing = false;
 
   bool more = reader.read_more();
   for (;;) {
@@ -52,7 +55,7 @@ stream_result convert_all(text_reader& reader, unsigned char* in_buf, bool trim)
       unsigned char* o = out_reserve(room);
       const lex_state before = lex;
       const std::size_t to = len - s > fast_max ? s + fast_max : len;
-      converted c = convert_masked<CMode, Utf8>(w, special_mask, s, to, lex, g, o);
+      converted c = convert_masked<CMode, Enc, IndentOnly>(w, special_mask, s, to, lex, g, o, !continuing);
       if (!c.newline) {
         lex = before;
         by_line_reader = len - s >= fast_max || !more;
@@ -62,8 +65,9 @@ stream_result convert_all(text_reader& reader, unsigned char* in_buf, bool trim)
         lex = before;
         std::size_t cut = c.end - 1;
         while (cut > s && (w[cut - 1] == ' ' || w[cut - 1] == '\t')) --cut;
-        c.out = convert_masked<CMode, Utf8>(w, special_mask, s, cut, lex, g, o).out;
+        c.out = convert_masked<CMode, Enc, IndentOnly>(w, special_mask, s, cut, lex, g, o, !continuing).out;
       }
+      continuing = false;
       out_commit(line_end(c.out, keep && reader.crlf_at(c.end - 1)));
       ++result.lines;
       s = c.end;
@@ -80,8 +84,10 @@ stream_result convert_all(text_reader& reader, unsigned char* in_buf, bool trim)
       }
       const bool whole_line = in_buf[got - 1] == '\n';
       const std::size_t n = trim ? trim_line(in_buf, got) : got;
-      out_commit(convert_line(in_buf, n, lex, out_reserve(convert_bound(n, tab1)), reader.last_line_had_cr()));
+      out_commit(
+          convert_line(in_buf, n, lex, out_reserve(convert_bound(n, tab1)), reader.last_line_had_cr(), !continuing));
       if (whole_line) ++result.lines;
+      continuing = !whole_line;
       more = true;
       continue;
     }
@@ -92,9 +98,9 @@ stream_result convert_all(text_reader& reader, unsigned char* in_buf, bool trim)
 }  // namespace
 
 stream_result convert_stream(text_reader& reader, unsigned char* in_buf, bool trim) {
-  if (ign_str == 1)
-    return utf8_input == 1 ? convert_all<true, true>(reader, in_buf, trim) : convert_all<true, false>(reader, in_buf, trim);
-  return utf8_input == 1 ? convert_all<false, true>(reader, in_buf, trim) : convert_all<false, false>(reader, in_buf, trim);
+  return with_scan_settings([&]<bool CMode, charset Enc, bool IndentOnly>() {
+    return convert_all<CMode, Enc, IndentOnly>(reader, in_buf, trim);
+  });
 }
 
 }  // namespace morek
