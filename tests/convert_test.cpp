@@ -31,8 +31,9 @@ std::string by_converter(const std::string& line, lex_state& lex, bool first_pie
 std::string random_line(rng& r) {
   static const char bytes[] = "    \t\t\"'/*\\abcxyz;=\x82\x95\xe0\xb1\xa0\xfd\x5c\x40";
   static const std::string alphabet(bytes, sizeof bytes);  // the terminating NUL is one of them
-  static const char* const utf8[] = {"\xc3\xa9", "\xe4\xb8\xad", "\xf0\x9f\x98\x80", "\xcc\x81",     "\xe3\x80\x80",
-                                     "\xef\xbb\xbf", "\xc2\x85",     "\xed\xa0\x80",     "\xf4\x90\x80\x80", "\xe0\x80\xaf"};
+  static const char* const utf8[] = {"\xc3\xa9",         "\xe4\xb8\xad", "\xf0\x9f\x98\x80", "\xcc\x81",
+                                     "\xe3\x80\x80",     "\xef\xbb\xbf", "\xc2\x85",         "\xed\xa0\x80",
+                                     "\xf4\x90\x80\x80", "\xe0\x80\xaf"};
   std::string line;
   const int len = r.below(4) == 0 ? r.below(500) : r.below(60);
   while (static_cast<int>(line.size()) < len) {

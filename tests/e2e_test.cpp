@@ -200,8 +200,8 @@ TEST(Help, EnglishHelpNamesEveryOption) {
     EXPECT_EQ(r.out.rfind("Usage: morek [options] <tab1> <tab2> [<file>]\n", 0), 0u) << r.out;
     EXPECT_EQ(r.out.find('\r'), std::string::npos);
     for (const char* opt : {"\n  -c ", "\n  -t ", "\n  -b<n> ", "\n  -i, --in-place ", "\n  --check ", "\n  --utf8 ",
-                            "\n  --eol=crlf ", "\n  --eol=lf ", "\n  --eol=keep ", "\n  --help ", "\n  --version ",
-                            "\n  -usage "})
+                            "\n  --latin1 ", "\n  --spaces ", "\n  --indent-only ", "\n  --eol=crlf ", "\n  --eol=lf ",
+                            "\n  --eol=keep ", "\n  --help ", "\n  --version ", "\n  -usage "})
       EXPECT_NE(r.out.find(opt), std::string::npos) << opt;
   }
 }

@@ -313,8 +313,10 @@ TEST(InPlaceRefuses, LongLinesWhateverTheBufferSize) {
   for (int i = 0; i < 70; ++i) words += "token" + std::to_string(100 + i) + " ";
   words += "\n";
   const std::string f = s.put("l.c", "\tx\n" + words);
-  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {"-i", "-b298", "8", "4"}, {"-i", "-b256", "8", "8"}, {"--check", "-b256", "8", "4"}, {"-b300", "--check", "4", "4"}}) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{{"-i", "-b298", "8", "4"},
+                                                                                    {"-i", "-b256", "8", "8"},
+                                                                                    {"--check", "-b256", "8", "4"},
+                                                                                    {"-b300", "--check", "4", "4"}}) {
     std::vector<std::string> with_file = args;
     with_file.push_back(f);
     const tool_result r = morek(with_file);

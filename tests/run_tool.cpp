@@ -1,8 +1,8 @@
 #include "run_tool.hpp"
 
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,7 +12,6 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
-
 
 const char* tool_path() { return MOREK_BIN; }
 

@@ -3,8 +3,8 @@
 #include "stream.hpp"
 
 #include <fcntl.h>
-#include <sys/socket.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -71,6 +71,7 @@ model_result model(const std::string& raw, bool trim) {
   lex_state lex;
   const auto max = static_cast<std::size_t>(BUFSIZE) - 1;
   std::size_t pos = 0;
+  bool first_piece = true;  // the line starts here, not in a piece before
   while (pos < text.size()) {
     std::size_t n = 0;
     while (n < max && pos + n < text.size()) {
@@ -83,8 +84,10 @@ model_result model(const std::string& raw, bool trim) {
       r.too_long_text = line;
       return r;
     }
+    const bool whole = line.back() == '\n';
     if (trim) line = trimmed(line);
-    std::string out = by_passes(line, lex);
+    std::string out = by_passes(line, lex, first_piece);
+    first_piece = whole;
     if (!line.empty() && line.back() == '\n') out.replace(out.size() - 2, 2, end_of_line(had_cr[pos - 1]));
     r.out += out;
   }
@@ -183,7 +186,7 @@ TEST(Stream, MatchesTheModel) {
     tab1 = widths[r.below(5)];
     tab2 = widths[r.below(5)];
     ign_str = r.below(2);
-    utf8_input = r.below(2);
+    random_style(r);
     line_ends = static_cast<eol_mode>(r.below(4));
     BUFSIZE = sizes[r.below(6)];
     const bool trim = r.below(2) == 1;
@@ -193,9 +196,8 @@ TEST(Stream, MatchesTheModel) {
     const std::string input = random_input(r, 50000 + static_cast<std::size_t>(r.below(300000)), allow_long, lone_crs);
     const model_result want = model(input, trim);
     const model_result got = real(input, trim);
-    ASSERT_EQ(got.out, want.out) << "round " << round << " tab1 " << tab1 << " tab2 " << tab2 << " -c " << ign_str
-                                 << " -b" << BUFSIZE << " -t " << trim << " --utf8 " << utf8_input << " eol "
-                                 << static_cast<int>(line_ends);
+    ASSERT_EQ(got.out, want.out) << "round " << round << " " << settings_text() << " -b" << BUFSIZE << " -t " << trim
+                                 << " eol " << static_cast<int>(line_ends);
     ASSERT_EQ(got.too_long, want.too_long) << "round " << round;
     std::printf("round %d b%d long %zu size %zu\n", round, BUFSIZE, want.too_long, input.size());
     ASSERT_EQ(got.too_long_text, want.too_long_text) << "round " << round;
@@ -232,7 +234,7 @@ TEST(Stream, ReadsThatEndAnywhere) {
     tab1 = 1 + r.below(8);
     tab2 = 1 + r.below(8);
     ign_str = r.below(2);
-    utf8_input = r.below(2);
+    random_style(r);
     line_ends = static_cast<eol_mode>(r.below(4));
     BUFSIZE = r.below(2) == 0 ? 256 : 4096;
     const bool trim = r.below(2) == 1;
@@ -242,7 +244,8 @@ TEST(Stream, ReadsThatEndAnywhere) {
       if ((input[i] == '\r' && r.below(2) == 0) || r.below(200) == 0) cuts.push_back(i + 1);
     const model_result want = model(input, trim);
     const model_result got = real_in_pieces(input, trim, cuts);
-    ASSERT_EQ(got.out, want.out) << "round " << round << " eol " << static_cast<int>(line_ends);
+    ASSERT_EQ(got.out, want.out) << "round " << round << " " << settings_text() << " eol "
+                                 << static_cast<int>(line_ends);
     ASSERT_EQ(got.too_long, want.too_long) << "round " << round;
     ASSERT_EQ(got.too_long_text, want.too_long_text) << "round " << round;
   }
@@ -256,10 +259,11 @@ TEST(Stream, LinesAtTheEdgesOfTheReaderAndTheLimit) {
     BUFSIZE = size;
     const auto b = static_cast<std::size_t>(size);
     for (std::size_t len : {b - 2, b - 1, b, b + 1, LINE_LIMIT - 2, LINE_LIMIT - 1, LINE_LIMIT, LINE_LIMIT + 1}) {
-      for (int c = 0; c <= 1; ++c) {
-        ign_str = c;
+      for (int c = 0; c <= 3; ++c) {
+        ign_str = c & 1;
+        indent_only = c >> 1;  // the pieces of a line that opens with blanks
         std::string line;
-        for (std::size_t i = 0; i + 1 < len; ++i) line += "ab  \t\"'"[i % 7];
+        for (std::size_t i = 0; i + 1 < len; ++i) line += " \tab  \t\"'"[i % 9];
         for (const std::string& input :
              {"a  b\n" + line + "\nc  d\n", line + "\n", line, "a  b\r\n" + line + "\r\nc  d\r\n", line + "\r\n",
               line + "\r", line + "\r\r\n"}) {

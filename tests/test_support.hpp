@@ -1,9 +1,9 @@
 // Small helpers shared by the tests and the fuzz targets.
 #pragma once
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstddef>
-#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <utility>

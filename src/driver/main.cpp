@@ -4,8 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <climits>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -232,13 +232,12 @@ int main(int argc, char** argv) {
 
   tab1 = tab_width(argv[arg], "tab1 length error\n");
   tab2 = spaces_only == 1 ? tab1 : tab_width(argv[arg + 1], "tab2 length error\n");
-  const text_reader::options layer{.bytewise = line_ends != eol_mode::text,
-                                   .track_crs = line_ends == eol_mode::keep};
+  const text_reader::options layer{.bytewise = line_ends != eol_mode::text, .track_crs = line_ends == eol_mode::keep};
   static text_reader reader(0, layer);  // static: its block is too large for the stack
 
   if (on_files) {
-    const int status = run_files(std::span<char* const>(argv + arg + widths, argv + argc), reader, in_buf.get(),
-                                 trim_flg, check);
+    const int status =
+        run_files(std::span<char* const>(argv + arg + widths, argv + argc), reader, in_buf.get(), trim_flg, check);
     return status;
   }
 

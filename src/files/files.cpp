@@ -71,12 +71,12 @@ enum class verdict {
 struct outcome {
   const char* name = nullptr;  // as named on the command line
   verdict v = verdict::unchanged;
-  std::string message;         // failed: the reason
-  shared_dir dir;              // the directory that holds the file itself, links resolved
-  std::string base;            // the file's name there
-  struct stat before {};       // the file when it was opened
-  new_file fresh;              // pending: its conversion
-  int original = -1;           // pending: the file, open, for its owner, mode and attributes
+  std::string message;    // failed: the reason
+  shared_dir dir;         // the directory that holds the file itself, links resolved
+  std::string base;       // the file's name there
+  struct stat before {};  // the file when it was opened
+  new_file fresh;         // pending: its conversion
+  int original = -1;      // pending: the file, open, for its owner, mode and attributes
 
   // Done with the file: what is still open of it is closed.
   void close_original() {
@@ -90,8 +90,8 @@ std::string with_errno(const char* what, int e) { return std::string(what) + ": 
 // The file being converted, as the output target sees it.
 struct job_state {
   enum { comparing, writing, ignoring } mode = comparing;
-  int fd = -1;        // the file, read again to compare
-  off_t same = 0;     // bytes of output so far, all equal to the file's
+  int fd = -1;     // the file, read again to compare
+  off_t same = 0;  // bytes of output so far, all equal to the file's
   bool check = false;
   outcome* out = nullptr;
   text_reader* reader = nullptr;
@@ -164,7 +164,8 @@ void start_differing(job_state& j, std::size_t in_hand) {
     j.mode = job_state::ignoring;
     return;
   }
-  if (!create_beside(o.dir->fd, o.base, o.fresh)) return fail_job(j, with_errno("can't create a new file beside it", errno));
+  if (!create_beside(o.dir->fd, o.base, o.fresh))
+    return fail_job(j, with_errno("can't create a new file beside it", errno));
   if (!copy_prefix(j.fd, o.fresh.fd, j.same - static_cast<off_t>(in_hand)))
     return fail_job(j, errno == 0 ? changed_meanwhile : with_errno("can't write", errno));
   o.v = verdict::pending;

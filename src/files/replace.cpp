@@ -3,12 +3,11 @@
 #include <acl/libacl.h>
 #include <attr/libattr.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
-
-#include <pthread.h>
 
 #include <atomic>
 #include <cerrno>
@@ -28,8 +27,8 @@ namespace {
 // the like, which the sanitizers watch): the real-time ones are added at run
 // time.
 constexpr int fatal_signals[] = {
-    SIGHUP,  SIGINT,  SIGQUIT, SIGTERM,   SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2,
-    SIGPOLL, SIGPROF, SIGXCPU, SIGVTALRM, SIGPWR,
+    SIGHUP,    SIGINT,  SIGQUIT, SIGTERM, SIGPIPE,   SIGALRM, SIGUSR1,
+    SIGUSR2,   SIGPOLL, SIGPROF, SIGXCPU, SIGVTALRM, SIGPWR,
 #ifdef SIGSTKFLT
     SIGSTKFLT,
 #endif
@@ -124,7 +123,8 @@ void random_suffix(char* out) {
     static unsigned counter = 0;
     timespec now{};
     ::clock_gettime(CLOCK_MONOTONIC, &now);
-    unsigned long v = static_cast<unsigned long>(now.tv_nsec) ^ (static_cast<unsigned long>(::getpid()) << 20) ^ ++counter;
+    unsigned long v =
+        static_cast<unsigned long>(now.tv_nsec) ^ (static_cast<unsigned long>(::getpid()) << 20) ^ ++counter;
     for (unsigned char& b : bytes) {
       b = static_cast<unsigned char>(v);
       v = v * 6364136223846793005UL + 1442695040888963407UL;
@@ -229,8 +229,7 @@ bool copy_metadata(int fd, const struct stat& st, const new_file& f) {
   // The names only label the libraries' messages, and none is asked for.
   if (::acl_extended_fd(fd) == 1 && ::perm_copy_fd(f.name.c_str(), fd, f.name.c_str(), f.fd, nullptr) != 0)
     return false;
-  if (::attr_copy_fd(f.name.c_str(), fd, f.name.c_str(), f.fd, nullptr, nullptr) != 0 && errno != ENOTSUP)
-    return false;
+  if (::attr_copy_fd(f.name.c_str(), fd, f.name.c_str(), f.fd, nullptr, nullptr) != 0 && errno != ENOTSUP) return false;
   return true;
 }
 

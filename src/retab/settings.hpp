@@ -29,9 +29,9 @@ enum class eol_mode {
   keep,  // byte for byte in; each line end written as the line had it
 };
 
-extern int utf8_input;       // 1: the input is UTF-8 (--utf8), else Shift-JIS pairs are kept whole
-extern int latin1_input;     // 1: every byte is a character of one column (--latin1); never with utf8_input
-extern eol_mode line_ends;   // --eol; text without it
+extern int utf8_input;      // 1: the input is UTF-8 (--utf8), else Shift-JIS pairs are kept whole
+extern int latin1_input;    // 1: every byte is a character of one column (--latin1); never with utf8_input
+extern eol_mode line_ends;  // --eol; text without it
 
 // How a line's blanks are written.
 extern int spaces_only;  // 1: never as tabs (--spaces); tab2 is then tab1
