@@ -89,6 +89,12 @@ def run(args, morek, gen, tmp):
         ("morek 4 8", f"{morek} 4 8", big),
         ("morek --utf8 8 4", f"{morek} --utf8 8 4", big),
         ("morek --eol=keep 8 4", f"{morek} --eol=keep 8 4", big),
+        ("morek --spaces 8", f"{morek} --spaces 8", big),
+        ("morek --indent-only 8 4", f"{morek} --indent-only 8 4", big),
+        ("morek --indent-only --spaces 8", f"{morek} --indent-only --spaces 8", big),
+        ("expand -t 8 | unexpand --first-only -t 4",
+         "LC_ALL=C expand -t 8 | LC_ALL=C unexpand --first-only -t 4", big),
+        ("expand -i -t 8", "LC_ALL=C expand -i -t 8", big),
         ("expand -t 8 | unexpand -a -t 4", "LC_ALL=C expand -t 8 | LC_ALL=C unexpand -a -t 4", big),
         ("expand -t 8", "LC_ALL=C expand -t 8", big),
         ("tr -d '\\r'", "tr -d '\\r'", big),
@@ -137,6 +143,11 @@ def run(args, morek, gen, tmp):
     print(f"  morek --utf8 8 4 on the UTF-8 corpus ÷ {tr}: "
           f"{med['UTF-8: morek --utf8 8 4'] / med[utf8_tr]:.2f} (at most 1.00)")
     print(f"  morek --eol=keep 8 4 ÷ morek 8 4: {med['morek --eol=keep 8 4'] / med['morek 8 4']:.2f} (at most 1.05)")
+    for style, peer in (("morek --spaces 8", "expand -t 8"),
+                        ("morek --indent-only 8 4", "expand -t 8 | unexpand --first-only -t 4"),
+                        ("morek --indent-only --spaces 8", "expand -i -t 8")):
+        print(f"  {style} ÷ morek 8 4: {med[style] / med['morek 8 4']:.2f} (at most 1.20); "
+              f"÷ {peer}: {med[style] / med[peer]:.2f} (at most 0.25)")
     print(f"  round-to-round range, s: morek 8 4 {spread('morek 8 4')}, {tr} {spread(tr)}, "
           f"UTF-8 morek --utf8 8 4 {spread('UTF-8: morek --utf8 8 4')}, UTF-8 {tr} {spread(utf8_tr)}")
 
