@@ -33,7 +33,7 @@ struct free_block {
 };
 std::unique_ptr<unsigned char, free_block> in_buf;
 
-// Exit status of a failure: 1, but 2 under -i and --check, where 1 means that
+// Exit status of a failure: 1, but 2 under -i, --check and --diff, where 1 means that
 // a file would change.
 int fail_status = 1;
 
@@ -130,8 +130,23 @@ void fill_standard_descriptors() {
 
 bool is_letter_group(const char* opt) { return opt[1] != '-' && opt[1] != 'b'; }
 
+// What the command line asks of a run over files.
+struct file_request {
+  bool in_place = false;
+  bool check = false;
+  bool diff = false;
+  file_options opt;
+  const char* colour = "auto";
+};
+
+// A long option "--name=value": the value, or null when opt is not one.
+const char* value_of(std::string_view opt, std::string_view name) {
+  if (opt.size() <= name.size() + 1 || opt.substr(0, name.size()) != name || opt[name.size()] != '=') return nullptr;
+  return opt.data() + name.size() + 1;
+}
+
 // The long options other than --help and --version; false for any other.
-bool long_option(const char* opt, bool& in_place, bool& check, bool& eol_given) {
+bool long_option(const char* opt, file_request& files, bool& eol_given) {
   const std::string_view o(opt);
   if (o == "--utf8") {
     utf8_input = 1;
@@ -145,13 +160,34 @@ bool long_option(const char* opt, bool& in_place, bool& check, bool& eol_given) 
     line_ends = o == "--eol=crlf" ? eol_mode::crlf : o == "--eol=lf" ? eol_mode::lf : eol_mode::keep;
     eol_given = true;
   } else if (o == "--in-place") {
-    in_place = true;
+    files.in_place = true;
   } else if (o == "--check") {
-    check = true;
+    files.check = true;
+  } else if (o == "--diff") {
+    files.diff = true;
+  } else if (const char* v = value_of(o, "--color")) {
+    if (std::strcmp(v, "auto") != 0 && std::strcmp(v, "always") != 0 && std::strcmp(v, "never") != 0) return false;
+    files.colour = v;
+  } else if (const char* g = value_of(o, "--include")) {
+    files.opt.filters.include.emplace_back(g);
+  } else if (const char* g = value_of(o, "--exclude")) {
+    files.opt.filters.exclude.emplace_back(g);
+  } else if (const char* g = value_of(o, "--exclude-dir")) {
+    files.opt.filters.exclude_dir.emplace_back(g);
   } else {
     return false;
   }
   return true;
+}
+
+// Whether a diff is coloured: always, never, or on a terminal unless NO_COLOR
+// is set to something.
+diff_colour colour_of(const char* choice) {
+  if (std::strcmp(choice, "always") == 0) return diff_colour::terminal;
+  if (std::strcmp(choice, "never") == 0) return diff_colour::plain;
+  const char* no_colour = std::getenv("NO_COLOR");
+  const bool wanted = ::isatty(1) == 1 && (no_colour == nullptr || *no_colour == '\0');
+  return wanted ? diff_colour::terminal : diff_colour::plain;
 }
 
 }  // namespace
@@ -182,20 +218,19 @@ int main(int argc, char** argv) {
   }
   for (int a = 1; a < options_end; ++a) {
     const char* opt = argv[a];
-    if (std::strcmp(opt, "--in-place") == 0 || std::strcmp(opt, "--check") == 0 ||
+    if (std::strcmp(opt, "--in-place") == 0 || std::strcmp(opt, "--check") == 0 || std::strcmp(opt, "--diff") == 0 ||
         (is_letter_group(opt) && std::strchr(opt, 'i') != nullptr))
       fail_status = 2;
   }
 
   bool trim_flg = false;
-  bool in_place = false;
-  bool check = false;
+  file_request files;
   bool eol_given = false;
   int arg = 1;
   for (; arg < options_end; ++arg) {
     const char* opt = argv[arg];
     if (opt[1] == '-') {
-      if (!long_option(opt, in_place, check, eol_given)) fail("%s: invalid option\n", opt);
+      if (!long_option(opt, files, eol_given)) fail("%s: invalid option\n", opt);
       continue;
     }
     if (opt[1] == 'b') {
@@ -210,16 +245,17 @@ int main(int argc, char** argv) {
       else if (*letter == 't')
         trim_flg = true;
       else if (*letter == 'i')
-        in_place = true;
+        files.in_place = true;
       else
         fail("%s: invalid option\n", opt);
     }
   }
-  if (in_place && check) fail("-i and --check: use one of them\n");
+  if (files.in_place && files.check) fail("-i and --check: use one of them\n");
+  if (files.diff && (files.in_place || files.check)) fail("--diff and -i or --check: use one of them\n");
   if (utf8_input == 1 && latin1_input == 1) fail("--utf8 and --latin1: use one of them\n");
-  const bool on_files = in_place || check;
-  // --spaces writes no tab, so it takes no tab2. With -i and --check, the
-  // files follow the widths, and one at least.
+  const bool on_files = files.in_place || files.check || files.diff;
+  // --spaces writes no tab, so it takes no tab2. With -i, --check and
+  // --diff, the files follow the widths, and one at least.
   const int widths = spaces_only == 1 ? 1 : 2;
   if (argc - arg < (on_files ? widths + 1 : widths)) fail("%s\n", help_table[USAGE_LINE]);
   if (on_files && !eol_given) line_ends = eol_mode::keep;
@@ -236,8 +272,11 @@ int main(int argc, char** argv) {
   static text_reader reader(0, layer);  // static: its block is too large for the stack
 
   if (on_files) {
+    files.opt.mode = files.check ? file_mode::check : files.diff ? file_mode::diff : file_mode::in_place;
+    files.opt.trim = trim_flg;
+    files.opt.colour = colour_of(files.colour);
     const int status =
-        run_files(std::span<char* const>(argv + arg + widths, argv + argc), reader, in_buf.get(), trim_flg, check);
+        run_files(std::span<char* const>(argv + arg + widths, argv + argc), files.opt, reader, in_buf.get());
     return status;
   }
 

@@ -17,10 +17,12 @@
 #include <utility>
 #include <vector>
 
+#include "diff.hpp"
 #include "errmsg.hpp"
 #include "replace.hpp"
 #include "settings.hpp"
 #include "stream.hpp"
+#include "walk.hpp"
 
 namespace morek {
 
@@ -61,15 +63,18 @@ using shared_dir = std::shared_ptr<const dir_handle>;
 
 enum class verdict {
   unchanged,  // the conversion equals the file
-  changed,    // --check: the conversion differs
+  changed,    // --check and --diff: the conversion differs
   pending,    // -i: the conversion waits beside the file to be put in place
   failed,     // left as it is; message says why
   duplicate,  // named before
+  skipped,    // reached through a directory, and not for converting; message, if any, says why
 };
 
 // What became of one file.
 struct outcome {
-  const char* name = nullptr;  // as named on the command line
+  std::string name;   // as named on the command line, or as a walk reached it
+  shared_dir root;    // reached through a directory: that directory, open
+  std::string below;  // and the path below it
   verdict v = verdict::unchanged;
   std::string message;    // failed: the reason
   shared_dir dir;         // the directory that holds the file itself, links resolved
@@ -77,7 +82,10 @@ struct outcome {
   struct stat before {};  // the file when it was opened
   new_file fresh;         // pending: its conversion
   int original = -1;      // pending: the file, open, for its owner, mode and attributes
+  std::string converted;  // --diff: the conversion, once it differs from the file
+  std::string diff;       // --diff: what to print
 
+  bool walked() const { return root != nullptr; }
   // Done with the file: what is still open of it is closed.
   void close_original() {
     if (original >= 0) ::close(original);
@@ -89,10 +97,10 @@ std::string with_errno(const char* what, int e) { return std::string(what) + ": 
 
 // The file being converted, as the output target sees it.
 struct job_state {
-  enum { comparing, writing, ignoring } mode = comparing;
+  enum { comparing, writing, capturing, ignoring } mode = comparing;
   int fd = -1;     // the file, read again to compare
   off_t same = 0;  // bytes of output so far, all equal to the file's
-  bool check = false;
+  file_mode what = file_mode::in_place;
   outcome* out = nullptr;
   text_reader* reader = nullptr;
   std::string failure;  // what stopped the job
@@ -151,6 +159,21 @@ bool copy_prefix(int in_fd, int out_fd, off_t len) {
   return true;
 }
 
+// Appends the bytes [from, to) of the file at fd to out. False, with errno
+// set, when they cannot be read, or with errno 0 when the file has become
+// shorter.
+bool read_range(int fd, off_t from, off_t to, std::string& out) {
+  while (from < to) {
+    errno = 0;
+    const ssize_t got =
+        ::pread(fd, compare_buf, std::min(sizeof compare_buf, static_cast<std::size_t>(to - from)), from);
+    if (got <= 0) return false;
+    out.append(reinterpret_cast<const char*>(compare_buf), static_cast<std::size_t>(got));
+    from += got;
+  }
+  return true;
+}
+
 // The conversion first differs from the file after j.same bytes, of which the
 // last in_hand are still in the output buffer, on their way to the new file.
 void start_differing(job_state& j, std::size_t in_hand) {
@@ -159,9 +182,17 @@ void start_differing(job_state& j, std::size_t in_hand) {
     fail_job(j, "has " + std::to_string(o.before.st_nlink) + " hard links; left as it is");
     return;
   }
-  if (j.check) {
+  if (j.what == file_mode::check) {
     o.v = verdict::changed;
     j.mode = job_state::ignoring;
+    return;
+  }
+  if (j.what == file_mode::diff) {
+    // The conversion so far: the file's own bytes up to the output in hand.
+    const off_t prefix = j.same - static_cast<off_t>(in_hand);
+    if (!read_range(j.fd, 0, prefix, o.converted)) return fail_job(j, with_errno("can't read", errno));
+    o.v = verdict::changed;
+    j.mode = job_state::capturing;
     return;
   }
   if (!create_beside(o.dir->fd, o.base, o.fresh))
@@ -180,6 +211,7 @@ bool to_job(const unsigned char* p, std::size_t n) {
     start_differing(j, k);  // the whole buffer goes to the new file
   }
   if (j.mode == job_state::writing && !write_all(j.out->fresh.fd, p, n)) fail_job(j, with_errno("can't write", errno));
+  if (j.mode == job_state::capturing) j.out->converted.append(reinterpret_cast<const char*>(p), n);
   return true;  // a failure ends the job, never the run
 }
 
@@ -201,19 +233,22 @@ bool same_state(const struct stat& a, const struct stat& b) {
          a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
 }
 
-// The directory of the last operand, for the next one in the same directory.
+// The directory of the last file, for the next one in the same directory:
+// by the path it was opened by, or for files reached through a directory
+// operand, by that operand and the path below it.
 shared_dir last_dir;
+const dir_handle* last_root = nullptr;
 
 // Finds the directory and the name of the file an operand names, and opens
 // the directory. A symbolic link is resolved once, here: what it leads to is
 // the file. The file's kind is decided before it is opened, so that a FIFO or
 // a device never is.
-void locate(outcome& o) {
+void locate_operand(outcome& o) {
   struct stat st;
-  if (::lstat(o.name, &st) != 0) return fail(o, with_errno("can't open", errno));
+  if (::lstat(o.name.c_str(), &st) != 0) return fail(o, with_errno("can't open", errno));
   std::string target = o.name;
   if (S_ISLNK(st.st_mode)) {
-    char* real = ::realpath(o.name, nullptr);
+    char* real = ::realpath(o.name.c_str(), nullptr);
     if (real == nullptr || ::stat(real, &st) != 0) {
       const int e = errno;
       std::free(real);
@@ -227,21 +262,76 @@ void locate(outcome& o) {
   const std::size_t slash = target.rfind('/');
   std::string dir_path = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
   o.base = slash == std::string::npos ? target : target.substr(slash + 1);
-  if (last_dir == nullptr || last_dir->path != dir_path) {
+  if (last_dir == nullptr || last_root != nullptr || last_dir->path != dir_path) {
     const int fd = ::open(dir_path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return fail(o, with_errno("can't open", errno));
     last_dir = std::make_shared<const dir_handle>(fd, std::move(dir_path));
+    last_root = nullptr;
   }
   o.dir = last_dir;
 }
 
+// The same for a file that a walk reached: each directory below the operand
+// is opened relative to the one above it, never through a link, so a
+// directory swapped for a link during the run leads nowhere. A file gone
+// meanwhile is skipped.
+void locate_walked(outcome& o) {
+  const std::size_t slash = o.below.rfind('/');
+  std::string dir_path = slash == std::string::npos ? std::string() : o.below.substr(0, slash);
+  o.base = slash == std::string::npos ? o.below : o.below.substr(slash + 1);
+  if (last_dir == nullptr || last_root != o.root.get() || last_dir->path != dir_path) {
+    int fd = ::fcntl(o.root->fd, F_DUPFD_CLOEXEC, 0);
+    for (std::size_t at = 0; fd >= 0 && at < dir_path.size();) {
+      std::size_t end = dir_path.find('/', at);
+      if (end == std::string::npos) end = dir_path.size();
+      const std::string part = dir_path.substr(at, end - at);
+      const int sub = ::openat(fd, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+      const int e = errno;
+      ::close(fd);
+      fd = sub;
+      errno = e;
+      at = end + 1;
+    }
+    if (fd < 0) {
+      if (errno == ENOENT) {
+        o.v = verdict::skipped;
+        return;
+      }
+      return fail(o, with_errno("can't open", errno));
+    }
+    last_dir = std::make_shared<const dir_handle>(fd, std::move(dir_path));
+    last_root = o.root.get();
+  }
+  o.dir = last_dir;
+}
+
+// Whether the file at fd begins with a UTF-16 or UTF-32 byte order mark.
+bool wide_text(int fd) {
+  unsigned char head[4] = {};
+  const ssize_t n = ::pread(fd, head, sizeof head, 0);
+  return n >= 2 && ((head[0] == 0xFF && head[1] == 0xFE) || (head[0] == 0xFE && head[1] == 0xFF) ||
+                    (n == 4 && head[0] == 0 && head[1] == 0 && head[2] == 0xFE && head[3] == 0xFF));
+}
+
 // Converts one file into o, up to where it waits to be put in place.
-void convert_file(outcome& o, text_reader& reader, unsigned char* in_buf, bool trim, bool check) {
-  locate(o);
-  if (o.v == verdict::failed) return;
+void convert_file(outcome& o, text_reader& reader, unsigned char* in_buf, const file_options& opt) {
+  if (o.walked())
+    locate_walked(o);
+  else
+    locate_operand(o);
+  if (o.v != verdict::unchanged) return;
   struct stat st;
-  if (::fstatat(o.dir->fd, o.base.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+  if (::fstatat(o.dir->fd, o.base.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (o.walked() && errno == ENOENT) {
+      o.v = verdict::skipped;  // listed by git, and gone
+      return;
+    }
     return fail(o, with_errno("can't open", errno));
+  }
+  if (o.walked() && !S_ISREG(st.st_mode)) {
+    o.v = verdict::skipped;  // a link, a submodule or a special file met on the way
+    return;
+  }
   if (S_ISDIR(st.st_mode)) return fail(o, "is a directory");
   if (!S_ISREG(st.st_mode)) return fail(o, "is not a regular file");
   // Not blocking and not following a link: the name may have been swapped
@@ -262,25 +352,37 @@ void convert_file(outcome& o, text_reader& reader, unsigned char* in_buf, bool t
     o.v = verdict::duplicate;
     return;
   }
+  if (o.walked() && wide_text(fd)) {
+    o.v = verdict::skipped;
+    return;
+  }
 
   job_state j;
   j.fd = fd;
-  j.check = check;
+  j.what = opt.mode;
   j.out = &o;
   j.reader = &reader;
   job = &j;
   reader.reset(fd, {.bytewise = true, .track_crs = line_ends == eol_mode::keep, .stop_at_nul = true});
   out_target = to_job;
-  const stream_result r = convert_stream(reader, in_buf, trim);
+  const stream_result r = convert_stream(reader, in_buf, opt.trim);
   (void)out_flush();
   out_target = write_stdout;
   job = nullptr;
 
+  const std::string too_long =
+      "line " + std::to_string(r.lines + 1) + " is " + std::to_string(LINE_LIMIT) + " bytes or longer";
+  if (o.walked() && (reader.nul_seen() || r.too_long != 0)) {
+    // Binary, or generated: not a file to convert, nor a failure of the run.
+    if (o.fresh.fd >= 0) discard(o.fresh);
+    o.converted.clear();
+    o.v = verdict::skipped;
+    o.message = reader.nul_seen() ? std::string() : "skipped: " + too_long;
+    return;
+  }
   if (reader.failed()) fail_job(j, with_errno("can't read", reader.errno_value()));
   if (reader.nul_seen()) fail_job(j, "holds a NUL byte; left as it is");
-  if (r.too_long != 0)
-    fail_job(j, "line " + std::to_string(r.lines + 1) + " is " + std::to_string(LINE_LIMIT) +
-                    " bytes or longer; left as it is");
+  if (r.too_long != 0) fail_job(j, too_long + "; left as it is");
   if (j.mode == job_state::comparing) {
     // The conversion so far is the file's start: it differs if it is shorter.
     struct stat now;
@@ -288,6 +390,12 @@ void convert_file(outcome& o, text_reader& reader, unsigned char* in_buf, bool t
     if (j.mode == job_state::comparing && now.st_size != j.same) start_differing(j, 0);
   }
   if (!j.failure.empty()) return fail(o, j.failure);
+  if (o.v == verdict::changed && opt.mode == file_mode::diff) {
+    std::string original;
+    if (!read_range(fd, 0, o.before.st_size, original)) return fail(o, with_errno("can't read", errno));
+    unified_diff(o.name, original, o.converted, opt.colour, o.diff);
+    o.converted = std::string();
+  }
   if (o.v == verdict::pending) {
     seen.insert({o.fresh.dev, o.fresh.ino});  // named again later, it is the same file
     o.original = fd;
@@ -305,9 +413,9 @@ bool unchanged_since(const outcome& o) {
 
 // Writes "NAME: reason" whole, however long the name, unless the process is
 // dying of a signal.
-void report(const char* name, const std::string& why) {
+void report(const std::string& name, const std::string& why) {
   if (cleanup_started()) return;
-  const std::string line = std::string(name) + ": " + why + "\n";
+  const std::string line = name + ": " + why + "\n";
   (void)write_all(2, reinterpret_cast<const unsigned char*>(line.data()), line.size());
 }
 
@@ -315,7 +423,7 @@ void report(const char* name, const std::string& why) {
 struct results {
   bool failed = false;
   bool changed = false;
-  std::string names;  // --check: names not yet written
+  std::string names;  // --check and --diff: names or diffs not yet written
 };
 
 void write_names(results& res, bool all) {
@@ -371,8 +479,13 @@ void commit(std::vector<outcome>& batch, results& res) {
       report(o.name, o.message);
       res.failed = true;
     } else if (o.v == verdict::changed) {
-      res.names.append(o.name).append("\n");
+      if (o.diff.empty())
+        res.names.append(o.name).append("\n");
+      else
+        res.names.append(o.diff);
       res.changed = true;
+    } else if (o.v == verdict::skipped && !o.message.empty()) {
+      report(o.name, o.message);
     }
   }
   batch.clear();
@@ -444,14 +557,31 @@ class committer {
   bool running_ = false;
 };
 
+// The name a file reached through the directory operand gets: the operand
+// and the path below it, or the path alone below ".".
+std::string joined(std::string_view operand, const std::string& below) {
+  while (operand.size() > 1 && operand.back() == '/') operand.remove_suffix(1);
+  if (operand == ".") return below;
+  std::string name(operand);
+  if (name.back() != '/') name += '/';
+  return name + below;
+}
+
+// Whether the operand is a directory (through a link too), to be opened as one.
+bool is_directory(const char* operand) {
+  struct stat st;
+  return ::stat(operand, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 }  // namespace
 
-int run_files(std::span<char* const> files, text_reader& reader, unsigned char* in_buf, bool trim, bool check) {
+int run_files(std::span<char* const> operands, const file_options& opt, text_reader& reader, unsigned char* in_buf) {
+  const bool in_place = opt.mode == file_mode::in_place;
   results res;
   committer on_the_side(res);
-  if (!check) install_cleanup();
-  // --check has nothing to wait for: each outcome is reported at once.
-  const bool threaded = !check && on_the_side.start();
+  if (in_place) install_cleanup();
+  // --check and --diff have nothing to wait for: each outcome is reported at once.
+  const bool threaded = in_place && on_the_side.start();
   std::vector<outcome> batch;
   const std::size_t files_a_batch = batch_files();
   std::uint64_t pending_bytes = 0;
@@ -462,13 +592,42 @@ int run_files(std::span<char* const> files, text_reader& reader, unsigned char* 
       commit(batch, res);
     pending_bytes = 0;
   };
-  for (char* name : files) {
-    outcome& o = batch.emplace_back();
-    o.name = name;
-    convert_file(o, reader, in_buf, trim, check);
+  auto take = [&](outcome& o) {
+    if (o.v == verdict::unchanged) convert_file(o, reader, in_buf, opt);
     if (o.v == verdict::pending) pending_bytes += static_cast<std::uint64_t>(o.before.st_size);
     if (batch.size() >= files_a_batch || pending_bytes >= BATCH_BYTES || (!threaded && pending_bytes == 0))
       commit_batch();
+  };
+  for (char* operand : operands) {
+    if (!is_directory(operand)) {
+      outcome& o = batch.emplace_back();
+      o.name = operand;
+      take(o);
+      continue;
+    }
+    const int fd = ::open(operand, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+      outcome& o = batch.emplace_back();
+      o.name = operand;
+      fail(o, with_errno("can't open", errno));
+      take(o);
+      continue;
+    }
+    const shared_dir root = std::make_shared<const dir_handle>(fd, operand);
+    listing found = list_directory(fd, opt.filters, spaces_only == 1);
+    for (std::string& below : found.paths) {
+      outcome& o = batch.emplace_back();
+      o.name = joined(operand, below);
+      o.root = root;
+      o.below = std::move(below);
+      take(o);
+    }
+    if (!found.error.empty()) {
+      outcome& o = batch.emplace_back();
+      o.name = operand;
+      fail(o, "can't read all of it: " + found.error);
+      take(o);
+    }
   }
   commit_batch();
   on_the_side.finish();

@@ -1,18 +1,37 @@
-// Converting files in place (-i) and checking whether they are converted (--check).
+// Converting files in place (-i), checking whether they are converted
+// (--check) and showing what a conversion would change (--diff), for files
+// and the trees that directory operands stand for.
 #pragma once
 
 #include <span>
 
+#include "diff.hpp"
 #include "textio.hpp"
+#include "walk.hpp"
 
 namespace morek {
 
+// What a run over files does.
+enum class file_mode { in_place, check, diff };
+
+struct file_options {
+  file_mode mode = file_mode::in_place;
+  bool trim = false;                        // -t
+  walk_filters filters;                     // for the files directory operands stand for
+  diff_colour colour = diff_colour::plain;  // --diff
+};
+
 // Converts each file as the filter would, with the settings in force, byte
-// for byte. check: writes nothing, but names each file whose conversion
-// differs from it on standard output. Otherwise each such file is replaced by
-// its conversion. Failures are reported as "FILE: reason" on standard error,
-// in the order of the files. Returns the exit status: 2 when some file
-// failed, else 1 when check found a file to change, else 0.
-int run_files(std::span<char* const> files, text_reader& reader, unsigned char* in_buf, bool trim, bool check);
+// for byte. A directory operand stands for the files under it (see
+// list_directory), taken in byte order of their paths; of those, files with
+// a NUL byte or a UTF-16 or UTF-32 byte order mark are left out quietly, and
+// one with a line too long is left out with a note. check: writes nothing,
+// but names each file whose conversion differs from it on standard output;
+// diff: prints the unified diff of each such file instead; in place: each
+// such file is replaced by its conversion. Failures are reported as "FILE:
+// reason" on standard error, in the order of the files. Returns the exit
+// status: 2 when some file failed, else 1 when check or diff found a file to
+// change, else 0.
+int run_files(std::span<char* const> operands, const file_options& opt, text_reader& reader, unsigned char* in_buf);
 
 }  // namespace morek

@@ -1,0 +1,45 @@
+// The files a directory operand stands for: those git lists inside a work
+// tree, else those a walk of the directory finds; filtered, sorted, and
+// without the kinds of file whose blanks a conversion must not touch.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace morek {
+
+// --include, --exclude and --exclude-dir, with GNU grep's meaning: globs
+// (fnmatch) on a file's base name (include), its base name or path (exclude),
+// and a directory's base name or path (exclude-dir).
+struct walk_filters {
+  std::vector<std::string> include;
+  std::vector<std::string> exclude;
+  std::vector<std::string> exclude_dir;
+};
+
+// Whether a file reached through a directory is one a conversion would make
+// invalid for its format, by its name: patches and tab-separated data always,
+// makefiles when no tab may be written (spaces), YAML when tabs may be.
+bool kept_out_by_kind(std::string_view base, bool spaces);
+
+// Whether the filters take the file at path (below the operand).
+bool filters_take_file(const walk_filters& f, std::string_view path);
+
+// Whether the filters take the directory at path (below the operand).
+bool filters_take_dir(const walk_filters& f, std::string_view path);
+
+// What a directory operand stands for.
+struct listing {
+  std::vector<std::string> paths;  // below the operand, sorted bytewise
+  std::string error;               // why it could not be listed; empty when it could
+};
+
+// The files under the directory open as dir: git's tracked and untracked, not ignored files inside a work tree
+// (where git is installed and takes the tree as safe), else those a walk finds
+// that skips .git, .hg and .svn. Symbolic links are never followed, and
+// directories are opened relative to their parent, without following a link.
+// Files that the filters or their kind leave out are not listed.
+listing list_directory(int dir, const walk_filters& filters, bool spaces);
+
+}  // namespace morek
