@@ -65,6 +65,39 @@ std::string range(std::size_t first, std::size_t count) {
   return count == 1 ? std::to_string(start) : std::to_string(start) + "," + std::to_string(count);
 }
 
+// The header line of one side: the name as it is, with a tab after it when it
+// holds a space (so that patch finds its end), or quoted in C's way when it
+// holds a control character, a quote or a backslash, as git writes it.
+std::string header(const char* mark, std::string_view side, std::string_view name) {
+  bool quote = false;
+  for (const unsigned char c : name) quote = quote || c < 0x20 || c == 0x7f || c == '"' || c == '\\';
+  std::string h = mark;
+  if (!quote) {
+    h.append(side).append(name);
+    if (name.find(' ') != std::string_view::npos) h += '\t';
+    return h + "\n";
+  }
+  h += '"';
+  h.append(side);
+  for (const unsigned char c : name) {
+    if (c == '"' || c == '\\') {
+      h += '\\';
+      h += static_cast<char>(c);
+    } else if (c == '\t') {
+      h += "\\t";
+    } else if (c == '\n') {
+      h += "\\n";
+    } else if (c < 0x20 || c == 0x7f) {
+      const char octal[] = {'\\', static_cast<char>('0' + (c >> 6)), static_cast<char>('0' + ((c >> 3) & 7)),
+                            static_cast<char>('0' + (c & 7)), '\0'};
+      h += octal;
+    } else {
+      h += static_cast<char>(c);
+    }
+  }
+  return h + "\"\n";
+}
+
 }  // namespace
 
 void unified_diff(std::string_view name, std::string_view before, std::string_view after, diff_colour colour,
@@ -79,7 +112,8 @@ void unified_diff(std::string_view name, std::string_view before, std::string_vi
   if (i == n) return;
   const bool tty = colour == diff_colour::terminal;
   out += tty ? "\x1b[1m" : "";
-  out.append("--- a/").append(name).append("\n+++ b/").append(name).append("\n");
+  out += header("--- ", "a/", name);
+  out += header("+++ ", "b/", name);
   out += tty ? RESET : "";
 
   while (i < n) {

@@ -1,0 +1,342 @@
+// Directory operands on real trees and git repositories: what a walk takes
+// and leaves, in what order, a directory swapped for a link during a run, and
+// --diff output applied with patch and git apply.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "run_tool.hpp"
+#include "test_support.hpp"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A scratch directory, removed with everything in it.
+struct scratch {
+  std::string dir;
+  scratch() {
+    char name[] = "/tmp/morek-walk-XXXXXX";
+    if (mkdtemp(name) == nullptr) throw std::runtime_error("mkdtemp failed");
+    dir = name;
+  }
+  ~scratch() {
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+  }
+  std::string path(const std::string& name) const { return dir + "/" + name; }
+  void put(const std::string& name, const std::string& bytes) const {
+    fs::create_directories(fs::path(path(name)).parent_path());
+    std::ofstream(path(name), std::ios::binary) << bytes;
+  }
+};
+
+// Runs a shell command in dir; true when it succeeds.
+bool sh(const std::string& dir, const std::string& command) {
+  const std::string full = "cd '" + dir + "' && (" + command + ") >/dev/null 2>&1";
+  return std::system(full.c_str()) == 0;
+}
+
+const std::string git = "git -c user.name=t -c user.email=t@t -c protocol.file.allow=always";
+
+// Files of every kind a walk meets. Those that 8 4 changes hold a tab
+// before their first word.
+void fill_tree(const scratch& s, const std::string& root) {
+  s.put(root + "/a.c", "\tx\n");
+  s.put(root + "/b.c", "x\n");
+  s.put(root + "/name with space.c", "\tx\n");
+  s.put(root + "/Makefile", "all:\n\techo  hi\n");
+  s.put(root + "/conf.yml", "a:\n  b:\t1\n");
+  s.put(root + "/data.tsv", "\ta\tb\n");
+  s.put(root + "/fix.patch", " ctx  \n-\told\n+\tnew\n");
+  s.put(root + "/old.diff", "\tx\n");
+  s.put(root + "/bin.c", std::string("\tx\0\n", 4));
+  s.put(root + "/utf16.c", "\xff\xfe\tx\n");
+  s.put(root + "/long.c", "\tx\n" + std::string(600, 'x') + "\n");
+  s.put(root + "/sub/c.c", "\tx\n");
+  s.put(root + "/sub/deep/d.c", "\tx\n");
+  s.put(root + "/nested/n.c", "\tx\n");
+  fs::create_symlink("a.c", s.path(root + "/link.c"));
+  fs::create_symlink("sub", s.path(root + "/linkdir"));
+}
+
+struct walk_case {
+  const char* name;
+  std::vector<std::string> args;  // the operands follow
+  std::vector<std::string> operands;
+  std::string git_out;    // in the git work tree
+  std::string plain_out;  // in the same tree, not under git
+  std::string err;        // both
+  int status;
+};
+void PrintTo(const walk_case& c, std::ostream* os) { *os << c.name; }
+
+class Walk : public testing::TestWithParam<walk_case> {
+ protected:
+  // One git work tree and one plain tree, for all the cases.
+  static void SetUpTestSuite() {
+    trees = new scratch;
+    fill_tree(*trees, "git");
+    fill_tree(*trees, "plain");
+    for (const char* vcs : {".git", ".hg", ".svn"}) trees->put(std::string("plain/") + vcs + "/e.c", "\tx\n");
+    trees->put("plain/nested/.git/HEAD", "\tx\n");
+    const std::string g = trees->path("git");
+    trees->put("git/.gitignore", "ignored.c\n");
+    trees->put("git/ignored.c", "\tx\n");
+    trees->put("git/gone.c", "\tx\n");
+    trees->put("subrepo/s.c", "\tx\n");
+    ok = sh(trees->path("subrepo"), "git init -q && " + git + " add . && " + git + " commit -qm s") &&
+         sh(g + "/nested", "git init -q") &&
+         sh(g, "git init -q && " + git + " add -- a.c b.c Makefile conf.yml sub gone.c .gitignore && " + git +
+                   " submodule -q add ../subrepo sm && " + git + " commit -qm t && rm gone.c");
+  }
+  static void TearDownTestSuite() { delete trees; }
+  static scratch* trees;
+  static bool ok;
+};
+scratch* Walk::trees = nullptr;
+bool Walk::ok = false;
+
+TEST_P(Walk, TakesWhatItShould) {
+  ASSERT_TRUE(ok) << "the git repositories could not be made";
+  const walk_case& c = GetParam();
+  for (const char* tree : {"git", "plain"}) {
+    std::vector<std::string> args = c.args;
+    args.insert(args.end(), c.operands.begin(), c.operands.end());
+    run_options opt;
+    const std::string cwd = trees->path(tree);
+    opt.cwd = cwd.c_str();
+    const tool_result r = run_tool_with(args, opt);
+    EXPECT_EQ(r.out, std::string(tree) == "git" ? c.git_out : c.plain_out) << tree;
+    EXPECT_EQ(r.err, c.err) << tree;
+    EXPECT_EQ(r.status, c.status) << tree;
+  }
+}
+
+const std::string long_note = "long.c: skipped: line 2 is 511 bytes or longer\n";
+
+const walk_case walk_cases[] = {
+    {"everything_in_byte_order",
+     {"--check", "8", "4"},
+     {"."},
+     ".gitmodules\nMakefile\na.c\nname with space.c\nsub/c.c\nsub/deep/d.c\n",
+     "Makefile\na.c\nname with space.c\nnested/n.c\nsub/c.c\nsub/deep/d.c\n",
+     long_note,
+     1},
+    {"untracked_files_too",
+     {"--check", "--include=*.c", "8", "4"},
+     {"."},
+     "a.c\nname with space.c\nsub/c.c\nsub/deep/d.c\n",
+     "a.c\nname with space.c\nnested/n.c\nsub/c.c\nsub/deep/d.c\n",
+     long_note,
+     1},
+    {"exclude_by_name_and_path",
+     {"--check", "--exclude=a.c", "--exclude=sub/deep/*", "8", "4"},
+     {"."},
+     ".gitmodules\nMakefile\nname with space.c\nsub/c.c\n",
+     "Makefile\nname with space.c\nnested/n.c\nsub/c.c\n",
+     long_note,
+     1},
+    {"exclude_dir",
+     {"--check", "--exclude-dir=deep", "--exclude-dir=nested", "--exclude=long.c", "8", "4"},
+     {"."},
+     ".gitmodules\nMakefile\na.c\nname with space.c\nsub/c.c\n",
+     "Makefile\na.c\nname with space.c\nsub/c.c\n",
+     "",
+     1},
+    {"a_subdirectory_named_from_above",
+     {"--check", "8", "4"},
+     {"sub", "sub/deep/"},
+     "sub/c.c\nsub/deep/d.c\n",
+     "sub/c.c\nsub/deep/d.c\n",
+     "",
+     1},
+    {"spaces_leave_makefiles",
+     {"--check", "--spaces", "8"},
+     {"."},
+     ".gitmodules\na.c\nconf.yml\nname with space.c\nsub/c.c\nsub/deep/d.c\n",
+     "a.c\nconf.yml\nname with space.c\nnested/n.c\nsub/c.c\nsub/deep/d.c\n",
+     long_note,
+     1},
+    {"files_named_directly_are_as_before",
+     {"--check", "8", "4"},
+     {"bin.c", "link.c", "fix.patch", "data.tsv"},
+     "link.c\nfix.patch\ndata.tsv\n",
+     "link.c\nfix.patch\ndata.tsv\n",
+     "bin.c: holds a NUL byte; left as it is\n",
+     2},
+    {"named_twice_is_converted_once",
+     {"--check", "8", "4"},
+     {"sub", ".", "sub/c.c"},
+     "sub/c.c\nsub/deep/d.c\n.gitmodules\nMakefile\na.c\nname with space.c\n",
+     "sub/c.c\nsub/deep/d.c\nMakefile\na.c\nname with space.c\nnested/n.c\n",
+     long_note,
+     1},
+};
+INSTANTIATE_TEST_SUITE_P(Table, Walk, testing::ValuesIn(walk_cases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Waits, briefly, until ready() holds.
+template <class F>
+bool wait_for(F ready) {
+  for (int i = 0; i < 50000; ++i) {
+    if (ready()) return true;
+    std::this_thread::sleep_for(std::chrono::microseconds(100));
+  }
+  return false;
+}
+
+bool has_open(pid_t pid, const std::string& path) {
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
+    std::error_code ignored;
+    if (fs::read_symlink(e.path(), ignored) == path) return true;
+  }
+  return false;
+}
+
+TEST(WalkSwaps, DirectorySwappedForALinkLeadsNowhere) {
+  // While a large file early in the walk converts, a directory later in it
+  // becomes a link to one outside the tree.
+  scratch s;
+  std::string same;
+  while (same.size() < (48u << 20)) same += "int x = 1;\n";
+  s.put("tree/a/big.c", same + "\tx\n");
+  s.put("tree/b/x.c", "\tx\n");
+  s.put("outside/x.c", "\tx\n");
+  const pid_t pid = start_tool({"-i", "8", "4", s.path("tree")}, "/dev/null", "/dev/null", s.path("err"));
+  const bool opened = wait_for([&] { return has_open(pid, s.path("tree/a/big.c")); });
+  fs::rename(s.path("tree/b"), s.path("b.real"));
+  fs::create_directory_symlink(s.path("outside"), s.path("tree/b"));
+  const int status = wait_tool(pid);
+  ASSERT_TRUE(opened);
+  EXPECT_EQ(read_file(s.path("outside/x.c")), "\tx\n") << "a file outside the tree changed";
+  EXPECT_EQ(std::distance(fs::directory_iterator(s.path("outside")), fs::directory_iterator()), 1);
+  EXPECT_EQ(read_file(s.path("b.real/x.c")), "\tx\n");
+  EXPECT_EQ(read_file(s.path("err")), s.path("tree/b/x.c") + ": can't open: Not a directory\n");
+  EXPECT_EQ(status, 2);
+}
+
+// Random files of lines that the conversion changes here and there: CR LF
+// and LF, last lines with and without a line end, changes close together and
+// far apart.
+std::string random_file(rng& r) {
+  static const char* const lines[] = {"x = 1;", "\tx = 1;", "  \ty;", "z  ", "", "\t", "a    b", "// c\t d"};
+  std::string text;
+  const int n = r.below(40);
+  for (int i = 0; i < n; ++i) {
+    text += r.below(3) == 0 ? lines[r.below(8)] : "same";
+    if (i + 1 < n || r.below(3) != 0) text += r.below(4) == 0 ? "\r\n" : "\n";
+  }
+  return text;
+}
+
+TEST(Diff, AppliesToWhatInPlaceMakes) {
+  for (const char* flags : {"8 4", "-ct 4 8", "--indent-only 8 4", "--spaces 2", "--indent-only 4 4"}) {
+    scratch s;
+    rng r{0xd1ff0000ULL + std::string(flags).size()};
+    for (int i = 0; i < 30; ++i) {
+      const std::string name = (i % 5 == 0 ? "with space " : "f") + std::to_string(i) + (i % 3 == 0 ? "/g.c" : ".c");
+      const std::string text = random_file(r);
+      for (const char* copy : {"patched", "applied", "inplace"}) s.put(std::string(copy) + "/" + name, text);
+    }
+    std::vector<std::string> args;
+    for (std::size_t at = 0, end; at < std::string(flags).size(); at = end + 1) {
+      end = std::string(flags).find(' ', at);
+      if (end == std::string::npos) end = std::string(flags).size();
+      args.push_back(std::string(flags).substr(at, end - at));
+    }
+    std::vector<std::string> diff_args = {"--diff"};
+    diff_args.insert(diff_args.end(), args.begin(), args.end());
+    diff_args.push_back(".");
+    run_options in_patched;
+    const std::string patched = s.path("patched");
+    in_patched.cwd = patched.c_str();
+    const tool_result d = run_tool_with(diff_args, in_patched);
+    ASSERT_EQ(d.status, 1) << flags << d.err;
+    EXPECT_EQ(d.out.find('\x1b'), std::string::npos) << "colour in a pipe";
+    s.put("p.diff", d.out);
+    ASSERT_TRUE(sh(patched, "patch -p1 -s < ../p.diff")) << flags;
+    ASSERT_TRUE(sh(s.path("applied"), "git apply --unsafe-paths ../p.diff")) << flags;
+    std::vector<std::string> in_place_args = {"-i"};
+    in_place_args.insert(in_place_args.end(), args.begin(), args.end());
+    in_place_args.push_back(s.path("inplace"));
+    ASSERT_EQ(run_tool_with(in_place_args, {}).status, 0) << flags;
+    for (const auto& e : fs::recursive_directory_iterator(s.path("inplace"))) {
+      if (!e.is_regular_file()) continue;
+      const std::string rel = fs::relative(e.path(), s.path("inplace")).string();
+      const std::string want = read_file(e.path().string());
+      EXPECT_TRUE(read_file(s.path("patched/" + rel)) == want) << flags << " patch: " << rel;
+      EXPECT_TRUE(read_file(s.path("applied/" + rel)) == want) << flags << " git apply: " << rel;
+    }
+    // Where one width reads what the other wrote, a second run finds nothing.
+    if (args[0] == "--spaces" || args[1] == args[2]) {
+      run_options in_inplace;
+      const std::string done = s.path("inplace");
+      in_inplace.cwd = done.c_str();
+      const tool_result again = run_tool_with(diff_args, in_inplace);
+      EXPECT_EQ(again.out, "") << flags;
+      EXPECT_EQ(again.status, 0) << flags;
+    }
+  }
+}
+
+// The hunks themselves: context, merging, the order of a change's lines, and
+// a missing line end.
+struct diff_case {
+  const char* name;
+  std::string before;
+  std::string after;
+};
+void PrintTo(const diff_case& c, std::ostream* os) { *os << c.name; }
+
+class DiffHunks : public testing::TestWithParam<diff_case> {};
+
+TEST_P(DiffHunks, AsDiffWritesThem) {
+  // GNU diff -u, less its two header lines, is the model: the conversion
+  // keeps lines where they are, and these lines leave diff no other choice.
+  const diff_case& c = GetParam();
+  scratch s;
+  s.put("before", c.before);
+  s.put("after", c.after);
+  const std::string out = s.path("model");
+  ASSERT_NE(std::system(("diff -u '" + s.path("before") + "' '" + s.path("after") + "' > '" + out + "'").c_str()), -1);
+  std::string model = read_file(out);
+  model.erase(0, model.find("\n@@") + 1);
+  s.put("x.c", c.before);
+  run_options opt;
+  opt.cwd = s.dir.c_str();
+  const tool_result r = run_tool_with({"--diff", "--eol=keep", "8", "4", "x.c"}, opt);
+  EXPECT_EQ(r.out, "--- a/x.c\n+++ b/x.c\n" + model);
+}
+
+std::string numbered(int from, int to, const char* text) {
+  std::string s;
+  for (int i = from; i <= to; ++i) s += std::to_string(i) + text + "\n";
+  return s;
+}
+
+const diff_case diff_cases[] = {
+    {"six_apart_share_a_hunk", "\ta\n" + numbered(1, 6, "") + "\tb\n" + numbered(7, 20, ""),
+     "\t\ta\n" + numbered(1, 6, "") + "\t\tb\n" + numbered(7, 20, "")},
+    {"seven_apart_do_not", "\ta\n" + numbered(1, 7, "") + "\tb\n" + numbered(8, 20, ""),
+     "\t\ta\n" + numbered(1, 7, "") + "\t\tb\n" + numbered(8, 20, "")},
+    {"removed_lines_first", numbered(1, 5, "") + "\ta\n\tb\n" + numbered(6, 9, ""),
+     numbered(1, 5, "") + "\t\ta\n\t\tb\n" + numbered(6, 9, "")},
+    {"no_line_end_at_the_end", numbered(1, 5, "") + "\tz", numbered(1, 5, "") + "\t\tz"},
+    {"last_line_emptied", numbered(1, 2, "") + "   ", numbered(1, 2, "")},
+    {"crs_as_they_are", "a\r\n\tb\r\n", "a\r\n\t\tb\r\n"},
+};
+INSTANTIATE_TEST_SUITE_P(Table, DiffHunks, testing::ValuesIn(diff_cases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
