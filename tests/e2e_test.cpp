@@ -187,6 +187,17 @@ const exact_case long_option_cases[] = {
     {"in_place_bad_width_is_2", {"--in-place", "0", "4", "f"}, "", "", "tab1 length error\n", 2},
     {"in_place_bad_letter_is_2", {"-x", "-ci", "8", "4", "f"}, "", "", "-x: invalid option\n", 2},
     {"in_place_and_check", {"-i", "--check", "8", "4", "f"}, "", "", "-i and --check: use one of them\n", 2},
+    {"diff_and_check", {"--diff", "--check", "8", "4", "f"}, "", "", "--diff and -i or --check: use one of them\n", 2},
+    {"diff_and_in_place", {"-i", "--diff", "8", "4", "f"}, "", "", "--diff and -i or --check: use one of them\n", 2},
+    {"diff_needs_a_file", {"--diff", "8", "4"}, "", "", usage, 2},
+    {"diff_bad_width_is_2", {"--diff", "8", "0", "f"}, "", "", "tab2 length error\n", 2},
+    {"color_bad_value",
+     {"--diff", "--color=sometimes", "8", "4", "f"},
+     "",
+     "",
+     "--color=sometimes: invalid option\n",
+     2},
+    {"include_needs_a_value", {"--check", "--include", "8", "4", "f"}, "", "", "--include: invalid option\n", 2},
 };
 INSTANTIATE_TEST_SUITE_P(Table, LongOptions, testing::ValuesIn(long_option_cases),
                          [](const auto& info) { return std::string(info.param.name); });
@@ -199,9 +210,11 @@ TEST(Help, EnglishHelpNamesEveryOption) {
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out.rfind("Usage: morek [options] <tab1> <tab2> [<file>]\n", 0), 0u) << r.out;
     EXPECT_EQ(r.out.find('\r'), std::string::npos);
-    for (const char* opt : {"\n  -c ", "\n  -t ", "\n  -b<n> ", "\n  -i, --in-place ", "\n  --check ", "\n  --utf8 ",
-                            "\n  --latin1 ", "\n  --spaces ", "\n  --indent-only ", "\n  --eol=crlf ", "\n  --eol=lf ",
-                            "\n  --eol=keep ", "\n  --help ", "\n  --version ", "\n  -usage "})
+    for (const char* opt :
+         {"\n  -c ",       "\n  -t ",           "\n  -b<n> ",          "\n  -i, --in-place ", "\n  --check ",
+          "\n  --diff ",   "\n  --color=WHEN ", "\n  --include=GLOB ", "\n  --exclude=GLOB ", "\n  --exclude-dir=GLOB ",
+          "\n  --utf8 ",   "\n  --latin1 ",     "\n  --spaces ",       "\n  --indent-only ",  "\n  --eol=crlf ",
+          "\n  --eol=lf ", "\n  --eol=keep ",   "\n  --help ",         "\n  --version ",      "\n  -usage "})
       EXPECT_NE(r.out.find(opt), std::string::npos) << opt;
   }
 }

@@ -362,7 +362,8 @@ TEST(InPlaceFails, MissingDirectoryFifoAndUnreadable) {
   ASSERT_EQ(mkfifo(s.path("fifo").c_str(), 0644), 0);
   const std::string fine = s.put("fine.c", "\tx\n");
   const tool_result r = morek({"-i", "8", "4", missing, s.path("dir"), s.path("fifo"), fine});
-  EXPECT_EQ(r.err, missing + ": can't open: No such file or directory\n" + s.path("fifo") + ": is not a regular file\n");
+  EXPECT_EQ(r.err,
+            missing + ": can't open: No such file or directory\n" + s.path("fifo") + ": is not a regular file\n");
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(read_file(fine), "\t\tx\n");
 }

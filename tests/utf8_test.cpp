@@ -1,11 +1,12 @@
 // UTF-8 input: what one character is and how wide it shows, and whole runs
 // of the tool under --utf8.
+#include "utf8.hpp"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "run_tool.hpp"
-#include "utf8.hpp"
 
 namespace {
 
@@ -79,15 +80,19 @@ const exact_case run_cases[] = {
     {"two_bytes", u84, "\xc3\xa9\xc3\xa9\xc3\xa9\tx\n", "\xc3\xa9\xc3\xa9\xc3\xa9\t\tx\n", "", 0},
     {"three_bytes", u84, "\xe4\xb8\xad\tx\n", "\xe4\xb8\xad\t\tx\n", "", 0},
     {"four_bytes", u84, "\xf0\x9f\x98\x80\tx\n", "\xf0\x9f\x98\x80\t\tx\n", "", 0},
-    {"without_utf8_bytes_count", {"--eol=lf", "8", "4"}, "\xc3\xa9\xc3\xa9\xc3\xa9\tx\n", "\xc3\xa9\xc3\xa9\xc3\xa9\tx\n", "",
+    {"without_utf8_bytes_count",
+     {"--eol=lf", "8", "4"},
+     "\xc3\xa9\xc3\xa9\xc3\xa9\tx\n",
+     "\xc3\xa9\xc3\xa9\xc3\xa9\tx\n",
+     "",
      0},
     // A zero-width character after a blank ends the run and takes no column.
     {"zero_width_after_blank", u84, "a \xcc\x81  b\n", "a \xcc\x81\tb\n", "", 0},
     // A wide character across a tab stop: the spaces after it cross none.
     {"wide_across_a_stop", u84, "abc\xe4\xb8\xad  x\n", "abc\xe4\xb8\xad  x\n", "", 0},
     {"wide_across_a_stop_shift_jis", {"--eol=lf", "8", "4"}, "abc\xe4\xb8\xad  x\n", "abc\xe4\xb8\xad\tx\n", "", 0},
-    {"three_wide_then_a_stop", u84, "\xe4\xb8\xad\xe4\xb8\xad\xe4\xb8\xad  x\n", "\xe4\xb8\xad\xe4\xb8\xad\xe4\xb8\xad\tx\n",
-     "", 0},
+    {"three_wide_then_a_stop", u84, "\xe4\xb8\xad\xe4\xb8\xad\xe4\xb8\xad  x\n",
+     "\xe4\xb8\xad\xe4\xb8\xad\xe4\xb8\xad\tx\n", "", 0},
     // Ill-formed bytes count one column each and leave what follows alone.
     {"lone_0x87_before_tab", u84, "\x87\tx\n", "\x87\t\tx\n", "", 0},
     {"truncated_before_tab", u84, "\xe4\xb8\tx\n", "\xe4\xb8\t\tx\n", "", 0},
@@ -126,7 +131,8 @@ const exact_case run_cases[] = {
      "",
      0},
     {"ideographic_space_then_run", u84, "a\xe3\x80\x80  b\n", "a\xe3\x80\x80\t b\n", "", 0},
-    {"no_break_space_stays", u84, "a\xc2\xa0\xc2\xa0\xc2\xa0\xc2\xa0x\n", "a\xc2\xa0\xc2\xa0\xc2\xa0\xc2\xa0x\n", "", 0},
+    {"no_break_space_stays", u84, "a\xc2\xa0\xc2\xa0\xc2\xa0\xc2\xa0x\n", "a\xc2\xa0\xc2\xa0\xc2\xa0\xc2\xa0x\n", "",
+     0},
     // A byte order mark takes no column.
     {"bom_then_tab", u84, "\xef\xbb\xbf\tx\n", "\xef\xbb\xbf\t\tx\n", "", 0},
     {"bom_then_spaces", {"--utf8", "--eol=lf", "4", "4"}, "\xef\xbb\xbf    x\n", "\xef\xbb\xbf\tx\n", "", 0},

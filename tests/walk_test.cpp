@@ -339,4 +339,33 @@ const diff_case diff_cases[] = {
 INSTANTIATE_TEST_SUITE_P(Table, DiffHunks, testing::ValuesIn(diff_cases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST(Diff, ColouredOnATerminalUnlessNoColor) {
+  // script gives the tool a terminal for its output.
+  scratch s;
+  s.put("f.c", "a\n\tx  \n");
+  auto run = [&](const std::string& env) {
+    return "cd '" + s.dir + "' && " + env + " script -qec '" + tool_path() + " --diff 8 4 f.c' /dev/null";
+  };
+  auto output_of = [&](const std::string& command) {
+    const std::string out = s.path("out");
+    EXPECT_NE(std::system((command + " > '" + out + "' 2>&1").c_str()), -1);
+    return read_file(out);
+  };
+  const std::string coloured = output_of(run("env -u NO_COLOR"));
+  EXPECT_NE(coloured.find("\x1b[31m-\x1b[2m\xe2\x86\x92       \x1b[22mx\x1b[41m  \x1b[m"), std::string::npos)
+      << coloured;
+  EXPECT_NE(coloured.find("\x1b[32m+\x1b[2m\xe2\x86\x92       \x1b[22m\x1b[2m\xe2\x86\x92       \x1b[22mx\x1b[m"),
+            std::string::npos)
+      << coloured;
+  const std::string plain = output_of(run("NO_COLOR=1"));
+  EXPECT_EQ(plain.find('\x1b'), std::string::npos) << plain;
+  EXPECT_NE(plain.find("-\tx  \r\n"), std::string::npos) << "the terminal writes CR LF";
+  const std::string forced =
+      output_of("NO_COLOR=1 " + std::string(tool_path()) + " --diff --color=always 8 4 '" + s.path("f.c") + "'");
+  EXPECT_NE(forced.find("\x1b[31m"), std::string::npos) << "--color=always wins over NO_COLOR";
+  const std::string never = output_of("script -qec '" + std::string(tool_path()) + " --diff --color=never 8 4 " +
+                                      s.path("f.c") + "' /dev/null");
+  EXPECT_EQ(never.find('\x1b'), std::string::npos);
+}
+
 }  // namespace

@@ -52,7 +52,7 @@ const char* const help_table[] = {
 
 const char help_text[] =
     "Usage: morek [options] <tab1> <tab2> [<file>]\n"
-    "       morek -i|--check [options] <tab1> <tab2> <file>...\n"
+    "       morek -i|--check|--diff [options] <tab1> <tab2> <file or directory>...\n"
     "       morek --spaces [options] <tab1> [<file>]   (and with -i or --check)\n"
     "Expands the tabs of each line at <tab1> columns and writes its runs of blanks\n"
     "as tabs of <tab2> columns, plus the spaces that reach the same column.\n"
@@ -62,12 +62,17 @@ const char help_text[] =
     "  -b<n>           read lines into <n> bytes, at least 256 (default 4096)\n"
     "  -i, --in-place  replace each <file> with its conversion, where it differs\n"
     "  --check         name each <file> whose conversion differs; write nothing\n"
+    "  --diff          print a unified diff of each <file> whose conversion differs\n"
+    "  --color=WHEN    colour --diff: auto (a terminal, unless NO_COLOR), always, never\n"
+    "  --include=GLOB  in directories, only files whose name matches\n"
+    "  --exclude=GLOB  in directories, not files whose name or path matches\n"
+    "  --exclude-dir=GLOB  in directories, not directories that match\n"
     "  --spaces        write no tab: every blank becomes spaces at <tab1>\n"
     "  --indent-only   convert only the blanks that indent a line; keep the rest,\n"
     "                  each tab there as the spaces it stood for unless the\n"
     "                  widths agree\n"
     "  --utf8          the input is UTF-8: count characters by display width\n"
-    "  --latin1        every byte is a character of one column (Latin-1 and the like)\n"
+    "  --latin1        every byte is a character of one column (Latin-1 and such)\n"
     "  --eol=crlf      take the input byte for byte; end every line with CR LF\n"
     "  --eol=lf        take the input byte for byte; end every line with LF\n"
     "  --eol=keep      take the input byte for byte; end each line as it came\n"
@@ -78,9 +83,13 @@ const char help_text[] =
     "  <file>          the input; standard input when it is left out\n"
     "\n"
     "Without --eol, CRs are dropped, a Ctrl-Z byte ends the input, and every line\n"
-    "ends in CR LF. -i and --check keep line ends unless --eol says otherwise.\n"
+    "ends in CR LF. -i, --check and --diff keep line ends unless --eol says\n"
+    "otherwise. A directory stands for the files git lists under it, or else all\n"
+    "files under it, less patches, tab-separated data, binary and UTF-16 files,\n"
+    "and makefiles under --spaces or YAML files without it.\n"
     "\n"
-    "Exit status: 0 when done; 1 on an error, or when --check finds a file to\n"
-    "change; 2 when -i or --check could not convert a file, or was used wrongly.\n";
+    "Exit status: 0 when done; 1 on an error, or when --check or --diff finds a\n"
+    "file to change; 2 when -i, --check or --diff could not convert a file, or was\n"
+    "used wrongly.\n";
 
 }  // namespace morek
