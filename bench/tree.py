@@ -9,7 +9,10 @@ of C-like files (about 20 KB each), then times, round after round:
   - cp -a of the tree followed by sync;
   - the old per-file pipeline (bash, morek, tr and mv for each file, xargs -P 2);
   - morek --check -c 8 4 over a fresh copy (it converts every file, writes nothing);
-  - cat of every file.
+  - cat of every file;
+  - in a git repository of the tree: morek --check -c 8 4 . (git lists the
+    files), the same files through find | xargs, and morek --diff -c 8 4 .
+    (every file changes).
 Every fresh copy is made and synced before the clock starts. Then it converts
 one file of G GB in place and reports the peak resident memory.
 
@@ -88,6 +91,11 @@ def main():
             shutil.rmtree(work, ignore_errors=True)
             sh(f"cp -a {tree} {work} && sync")
 
+        repo = os.path.join(tmp, "repo")
+        sh(f"cp -a {tree} {repo} && cd {repo} && git init -q && git add -A && "
+           f"git -c user.name=b -c user.email=b@b commit -qm tree && sync")
+        in_repo = f"cd {repo} && "
+
         find = f"find {work} -name '*.c' -print0"
         old_pipeline = (
             f"{find} | xargs -0 -P 2 -I{{}} bash -o pipefail -c "
@@ -99,6 +107,10 @@ def main():
             ("per-file pipeline", True, old_pipeline, (0,)),
             ("morek --check -c 8 4", True, f"{find} | xargs -0 {morek} --check -c 8 4 > /dev/null", (0, 123)),
             ("cat", False, f"find {tree} -name '*.c' -print0 | xargs -0 cat > /dev/null", (0,)),
+            ("repo: morek --check -c 8 4 .", False, in_repo + f"{morek} --check -c 8 4 . > /dev/null", (0, 1)),
+            ("repo: find | xargs morek --check -c 8 4", False,
+             in_repo + f"find . -name '*.c' -print0 | xargs -0 {morek} --check -c 8 4 > /dev/null", (0, 123)),
+            ("repo: morek --diff -c 8 4 .", False, in_repo + f"{morek} --diff -c 8 4 . > /dev/null", (0, 1)),
         ]
         walls = {name: [] for name, *_ in steps}
         for _ in range(args.rounds):
@@ -123,6 +135,10 @@ def main():
         print(f"  morek -i ÷ (cp -a + sync): {med['morek -i -c 8 4'] / med['cp -a + sync']:.2f} (at most 1.5)")
         print(f"  per-file pipeline ÷ morek -i: {med['per-file pipeline'] / med['morek -i -c 8 4']:.1f} (at least 15)")
         print(f"  morek --check ÷ cat: {med['morek --check -c 8 4'] / med['cat']:.2f} (at most 2)")
+        check_dir = med["repo: morek --check -c 8 4 ."]
+        print(f"  morek --check . ÷ find | xargs morek --check: "
+              f"{check_dir / med['repo: find | xargs morek --check -c 8 4']:.2f} (at most 1.1)")
+        print(f"  morek --diff . ÷ morek --check .: {med['repo: morek --diff -c 8 4 .'] / check_dir:.2f} (at most 1.5)")
         shutil.rmtree(work, ignore_errors=True)
         shutil.rmtree(os.path.join(tmp, "copy"), ignore_errors=True)
 
