@@ -82,7 +82,8 @@ struct outcome {
   struct stat before {};  // the file when it was opened
   new_file fresh;         // pending: its conversion
   int original = -1;      // pending: the file, open, for its owner, mode and attributes
-  std::string converted;  // --diff: the conversion, once it differs from the file
+  std::string converted;      // --diff: the conversion, once it differs from the file
+  std::string original_text;  // --diff: the file, once its conversion differs
   std::string diff;       // --diff: what to print
 
   bool walked() const { return root != nullptr; }
@@ -188,9 +189,13 @@ void start_differing(job_state& j, std::size_t in_hand) {
     return;
   }
   if (j.what == file_mode::diff) {
-    // The conversion so far: the file's own bytes up to the output in hand.
-    const off_t prefix = j.same - static_cast<off_t>(in_hand);
-    if (!read_range(j.fd, 0, prefix, o.converted)) return fail_job(j, with_errno("can't read", errno));
+    // The file, read once, and the conversion so far: the file's own bytes
+    // up to the output in hand.
+    const auto prefix = static_cast<std::size_t>(j.same) - in_hand;
+    if (!read_range(j.fd, 0, o.before.st_size, o.original_text) || o.original_text.size() < prefix)
+      return fail_job(j, errno == 0 ? changed_meanwhile : with_errno("can't read", errno));
+    o.converted.reserve(o.original_text.size() + o.original_text.size() / 4);
+    o.converted.assign(o.original_text, 0, prefix);
     o.v = verdict::changed;
     j.mode = job_state::capturing;
     return;
@@ -376,6 +381,7 @@ void convert_file(outcome& o, text_reader& reader, unsigned char* in_buf, const 
     // Binary, or generated: not a file to convert, nor a failure of the run.
     if (o.fresh.fd >= 0) discard(o.fresh);
     o.converted.clear();
+    o.original_text.clear();
     o.v = verdict::skipped;
     o.message = reader.nul_seen() ? std::string() : "skipped: " + too_long;
     return;
@@ -391,10 +397,9 @@ void convert_file(outcome& o, text_reader& reader, unsigned char* in_buf, const 
   }
   if (!j.failure.empty()) return fail(o, j.failure);
   if (o.v == verdict::changed && opt.mode == file_mode::diff) {
-    std::string original;
-    if (!read_range(fd, 0, o.before.st_size, original)) return fail(o, with_errno("can't read", errno));
-    unified_diff(o.name, original, o.converted, opt.colour, o.diff);
+    unified_diff(o.name, o.original_text, o.converted, opt.colour, o.diff);
     o.converted = std::string();
+    o.original_text = std::string();
   }
   if (o.v == verdict::pending) {
     seen.insert({o.fresh.dev, o.fresh.ino});  // named again later, it is the same file
@@ -481,6 +486,8 @@ void commit(std::vector<outcome>& batch, results& res) {
     } else if (o.v == verdict::changed) {
       if (o.diff.empty())
         res.names.append(o.name).append("\n");
+      else if (res.names.empty())
+        res.names.swap(o.diff);
       else
         res.names.append(o.diff);
       res.changed = true;
