@@ -108,7 +108,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   line_ends = static_cast<eol_mode>((data[2] >> 4) & 3);
   latin1_input = utf8_input == 0 ? data[3] & 1 : 0;
   spaces_only = (data[3] >> 1) & 1;
-  indent_only = (data[3] >> 2) & 1;
+  indent_only = (data[3] >> 2) & 3;
+  if (indent_only == 3) indent_only = 1;
   if (spaces_only == 1) tab2 = tab1;
 
   lex_state passes_lex, converter_lex;

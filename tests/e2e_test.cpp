@@ -210,11 +210,28 @@ TEST(Help, EnglishHelpNamesEveryOption) {
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out.rfind("Usage: morek [options] <tab1> <tab2> [<file>]\n", 0), 0u) << r.out;
     EXPECT_EQ(r.out.find('\r'), std::string::npos);
-    for (const char* opt :
-         {"\n  -c ",       "\n  -t ",           "\n  -b<n> ",          "\n  -i, --in-place ", "\n  --check ",
-          "\n  --diff ",   "\n  --color=WHEN ", "\n  --include=GLOB ", "\n  --exclude=GLOB ", "\n  --exclude-dir=GLOB ",
-          "\n  --utf8 ",   "\n  --latin1 ",     "\n  --spaces ",       "\n  --indent-only ",  "\n  --eol=crlf ",
-          "\n  --eol=lf ", "\n  --eol=keep ",   "\n  --help ",         "\n  --version ",      "\n  -usage "})
+    for (const char* opt : {"\n  -c ",
+                            "\n  -t ",
+                            "\n  -b<n> ",
+                            "\n  -i, --in-place ",
+                            "\n  --check ",
+                            "\n  --diff ",
+                            "\n  --color=WHEN ",
+                            "\n  --include=GLOB ",
+                            "\n  --exclude=GLOB ",
+                            "\n  --exclude-dir=GLOB ",
+                            "\n  --editorconfig ",
+                            "\n  --show-settings ",
+                            "\n  --utf8 ",
+                            "\n  --latin1 ",
+                            "\n  --spaces ",
+                            "\n  --indent-only ",
+                            "\n  --eol=crlf ",
+                            "\n  --eol=lf ",
+                            "\n  --eol=keep ",
+                            "\n  --help ",
+                            "\n  --version ",
+                            "\n  -usage "})
       EXPECT_NE(r.out.find(opt), std::string::npos) << opt;
   }
 }

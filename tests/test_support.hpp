@@ -87,7 +87,8 @@ inline void random_style(rng& r) {
   morek::utf8_input = r.below(2);
   morek::latin1_input = morek::utf8_input == 0 && r.below(3) == 0 ? 1 : 0;
   morek::spaces_only = r.below(4) == 0 ? 1 : 0;
-  morek::indent_only = r.below(3) == 0 ? 1 : 0;
+  static const int styles[] = {0, 0, 0, 1, 1, 2};  // none, indentation only, every blank kept
+  morek::indent_only = styles[r.below(6)];
   if (morek::spaces_only == 1) morek::tab2 = morek::tab1;
 }
 
@@ -149,9 +150,9 @@ inline const char* broken_style_promise(const std::string& in, const std::string
   if (no_pairs && ign_str == 0 && shown(out, tab2) != shown(in, tab1)) return "every character keeps its column";
   if (no_pairs && spaces_only == 1 && ign_str == 0 && out.find('\t') != std::string::npos)
     return "--spaces writes no tab";
-  if (indent_only == 1 && tab1 == tab2 && spaces_only == 0) {
+  if (indent_only != 0 && tab1 == tab2 && spaces_only == 0) {
     const auto* p = reinterpret_cast<const unsigned char*>(in.data());
-    const std::size_t indent = indentation_end(p, in.size(), first_piece, lex);
+    const std::size_t indent = indent_only == 1 ? indentation_end(p, in.size(), first_piece, lex) : 0;
     const std::size_t out_indent = indent == 0 ? 0 : out.find_first_not_of(" \t");
     if (out.compare(std::min(out_indent, out.size()), std::string::npos, in, indent) != 0)
       return "--indent-only keeps what follows the indentation";

@@ -165,6 +165,10 @@ bool long_option(const char* opt, file_request& files, bool& eol_given) {
     files.check = true;
   } else if (o == "--diff") {
     files.diff = true;
+  } else if (o == "--editorconfig") {
+    files.opt.editorconfig = true;
+  } else if (o == "--show-settings") {
+    files.opt.show_settings = true;
   } else if (const char* v = value_of(o, "--color")) {
     if (std::strcmp(v, "auto") != 0 && std::strcmp(v, "always") != 0 && std::strcmp(v, "never") != 0) return false;
     files.colour = v;
@@ -219,6 +223,7 @@ int main(int argc, char** argv) {
   for (int a = 1; a < options_end; ++a) {
     const char* opt = argv[a];
     if (std::strcmp(opt, "--in-place") == 0 || std::strcmp(opt, "--check") == 0 || std::strcmp(opt, "--diff") == 0 ||
+        std::strcmp(opt, "--editorconfig") == 0 || std::strcmp(opt, "--show-settings") == 0 ||
         (is_letter_group(opt) && std::strchr(opt, 'i') != nullptr))
       fail_status = 2;
   }
@@ -253,10 +258,16 @@ int main(int argc, char** argv) {
   if (files.in_place && files.check) fail("-i and --check: use one of them\n");
   if (files.diff && (files.in_place || files.check)) fail("--diff and -i or --check: use one of them\n");
   if (utf8_input == 1 && latin1_input == 1) fail("--utf8 and --latin1: use one of them\n");
-  const bool on_files = files.in_place || files.check || files.diff;
-  // --spaces writes no tab, so it takes no tab2. With -i, --check and
-  // --diff, the files follow the widths, and one at least.
-  const int widths = spaces_only == 1 ? 1 : 2;
+  if (files.opt.show_settings && !files.opt.editorconfig) fail("--show-settings: only with --editorconfig\n");
+  if (files.opt.editorconfig && !(files.in_place || files.check || files.diff || files.opt.show_settings))
+    fail("--editorconfig: only with -i, --check, --diff or --show-settings\n");
+  if (files.opt.show_settings && (files.in_place || files.diff))
+    fail("--show-settings: converts nothing; not with -i or --diff\n");
+  const bool on_files = files.in_place || files.check || files.diff || files.opt.show_settings;
+  // --spaces writes no tab, so it takes no tab2, and each file's
+  // .editorconfig gives its widths. With -i, --check and --diff, the files
+  // follow the widths, and one at least.
+  const int widths = files.opt.editorconfig ? 0 : spaces_only == 1 ? 1 : 2;
   if (argc - arg < (on_files ? widths + 1 : widths)) fail("%s\n", help_table[USAGE_LINE]);
   if (on_files && !eol_given) line_ends = eol_mode::keep;
   // Files are never cut into pieces: a piece loses its trailing blanks, and
@@ -266,13 +277,23 @@ int main(int argc, char** argv) {
   // The converter writes straight to the output: the line is the only buffer.
   in_buf.reset(line_buffer());
 
-  tab1 = tab_width(argv[arg], "tab1 length error\n");
-  tab2 = spaces_only == 1 ? tab1 : tab_width(argv[arg + 1], "tab2 length error\n");
+  if (widths > 0) tab1 = tab_width(argv[arg], "tab1 length error\n");
+  if (widths > 0) tab2 = spaces_only == 1 ? tab1 : tab_width(argv[arg + 1], "tab2 length error\n");
   const text_reader::options layer{.bytewise = line_ends != eol_mode::text, .track_crs = line_ends == eol_mode::keep};
   static text_reader reader(0, layer);  // static: its block is too large for the stack
 
   if (on_files) {
-    files.opt.mode = files.check ? file_mode::check : files.diff ? file_mode::diff : file_mode::in_place;
+    files.opt.mode = files.check || files.opt.show_settings ? file_mode::check
+                     : files.diff                           ? file_mode::diff
+                                                            : file_mode::in_place;
+    files.opt.cli = {.c = ign_str == 1,
+                     .t = trim_flg,
+                     .utf8 = utf8_input == 1,
+                     .latin1 = latin1_input == 1,
+                     .spaces = spaces_only == 1,
+                     .indent_only = indent_only == 1,
+                     .eol_given = eol_given,
+                     .eol = line_ends};
     files.opt.trim = trim_flg;
     files.opt.colour = colour_of(files.colour);
     const int status =

@@ -18,7 +18,9 @@
 #include <vector>
 
 #include "diff.hpp"
+#include "editorconfig.hpp"
 #include "errmsg.hpp"
+#include "file_settings.hpp"
 #include "replace.hpp"
 #include "settings.hpp"
 #include "stream.hpp"
@@ -51,8 +53,9 @@ std::size_t batch_files() {
 // removed relative to it.
 struct dir_handle {
   int fd = -1;
-  std::string path;  // as it was opened
-  explicit dir_handle(int f, std::string p) : fd(f), path(std::move(p)) {}
+  std::string path;      // as it was opened
+  std::string absolute;  // from the root, links resolved; only where .editorconfig files are looked up
+  explicit dir_handle(int f, std::string p, std::string a = {}) : fd(f), path(std::move(p)), absolute(std::move(a)) {}
   dir_handle(const dir_handle&) = delete;
   dir_handle& operator=(const dir_handle&) = delete;
   ~dir_handle() {
@@ -76,15 +79,17 @@ struct outcome {
   shared_dir root;    // reached through a directory: that directory, open
   std::string below;  // and the path below it
   verdict v = verdict::unchanged;
-  std::string message;    // failed: the reason
-  shared_dir dir;         // the directory that holds the file itself, links resolved
-  std::string base;       // the file's name there
-  struct stat before {};  // the file when it was opened
-  new_file fresh;         // pending: its conversion
-  int original = -1;      // pending: the file, open, for its owner, mode and attributes
+  std::string message;        // failed: the reason
+  shared_dir dir;             // the directory that holds the file itself, links resolved
+  std::string base;           // the file's name there
+  struct stat before {};      // the file when it was opened
+  new_file fresh;             // pending: its conversion
+  int original = -1;          // pending: the file, open, for its owner, mode and attributes
+  std::string preface;        // a line to write before any message of the file's own
+  file_settings settings;     // --editorconfig: what the file is converted with
   std::string converted;      // --diff: the conversion, once it differs from the file
   std::string original_text;  // --diff: the file, once its conversion differs
-  std::string diff;       // --diff: what to print
+  std::string diff;           // --diff: what to print
 
   bool walked() const { return root != nullptr; }
   // Done with the file: what is still open of it is closed.
@@ -102,6 +107,10 @@ struct job_state {
   int fd = -1;     // the file, read again to compare
   off_t same = 0;  // bytes of output so far, all equal to the file's
   file_mode what = file_mode::in_place;
+  final_newline final = final_newline::keep;
+  std::string held;  // final: the CRs and LFs at the output's end so far, held back
+  bool any_output = false;
+  bool last_end_crlf = false;  // the last line end of the output was CR LF
   outcome* out = nullptr;
   text_reader* reader = nullptr;
   std::string failure;  // what stopped the job
@@ -208,16 +217,75 @@ void start_differing(job_state& j, std::size_t in_hand) {
   j.mode = job_state::writing;
 }
 
+void deliver(job_state& j, const unsigned char* p, std::size_t n);
+
+bool line_end_byte(unsigned char c) { return c == '\n' || c == '\r'; }
+
+// The output, less the CRs and LFs at its very end, which wait to be kept,
+// dropped or added to when the output is complete (insert_final_newline).
 bool to_job(const unsigned char* p, std::size_t n) {
   job_state& j = *job;
+  if (j.final == final_newline::keep) {
+    deliver(j, p, n);
+    return true;
+  }
+  if (n == 0) return true;
+  j.any_output = true;
+  std::size_t body = n;
+  while (body > 0 && line_end_byte(p[body - 1])) --body;
+  if (body > 0) {
+    deliver(j, reinterpret_cast<const unsigned char*>(j.held.data()), j.held.size());
+    j.held.clear();
+    deliver(j, p, body);
+  }
+  j.held.append(reinterpret_cast<const char*>(p + body), n - body);
+  // The kind of the last line end, for one that is added.
+  const std::size_t lf = j.held.rfind('\n');
+  if (lf != std::string::npos) {
+    j.last_end_crlf = lf > 0 ? j.held[lf - 1] == '\r' : body > 0 && p[body - 1] == '\r';
+  } else if (body > 0) {
+    for (std::size_t i = body; i-- > 0;) {
+      if (p[i] == '\n') {
+        j.last_end_crlf = i > 0 && p[i - 1] == '\r';
+        break;
+      }
+    }
+  }
+  return true;
+}
+
+// The output is complete: a last line without a line end gets one of the
+// file's own kind (insert), or the line ends at the end go (remove), so that
+// the file does not end with one.
+void finish_final_line(job_state& j) {
+  if (j.final == final_newline::keep) return;
+  std::string& h = j.held;
+  if (j.final == final_newline::remove) {
+    for (;;) {
+      if (!h.empty() && h.back() == '\n') {
+        h.pop_back();
+        if (!h.empty() && h.back() == '\r') h.pop_back();
+      } else {
+        break;  // a lone CR is a character of the line
+      }
+    }
+  }
+  deliver(j, reinterpret_cast<const unsigned char*>(h.data()), h.size());
+  if (j.final == final_newline::insert && (h.empty() || h.back() != '\n') && j.any_output) {
+    const bool crlf = line_ends == eol_mode::crlf || (line_ends == eol_mode::keep && j.last_end_crlf);
+    deliver(j, reinterpret_cast<const unsigned char*>(crlf ? "\r\n" : "\n"), crlf ? 2 : 1);
+  }
+  h.clear();
+}
+
+void deliver(job_state& j, const unsigned char* p, std::size_t n) {
   if (j.mode == job_state::comparing) {
     const std::size_t k = matching(j, p, n);
-    if (k == n) return true;
+    if (k == n) return;
     start_differing(j, k);  // the whole buffer goes to the new file
   }
   if (j.mode == job_state::writing && !write_all(j.out->fresh.fd, p, n)) fail_job(j, with_errno("can't write", errno));
   if (j.mode == job_state::capturing) j.out->converted.append(reinterpret_cast<const char*>(p), n);
-  return true;  // a failure ends the job, never the run
 }
 
 // The files met so far, to convert each only once, by device and inode.
@@ -243,6 +311,20 @@ bool same_state(const struct stat& a, const struct stat& b) {
 // operand, by that operand and the path below it.
 shared_dir last_dir;
 const dir_handle* last_root = nullptr;
+
+// Whether directories need their absolute paths (to look up .editorconfig files).
+bool want_absolute = false;
+
+std::string absolute_of(const std::string& path) {
+  char* real = ::realpath(path.c_str(), nullptr);
+  std::string r = real != nullptr ? real : path;
+  std::free(real);
+  return r;
+}
+
+std::string joined_path(const std::string& dir, const std::string& name) {
+  return dir == "/" ? "/" + name : dir + "/" + name;
+}
 
 // Finds the directory and the name of the file an operand names, and opens
 // the directory. A symbolic link is resolved once, here: what it leads to is
@@ -270,7 +352,7 @@ void locate_operand(outcome& o) {
   if (last_dir == nullptr || last_root != nullptr || last_dir->path != dir_path) {
     const int fd = ::open(dir_path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return fail(o, with_errno("can't open", errno));
-    last_dir = std::make_shared<const dir_handle>(fd, std::move(dir_path));
+    last_dir = std::make_shared<const dir_handle>(fd, dir_path, want_absolute ? absolute_of(dir_path) : std::string());
     last_root = nullptr;
   }
   o.dir = last_dir;
@@ -304,7 +386,9 @@ void locate_walked(outcome& o) {
       }
       return fail(o, with_errno("can't open", errno));
     }
-    last_dir = std::make_shared<const dir_handle>(fd, std::move(dir_path));
+    std::string absolute;
+    if (want_absolute) absolute = dir_path.empty() ? o.root->absolute : joined_path(o.root->absolute, dir_path);
+    last_dir = std::make_shared<const dir_handle>(fd, std::move(dir_path), std::move(absolute));
     last_root = o.root.get();
   }
   o.dir = last_dir;
@@ -318,13 +402,8 @@ bool wide_text(int fd) {
                     (n == 4 && head[0] == 0 && head[1] == 0 && head[2] == 0xFE && head[3] == 0xFF));
 }
 
-// Converts one file into o, up to where it waits to be put in place.
+// Converts one file, located, into o, up to where it waits to be put in place.
 void convert_file(outcome& o, text_reader& reader, unsigned char* in_buf, const file_options& opt) {
-  if (o.walked())
-    locate_walked(o);
-  else
-    locate_operand(o);
-  if (o.v != verdict::unchanged) return;
   struct stat st;
   if (::fstatat(o.dir->fd, o.base.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
     if (o.walked() && errno == ENOENT) {
@@ -365,13 +444,15 @@ void convert_file(outcome& o, text_reader& reader, unsigned char* in_buf, const 
   job_state j;
   j.fd = fd;
   j.what = opt.mode;
+  j.final = opt.editorconfig ? o.settings.final : final_newline::keep;
   j.out = &o;
   j.reader = &reader;
   job = &j;
   reader.reset(fd, {.bytewise = true, .track_crs = line_ends == eol_mode::keep, .stop_at_nul = true});
   out_target = to_job;
-  const stream_result r = convert_stream(reader, in_buf, opt.trim);
+  const stream_result r = convert_stream(reader, in_buf, opt.editorconfig ? o.settings.trim : opt.trim);
   (void)out_flush();
+  if (r.too_long == 0 && !reader.nul_seen()) finish_final_line(j);
   out_target = write_stdout;
   job = nullptr;
 
@@ -480,8 +561,10 @@ void commit(std::vector<outcome>& batch, results& res) {
       }
     }
     o.close_original();
+    if (!o.preface.empty() && !cleanup_started())
+      (void)write_all(2, reinterpret_cast<const unsigned char*>(o.preface.data()), o.preface.size());
     if (o.v == verdict::failed) {
-      report(o.name, o.message);
+      if (!o.message.empty()) report(o.name, o.message);
       res.failed = true;
     } else if (o.v == verdict::changed) {
       if (o.diff.empty())
@@ -564,6 +647,37 @@ class committer {
   bool running_ = false;
 };
 
+// Appends a line of output for the run, in the order of the files.
+void res_line(results& res, const std::string& line) { res.names += line; }
+
+// Looks up the file's .editorconfig properties and puts the settings they
+// give in force, or leaves the file alone: when none applies, when its
+// charset is UTF-16, when a kind of file would be broken by them, and, as a
+// failure, when a .editorconfig that governs it is refused (said once, before
+// the first such file).
+void choose_settings(outcome& o, ec_lookup& lookup, std::set<std::string>& reported, const file_options& opt) {
+  const ec_properties props = lookup.properties(joined_path(o.dir->absolute, o.base));
+  if (!props.error.empty()) {
+    if (reported.insert(props.error_file).second) o.preface = props.error_file + ": " + props.error + "\n";
+    o.v = verdict::failed;  // the message said it all
+    if (opt.show_settings) o.message = "left alone: " + props.error_file + " is refused";
+    return;
+  }
+  std::string why;
+  if (!settings_from(props, opt.cli, o.settings, why)) {
+    o.v = verdict::skipped;
+    o.message = why;
+    if (opt.show_settings && why.empty()) o.message = "no settings; left alone";
+    return;
+  }
+  if (o.walked() && kept_out_by_kind(o.base, o.settings.spaces_only == 1 ? written::spaces : written::tabs)) {
+    o.v = verdict::skipped;
+    if (opt.show_settings) o.message = "skipped: its format needs its blanks";
+    return;
+  }
+  put_in_force(o.settings);
+}
+
 // The name a file reached through the directory operand gets: the operand
 // and the path below it, or the path alone below ".".
 std::string joined(std::string_view operand, const std::string& below) {
@@ -599,7 +713,24 @@ int run_files(std::span<char* const> operands, const file_options& opt, text_rea
       commit(batch, res);
     pending_bytes = 0;
   };
+  want_absolute = opt.editorconfig;
+  ec_lookup lookup;
+  std::set<std::string> reported;  // .editorconfig files refused, and said so
+  const file_settings given = settings_in_force(opt.trim);
   auto take = [&](outcome& o) {
+    if (o.v == verdict::unchanged) {
+      if (o.walked())
+        locate_walked(o);
+      else
+        locate_operand(o);
+    }
+    if (o.v == verdict::unchanged && opt.editorconfig) choose_settings(o, lookup, reported, opt);
+    if (opt.show_settings && o.v != verdict::duplicate) {
+      // Each file's line goes to standard output, whatever became of it.
+      res_line(res, o.name + ": " + (o.v == verdict::unchanged ? describe(o.settings) : o.message) + "\n");
+      o.message.clear();
+      if (o.v == verdict::unchanged) o.v = verdict::skipped;
+    }
     if (o.v == verdict::unchanged) convert_file(o, reader, in_buf, opt);
     if (o.v == verdict::pending) pending_bytes += static_cast<std::uint64_t>(o.before.st_size);
     if (batch.size() >= files_a_batch || pending_bytes >= BATCH_BYTES || (!threaded && pending_bytes == 0))
@@ -620,8 +751,10 @@ int run_files(std::span<char* const> operands, const file_options& opt, text_rea
       take(o);
       continue;
     }
-    const shared_dir root = std::make_shared<const dir_handle>(fd, operand);
-    listing found = list_directory(fd, opt.filters, spaces_only == 1);
+    const shared_dir root =
+        std::make_shared<const dir_handle>(fd, operand, want_absolute ? absolute_of(operand) : std::string());
+    const written w = opt.editorconfig ? written::per_file : spaces_only == 1 ? written::spaces : written::tabs;
+    listing found = list_directory(fd, opt.filters, w);
     for (std::string& below : found.paths) {
       outcome& o = batch.emplace_back();
       o.name = joined(operand, below);
@@ -638,6 +771,7 @@ int run_files(std::span<char* const> operands, const file_options& opt, text_rea
   }
   commit_batch();
   on_the_side.finish();
+  put_in_force(given);
   last_dir.reset();
   release_forgotten();
   write_names(res, true);

@@ -6,6 +6,7 @@
 #include <span>
 
 #include "diff.hpp"
+#include "file_settings.hpp"
 #include "textio.hpp"
 #include "walk.hpp"
 
@@ -19,6 +20,9 @@ struct file_options {
   bool trim = false;                        // -t
   walk_filters filters;                     // for the files directory operands stand for
   diff_colour colour = diff_colour::plain;  // --diff
+  bool editorconfig = false;                // each file by the .editorconfig files that govern it
+  command_line_style cli;                   // --editorconfig: what the command line says, which wins
+  bool show_settings = false;               // --editorconfig: print each file's settings, convert nothing
 };
 
 // Converts each file as the filter would, with the settings in force, byte
@@ -31,7 +35,10 @@ struct file_options {
 // such file is replaced by its conversion. Failures are reported as "FILE:
 // reason" on standard error, in the order of the files. Returns the exit
 // status: 2 when some file failed, else 1 when check or diff found a file to
-// change, else 0.
+// change, else 0. editorconfig: each file is converted with the settings its
+// .editorconfig files give it (see settings_from), and a file they give none
+// is left alone; a .editorconfig that is refused is reported once, and the
+// files it governs are left alone and count as failures.
 int run_files(std::span<char* const> operands, const file_options& opt, text_reader& reader, unsigned char* in_buf);
 
 }  // namespace morek

@@ -38,10 +38,10 @@ bool is_vcs_directory(std::string_view name) { return name == ".git" || name == 
 
 // Whether a file at path (below the operand) goes on the list: its
 // directories, its name and its kind all let it.
-bool takes(const walk_filters& f, std::string_view path, bool spaces) {
+bool takes(const walk_filters& f, std::string_view path, written w) {
   for (std::size_t slash = path.find('/'); slash != std::string_view::npos; slash = path.find('/', slash + 1))
     if (!filters_take_dir(f, path.substr(0, slash))) return false;
-  return filters_take_file(f, path) && !kept_out_by_kind(base_of(path), spaces);
+  return filters_take_file(f, path) && !kept_out_by_kind(base_of(path), w);
 }
 
 // Reads all that fd gives until its end.
@@ -147,9 +147,10 @@ bool walk(int dir, const std::string& prefix, const walk_filters& f, std::vector
 
 }  // namespace
 
-bool kept_out_by_kind(std::string_view base, bool spaces) {
+bool kept_out_by_kind(std::string_view base, written w) {
   if (ends_with(base, ".patch") || ends_with(base, ".diff") || ends_with(base, ".tsv")) return true;
-  if (spaces)
+  if (w == written::per_file) return false;
+  if (w == written::spaces)
     return base == "Makefile" || base == "makefile" || base == "GNUmakefile" || ends_with(base, ".mk") ||
            ends_with(base, ".mak");
   return ends_with(base, ".yml") || ends_with(base, ".yaml");
@@ -165,7 +166,7 @@ bool filters_take_dir(const walk_filters& f, std::string_view path) {
   return !any_matches(f.exclude_dir, std::string(base_of(path))) && !any_matches(f.exclude_dir, std::string(path));
 }
 
-listing list_directory(int dir, const walk_filters& filters, bool spaces) {
+listing list_directory(int dir, const walk_filters& filters, written w) {
   listing l;
   std::vector<std::string> found;
   if (!git_listing(dir, found)) {
@@ -178,7 +179,7 @@ listing list_directory(int dir, const walk_filters& filters, bool spaces) {
     (void)walk(own, "", filters, found, l.error);
   }
   for (std::string& p : found)
-    if (takes(filters, p, spaces)) l.paths.push_back(std::move(p));
+    if (takes(filters, p, w)) l.paths.push_back(std::move(p));
   std::sort(l.paths.begin(), l.paths.end());
   return l;
 }

@@ -18,10 +18,15 @@ struct walk_filters {
   std::vector<std::string> exclude_dir;
 };
 
+// What a walk writes, for the kinds of file it must leave out: tabs, spaces
+// only, or each file its own (then only the kinds that are never converted
+// are left out of the list, and the rest is for the caller to decide).
+enum class written { tabs, spaces, per_file };
+
 // Whether a file reached through a directory is one a conversion would make
 // invalid for its format, by its name: patches and tab-separated data always,
-// makefiles when no tab may be written (spaces), YAML when tabs may be.
-bool kept_out_by_kind(std::string_view base, bool spaces);
+// makefiles when no tab may be written, YAML when tabs may be.
+bool kept_out_by_kind(std::string_view base, written w);
 
 // Whether the filters take the file at path (below the operand).
 bool filters_take_file(const walk_filters& f, std::string_view path);
@@ -40,6 +45,6 @@ struct listing {
 // that skips .git, .hg and .svn. Symbolic links are never followed, and
 // directories are opened relative to their parent, without following a link.
 // Files that the filters or their kind leave out are not listed.
-listing list_directory(int dir, const walk_filters& filters, bool spaces);
+listing list_directory(int dir, const walk_filters& filters, written w);
 
 }  // namespace morek

@@ -22,8 +22,8 @@ class text_reader {
   static constexpr std::size_t PAD = 128;
 
   struct options {
-    bool bytewise = false;  // byte for byte instead of the text layer
-    bool track_crs = false;  // byte for byte: remember which LFs had a CR
+    bool bytewise = false;     // byte for byte instead of the text layer
+    bool track_crs = false;    // byte for byte: remember which LFs had a CR
     bool stop_at_nul = false;  // a NUL ends the input, and nul_seen() tells
   };
 

@@ -53,8 +53,8 @@ inline utf8_char utf8_at(const unsigned char* p, std::size_t avail) {
   }
   if (c >= 0xF0 && c <= 0xF4) {
     if (!tail(3) || (c == 0xF0 && p[1] < 0x90) || (c == 0xF4 && p[1] > 0x8F)) return lone;  // overlong, past U+10FFFF
-    return {4, utf8_width(static_cast<char32_t>((c & 0x07) << 18 | (p[1] & 0x3F) << 12 | (p[2] & 0x3F) << 6 |
-                                                (p[3] & 0x3F)))};
+    return {4, utf8_width(
+                   static_cast<char32_t>((c & 0x07) << 18 | (p[1] & 0x3F) << 12 | (p[2] & 0x3F) << 6 | (p[3] & 0x3F)))};
   }
   return lone;
 }

@@ -88,6 +88,8 @@ struct grids {
   tab_grid gaps{spaces_only == 1 ? NO_STOPS : tab2};
   // --indent-only: a tab after the indentation stays a tab (else it becomes spaces).
   bool keep_tabs = tab1 == tab2 && spaces_only == 0;
+  // --indent-only: lines may have an indentation (else every blank is kept).
+  bool indents = indent_only != 2;
 };
 
 // What convert_masked did.
@@ -115,7 +117,7 @@ template <bool CMode, charset Enc, bool IndentOnly>
   column run_start = 0;          // output column of the pending run's first space
   bool in_line_comment = false;  // after "//" on this line
   // IndentOnly: the line may open with an indentation.
-  const bool may_indent = IndentOnly && first_piece && !(CMode && lex.quote != 0);
+  const bool may_indent = IndentOnly && first_piece && g.indents && !(CMode && lex.quote != 0);
 
   auto close_run = [&] {
     if (in_run) {
@@ -241,7 +243,7 @@ inline constexpr std::size_t CONVERT_LINE_MAX = 1024;
 template <class F>
 decltype(auto) with_scan_settings(F&& f) {
   auto by_style = [&]<bool CMode, charset Enc>() -> decltype(auto) {
-    if (indent_only == 1) return f.template operator()<CMode, Enc, true>();
+    if (indent_only != 0) return f.template operator()<CMode, Enc, true>();
     return f.template operator()<CMode, Enc, false>();
   };
   auto by_charset = [&]<bool CMode>() -> decltype(auto) {

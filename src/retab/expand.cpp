@@ -15,7 +15,9 @@ std::size_t expand_line(std::span<const unsigned char> in, unsigned char* exp, u
                         bool first_piece) {
   const std::size_t n = in.size();
   // Bytes from here on are the rest of the line, kept as they are.
-  const std::size_t rest = indent_only == 1 ? indentation_end(in.data(), n, first_piece, lex) : n;
+  const std::size_t rest = indent_only == 0   ? n
+                           : indent_only == 1 ? indentation_end(in.data(), n, first_piece, lex)
+                                              : 0;
   const bool keep_tabs = tab1 == tab2 && spaces_only == 0;
   std::size_t o = 0;
   column col = 0;

@@ -35,7 +35,8 @@ extern eol_mode line_ends;  // --eol; text without it
 
 // How a line's blanks are written.
 extern int spaces_only;  // 1: never as tabs (--spaces); tab2 is then tab1
-extern int indent_only;  // 1: only the indentation is re-tabulated; the rest of the line is kept (--indent-only)
+extern int indent_only;  // 1: only the indentation is re-tabulated; the rest of the line is kept (--indent-only);
+                         // 2: no line has an indentation: every blank is kept (a file without indent_style)
 
 // What the bytes of the input are, from the settings above.
 enum class charset { sjis, utf8, latin1 };

@@ -1,0 +1,437 @@
+#include "editorconfig.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace morek {
+
+namespace {
+
+bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
+std::string_view trimmed(std::string_view s) {
+  while (!s.empty() && is_blank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && is_blank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+std::string lowered(std::string_view s) {
+  std::string r(s);
+  for (char& c : r)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return r;
+}
+
+// Where the '}' that closes the '{' at open stands, and whether a ',' stands
+// at its own level between them; npos when nothing closes it.
+std::size_t closing_brace(std::string_view g, std::size_t open, bool& has_comma) {
+  int depth = 0;
+  has_comma = false;
+  for (std::size_t i = open; i < g.size(); ++i) {
+    if (g[i] == '\\') {
+      ++i;
+    } else if (g[i] == '[') {
+      const std::size_t close = g.find(']', i + 1);
+      if (close != std::string_view::npos && g.substr(i, close - i).find('/') == std::string_view::npos) i = close;
+    } else if (g[i] == '{') {
+      ++depth;
+    } else if (g[i] == '}') {
+      if (--depth == 0) return i;
+    } else if (g[i] == ',' && depth == 1) {
+      has_comma = true;
+    }
+  }
+  return std::string_view::npos;
+}
+
+// "n1..n2" with n1 < n2: the two numbers.
+bool number_range(std::string_view s, long long& lo, long long& hi) {
+  const std::size_t dots = s.find("..");
+  if (dots == std::string_view::npos) return false;
+  auto number = [](std::string_view t, long long& v) {
+    bool neg = !t.empty() && t[0] == '-';
+    if (neg || (!t.empty() && t[0] == '+')) t.remove_prefix(1);
+    if (t.empty() || t.size() > 18) return false;
+    v = 0;
+    for (char c : t) {
+      if (c < '0' || c > '9') return false;
+      v = v * 10 + (c - '0');
+    }
+    if (neg) v = -v;
+    return true;
+  };
+  return number(s.substr(0, dots), lo) && number(s.substr(dots + 2), hi) && lo < hi;
+}
+
+}  // namespace
+
+// Thompson's construction: each piece of the glob becomes a fragment whose
+// loose ends are patched to what follows it.
+struct glob_compiler {
+  ec_glob& g;
+  std::string& why;
+  using loose = std::vector<std::pair<std::uint32_t, bool>>;  // state, and whether its second way out
+  struct fragment {
+    std::uint32_t start;
+    loose ends;
+  };
+
+  bool full() {
+    if (g.states_.size() < EC_MAX_STATES) return false;
+    why = "glob too complex";
+    return true;
+  }
+  std::uint32_t add(ec_glob::state s) {
+    g.states_.push_back(s);
+    return static_cast<std::uint32_t>(g.states_.size() - 1);
+  }
+  void patch(const loose& ends, std::uint32_t to) {
+    for (auto [s, second] : ends) (second ? g.states_[s].out2 : g.states_[s].out) = to;
+  }
+  fragment single(ec_glob::op kind, unsigned char byte = 0, std::int32_t set = -1) {
+    const std::uint32_t s = add({kind, byte, 0, 0, set});
+    return {s, {{s, false}}};
+  }
+  // Zero or more of one step that takes any byte (or any but '/').
+  fragment repeat(ec_glob::op step) {
+    const std::uint32_t split = add({ec_glob::op::split, 0, 0, 0, -1});
+    const std::uint32_t take = add({step, 0, split, 0, -1});
+    g.states_[split].out = take;
+    return {split, {{split, true}}};
+  }
+  // Nothing, or any bytes and a '/': a "**/" that may stand for no directory.
+  fragment any_directories() {
+    const std::uint32_t skip = add({ec_glob::op::split, 0, 0, 0, -1});
+    const std::uint32_t take = add({ec_glob::op::any, 0, 0, 0, -1});
+    const std::uint32_t more = add({ec_glob::op::split, 0, take, 0, -1});
+    const std::uint32_t slash = add({ec_glob::op::byte, '/', 0, 0, -1});
+    g.states_[skip].out = take;
+    g.states_[take].out = more;
+    g.states_[more].out2 = slash;
+    return {skip, {{skip, true}, {slash, false}}};
+  }
+
+  // Compiles s into a fragment; false past a limit.
+  bool sequence(std::string_view s, std::size_t depth, fragment& result) {
+    if (depth > EC_MAX_NESTING) {
+      why = "braces nested too deeply";
+      return false;
+    }
+    std::vector<fragment> parts;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+      if (full()) return false;
+      const unsigned char c = static_cast<unsigned char>(s[i]);
+      if (c == '\\' && i + 1 < s.size()) {
+        parts.push_back(single(ec_glob::op::byte, static_cast<unsigned char>(s[++i])));
+      } else if (c == '*') {
+        if (i + 1 < s.size() && s[i + 1] == '*') {
+          ++i;
+          const bool whole_directories = (i == 1 || s[i - 2] == '/') && i + 1 < s.size() && s[i + 1] == '/';
+          if (whole_directories) {
+            parts.push_back(any_directories());
+            ++i;  // the '/' is part of it
+          } else {
+            parts.push_back(repeat(ec_glob::op::any));
+          }
+        } else {
+          parts.push_back(repeat(ec_glob::op::any_but_slash));
+        }
+      } else if (c == '?') {
+        parts.push_back(single(ec_glob::op::any_but_slash));
+      } else if (c == '[' && bracket(s, i, parts)) {
+      } else if (c == '{') {
+        bool comma = false;
+        const std::size_t close = closing_brace(s, i, comma);
+        long long lo = 0, hi = 0;
+        if (close == std::string_view::npos) {
+          parts.push_back(single(ec_glob::op::byte, c));
+        } else if (comma) {
+          fragment alt;
+          if (!alternatives(s.substr(i + 1, close - i - 1), depth + 1, alt)) return false;
+          parts.push_back(std::move(alt));
+          i = close;
+        } else if (number_range(s.substr(i + 1, close - i - 1), lo, hi)) {
+          g.ranges_.emplace_back(lo, hi);
+          parts.push_back(single(ec_glob::op::number, 0, static_cast<std::int32_t>(g.ranges_.size() - 1)));
+          i = close;
+        } else {
+          parts.push_back(single(ec_glob::op::byte, c));  // "{s1}" is itself
+        }
+      } else {
+        parts.push_back(single(ec_glob::op::byte, c));
+      }
+    }
+    if (parts.empty()) {
+      // Matches the empty string: a split whose both ways lead on.
+      const std::uint32_t s0 = add({ec_glob::op::split, 0, 0, 0, -1});
+      result = {s0, {{s0, false}, {s0, true}}};
+      return true;
+    }
+    for (std::size_t k = 0; k + 1 < parts.size(); ++k) patch(parts[k].ends, parts[k + 1].start);
+    result = {parts.front().start, std::move(parts.back().ends)};
+    return true;
+  }
+
+  // "[seq]" or "[!seq]" at s[i]: false (s[i] is then a plain '[') when
+  // nothing closes it, or it would hold a '/'.
+  bool bracket(std::string_view s, std::size_t& i, std::vector<fragment>& parts) {
+    std::size_t j = i + 1;
+    const bool negated = j < s.size() && s[j] == '!';
+    if (negated) ++j;
+    const std::size_t first = j;
+    if (j < s.size() && s[j] == ']') ++j;  // a ']' first is one of the set
+    while (j < s.size() && s[j] != ']') ++j;
+    if (j >= s.size() || s.substr(i, j - i).find('/') != std::string_view::npos) return false;
+    ec_glob::byte_set set;
+    for (std::size_t k = first; k < j; ++k) {
+      unsigned char lo = static_cast<unsigned char>(s[k]), hi = lo;
+      if (lo == '\\' && k + 1 < j) lo = hi = static_cast<unsigned char>(s[++k]);
+      if (k + 2 < j && s[k + 1] == '-') {
+        hi = static_cast<unsigned char>(s[k + 2]);
+        k += 2;
+      }
+      for (unsigned v = lo; v <= hi; ++v) set.bits[v >> 6] |= std::uint64_t{1} << (v & 63);
+    }
+    if (negated)
+      for (auto& b : set.bits) b = ~b;
+    set.bits['/' >> 6] &= ~(std::uint64_t{1} << ('/' & 63));  // a set never takes a separator
+    g.sets_.push_back(set);
+    parts.push_back(single(ec_glob::op::set, 0, static_cast<std::int32_t>(g.sets_.size() - 1)));
+    i = j;
+    return true;
+  }
+
+  // "a,b,c" inside braces: one of them.
+  bool alternatives(std::string_view s, std::size_t depth, fragment& result) {
+    std::vector<std::string_view> options;
+    int level = 0;
+    std::size_t from = 0;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+      if (s[i] == '\\') {
+        ++i;
+      } else if (s[i] == '{') {
+        ++level;
+      } else if (s[i] == '}') {
+        --level;
+      } else if (s[i] == ',' && level == 0) {
+        options.push_back(s.substr(from, i - from));
+        from = i + 1;
+      }
+    }
+    options.push_back(s.substr(from));
+    fragment first;
+    if (!sequence(options[0], depth, first)) return false;
+    result = std::move(first);
+    for (std::size_t k = 1; k < options.size(); ++k) {
+      fragment next;
+      if (!sequence(options[k], depth, next) || full()) return false;
+      const std::uint32_t split = add({ec_glob::op::split, 0, result.start, next.start, -1});
+      result.start = split;
+      result.ends.insert(result.ends.end(), next.ends.begin(), next.ends.end());
+    }
+    return true;
+  }
+};
+
+bool ec_glob::compile(std::string_view section, std::string& why) {
+  states_.clear();
+  sets_.clear();
+  ranges_.clear();
+  never_ = !section.empty() && section.back() == '/';
+  // A glob with a '/' is anchored where its .editorconfig stands; one
+  // without matches at any depth.
+  std::string glob;
+  bool has_slash = false;
+  for (std::size_t i = 0; i < section.size(); ++i) {
+    if (section[i] == '\\') {
+      ++i;
+    } else if (section[i] == '[') {
+      const std::size_t close = section.find(']', i + 1);
+      if (close != std::string_view::npos && section.substr(i, close - i).find('/') == std::string_view::npos)
+        i = close;
+    } else if (section[i] == '/') {
+      has_slash = true;
+    }
+  }
+  if (has_slash)
+    glob = section.substr(section[0] == '/' ? 1 : 0);
+  else
+    glob = "**/" + std::string(section);
+  glob_compiler c{*this, why};
+  glob_compiler::fragment f;
+  if (!c.sequence(glob, 0, f) || c.full()) return false;
+  c.patch(f.ends, c.add({op::match, 0, 0, 0, -1}));
+  start_ = f.start;
+  return true;
+}
+
+bool ec_glob::matches(std::string_view path) const {
+  if (never_ || states_.empty()) return false;
+  const std::size_t n = path.size();
+  std::vector<std::vector<std::uint32_t>> at(n + 1);
+  std::vector<std::size_t> seen(states_.size(), static_cast<std::size_t>(-1));
+  std::vector<std::uint32_t> stack;
+  at[0].push_back(start_);
+  for (std::size_t p = 0; p <= n; ++p) {
+    stack = std::move(at[p]);
+    while (!stack.empty()) {
+      const std::uint32_t s = stack.back();
+      stack.pop_back();
+      if (seen[s] == p) continue;
+      seen[s] = p;
+      const state& st = states_[s];
+      const unsigned char c = p < n ? static_cast<unsigned char>(path[p]) : 0;
+      switch (st.kind) {
+        case op::split:
+          stack.push_back(st.out);
+          stack.push_back(st.out2);
+          break;
+        case op::match:
+          if (p == n) return true;
+          break;
+        case op::byte:
+          if (p < n && c == st.byte) at[p + 1].push_back(st.out);
+          break;
+        case op::any_but_slash:
+          if (p < n && c != '/') at[p + 1].push_back(st.out);
+          break;
+        case op::any:
+          if (p < n) at[p + 1].push_back(st.out);
+          break;
+        case op::set:
+          if (p < n && sets_[static_cast<std::size_t>(st.set)].has(c)) at[p + 1].push_back(st.out);
+          break;
+        case op::number: {
+          // An integer in the range: an optional '-', then digits.
+          const auto [lo, hi] = ranges_[static_cast<std::size_t>(st.set)];
+          std::size_t q = p;
+          const bool neg = q < n && path[q] == '-';
+          if (neg) ++q;
+          long long v = 0;
+          for (std::size_t digits = 0; q < n && path[q] >= '0' && path[q] <= '9' && digits < 18; ++q, ++digits) {
+            v = v * 10 + (path[q] - '0');
+            const long long signed_v = neg ? -v : v;
+            if (signed_v >= lo && signed_v <= hi) at[q + 1].push_back(st.out);
+          }
+          break;
+        }
+      }
+    }
+  }
+  return false;
+}
+
+ec_file parse_editorconfig(std::string_view text) {
+  ec_file f;
+  if (text.size() >= 3 && text.substr(0, 3) == "\xef\xbb\xbf") text.remove_prefix(3);
+  std::size_t line_no = 0;
+  auto refuse = [&](const std::string& why) {
+    f.error = "line " + std::to_string(line_no) + ": " + why;
+    f.sections.clear();
+    return f;
+  };
+  for (std::size_t at = 0; at <= text.size();) {
+    std::size_t end = text.find('\n', at);
+    if (end == std::string_view::npos) end = text.size();
+    const std::string_view line = trimmed(text.substr(at, end - at));
+    at = end + 1;
+    ++line_no;
+    if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+    if (line[0] == '[' && line.back() == ']' && line.size() >= 2) {
+      const std::string_view name = line.substr(1, line.size() - 2);
+      if (name.size() > EC_MAX_NAME)
+        return refuse("section name longer than " + std::to_string(EC_MAX_NAME) + " bytes");
+      ec_file::section& s = f.sections.emplace_back();
+      std::string why;
+      if (!s.glob.compile(name, why)) return refuse(why);
+      continue;
+    }
+    const std::size_t eq = line.find('=');
+    if (eq == std::string_view::npos) return refuse("neither a section, a pair nor a comment");
+    const std::string_view key = trimmed(line.substr(0, eq));
+    const std::string_view value = trimmed(line.substr(eq + 1));
+    if (key.empty()) return refuse("a pair without a key");
+    if (key.size() > EC_MAX_KEY) return refuse("key longer than " + std::to_string(EC_MAX_KEY) + " bytes");
+    if (value.size() > EC_MAX_VALUE) return refuse("value longer than " + std::to_string(EC_MAX_VALUE) + " bytes");
+    if (f.sections.empty()) {
+      if (lowered(key) == "root") f.root = lowered(value) == "true";
+    } else {
+      f.sections.back().pairs.emplace_back(lowered(key), std::string(value));
+    }
+  }
+  return f;
+}
+
+const ec_file& ec_lookup::file_of(const std::string& dir) {
+  auto it = files_.find(dir);
+  if (it != files_.end()) return *it->second;
+  auto f = std::make_unique<ec_file>();
+  const std::string path = (dir == "/" ? std::string() : dir) + "/.editorconfig";
+  // Not through a link, and not a FIFO: the file is whoever wrote the tree's.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  struct stat st {};
+  if (fd < 0) {
+    if (errno != ENOENT && errno != ENOTDIR)
+      f->error = errno == ELOOP ? "a symbolic link; not followed" : std::strerror(errno);
+  } else if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    f->error = "not a regular file";
+  } else if (static_cast<std::size_t>(st.st_size) > EC_MAX_FILE) {
+    f->error = "larger than " + std::to_string(EC_MAX_FILE) + " bytes";
+  } else {
+    std::string text;
+    char buf[64 * 1024];
+    ssize_t got;
+    while ((got = ::read(fd, buf, sizeof buf)) > 0 && text.size() <= EC_MAX_FILE)
+      text.append(buf, static_cast<std::size_t>(got));
+    if (got < 0)
+      f->error = std::strerror(errno);
+    else if (text.size() > EC_MAX_FILE)
+      f->error = "larger than " + std::to_string(EC_MAX_FILE) + " bytes";
+    else
+      *f = parse_editorconfig(text);
+  }
+  if (fd >= 0) ::close(fd);
+  return *(files_[dir] = std::move(f));
+}
+
+ec_properties ec_lookup::properties(const std::string& absolute_path) {
+  ec_properties props;
+  // The .editorconfig files from the file's directory up, to one that says
+  // it is the root.
+  std::vector<std::pair<std::string, const ec_file*>> chain;
+  std::string dir = absolute_path.substr(0, std::max<std::size_t>(absolute_path.rfind('/'), 1));
+  for (;;) {
+    const ec_file& f = file_of(dir);
+    chain.emplace_back(dir, &f);
+    if (!f.error.empty() && props.error.empty()) {
+      props.error = f.error;
+      props.error_file = (dir == "/" ? std::string() : dir) + "/.editorconfig";
+    }
+    if (f.root || dir == "/") break;
+    const std::size_t slash = dir.rfind('/');
+    dir = slash == 0 ? "/" : dir.substr(0, slash);
+  }
+  if (!props.error.empty()) return props;
+  // The farthest first: nearer files, and later sections, win.
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+    const std::string& d = it->first;
+    const std::string_view rel = std::string_view(absolute_path).substr(d == "/" ? 1 : d.size() + 1);
+    for (const ec_file::section& s : it->second->sections) {
+      if (!s.glob.matches(rel)) continue;
+      for (const auto& [key, value] : s.pairs) {
+        if (lowered(value) == "unset")
+          props.values.erase(key);
+        else
+          props.values[key] = value;
+      }
+    }
+  }
+  return props;
+}
+
+}  // namespace morek

@@ -1,0 +1,179 @@
+// --editorconfig on real trees: each file converted by the settings its
+// .editorconfig files give it, --show-settings, and hostile .editorconfig
+// files reported once, with the files they govern left alone.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "run_tool.hpp"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct tree {
+  std::string dir;
+  tree() {
+    char name[] = "/tmp/morek-ecf-XXXXXX";
+    if (mkdtemp(name) == nullptr) throw std::runtime_error("mkdtemp failed");
+    dir = name;
+  }
+  ~tree() {
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+  }
+  std::string path(const std::string& name) const { return dir + "/" + name; }
+  void put(const std::string& name, const std::string& text) const {
+    fs::create_directories(fs::path(path(name)).parent_path());
+    std::ofstream(path(name), std::ios::binary) << text;
+  }
+  tool_result run(const std::vector<std::string>& args) const {
+    run_options opt;
+    opt.cwd = dir.c_str();
+    return run_tool_with(args, opt);
+  }
+};
+
+// A repository of many kinds of file, and what each becomes.
+void fill(const tree& t) {
+  t.put(
+      ".editorconfig",
+      "root = true\n\n[*]\nend_of_line = lf\ninsert_final_newline = true\n\n[Makefile]\nindent_style = tab\n\n"
+      "[*.py]\nindent_style = space\nindent_size = 4\n\n[*.{yml,yaml}]\nindent_style = space\nindent_size = 2\n\n"
+      "[*.bat]\nend_of_line = crlf\n\n[src/*.c]\nindent_style = tab\ntab_width = 8\ntrim_trailing_whitespace = true\n");
+  t.put("src/lib/.editorconfig", "[*.c]\nindent_style = space\ntab_width = 4\n[*.txt]\ninsert_final_newline = false\n");
+  t.put("Makefile", "all:\n\techo  hi\n");
+  t.put("a.py", "def f():\n\treturn  1\n");
+  t.put("c.yml", "a:\n  b: 1\n");
+  t.put("run.bat", "echo a\necho b");
+  t.put("src/a.c", "        int x;  \n");
+  t.put("src/lib/b.c", "\tint y;\t// y\n");
+  t.put("src/lib/n.txt", "text\n\n");
+  t.put("data.bin", std::string("\tx\0", 3));
+  t.put("wide.c", "\xff\xfe\tx\n");
+}
+
+const std::string converted_py = "def f():\n    return  1\n";
+
+TEST(EditorConfig, ConvertsEachFileByItsOwnSettings) {
+  tree t;
+  fill(t);
+  t.put("other.unknown", "\t  x  \n");
+  t.put(".editorconfig", read_file(t.path(".editorconfig")) + "[*.unknown]\nunknown_key = 1\nmax_line_length = 9\n");
+  tool_result r = t.run({"--check", "--editorconfig", "."});
+  EXPECT_EQ(r.out, "a.py\nrun.bat\nsrc/a.c\nsrc/lib/b.c\nsrc/lib/n.txt\n");
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.status, 1);
+  r = t.run({"-i", "--editorconfig", "."});
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(read_file(t.path("Makefile")), "all:\n\techo  hi\n") << "a makefile keeps its tabs";
+  EXPECT_EQ(read_file(t.path("a.py")), converted_py);
+  EXPECT_EQ(read_file(t.path("c.yml")), "a:\n  b: 1\n");
+  EXPECT_EQ(read_file(t.path("run.bat")), "echo a\r\necho b\r\n") << "CR LF, and a final one";
+  EXPECT_EQ(read_file(t.path("src/a.c")), "\tint x;\n");
+  EXPECT_EQ(read_file(t.path("src/lib/b.c")), "    int y;  // y\n") << "spaces at 4, columns kept";
+  EXPECT_EQ(read_file(t.path("src/lib/n.txt")), "text") << "the line ends at the end removed";
+  EXPECT_EQ(read_file(t.path("other.unknown")), "\t  x  \n") << "blanks kept: no style applies";
+  EXPECT_EQ(read_file(t.path("data.bin")), std::string("\tx\0", 3));
+  r = t.run({"--check", "--editorconfig", "."});
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.status, 0) << "a second run finds nothing";
+}
+
+TEST(EditorConfig, FilesWithoutSettingsAndTheCommandLine) {
+  tree t;
+  t.put(".editorconfig", "root = true\n[*.py]\nindent_style = space\nindent_size = 4\n");
+  t.put("a.c", "\t  x  \n");
+  t.put("a.py", "def f():\n\treturn  1\n");
+  tool_result r = t.run({"-i", "--editorconfig", "a.c", "a.py"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(read_file(t.path("a.c")), "\t  x  \n") << "no section applies: left alone";
+  EXPECT_EQ(read_file(t.path("a.py")), converted_py);
+  t.put("a.py", "def f():\n\treturn  1  \n");
+  r = t.run({"--diff", "--editorconfig", "-t", "--eol=crlf", "a.py"});
+  EXPECT_EQ(r.out,
+            "--- a/a.py\n+++ b/a.py\n@@ -1,2 +1,2 @@\n-def f():\n-\treturn  1  \n+def f():\r\n+    return  1\r\n");
+  EXPECT_EQ(r.status, 1);
+}
+
+TEST(EditorConfig, ShowSettings) {
+  tree t;
+  fill(t);
+  t.put("u16.txt", "x\n");
+  t.put(".editorconfig", read_file(t.path(".editorconfig")) + "[u16.txt]\ncharset = utf-16le\n");
+  const tool_result r = t.run({"--editorconfig", "--show-settings", "Makefile", "src", "u16.txt"});
+  EXPECT_EQ(r.out,
+            "Makefile: tab 8, indent tabs, eol lf, final newline, utf8\n"
+            "src/a.c: tab 8, indent tabs, eol lf, trim, final newline, utf8\n"
+            "src/lib/.editorconfig: tab 8, indent kept, eol lf, final newline, utf8\n"
+            "src/lib/b.c: tab 4, indent spaces, eol lf, final newline, utf8\n"
+            "src/lib/n.txt: tab 8, indent kept, eol lf, no final newline, utf8\n"
+            "u16.txt: skipped: charset utf-16le\n");
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.status, 0);
+}
+
+// A .editorconfig that is refused: named once with its line, status 2, the
+// files it governs untouched, and the rest converted.
+struct hostile_case {
+  const char* name;
+  std::string text;
+  std::string message;  // after "<dir>/bad/.editorconfig: "
+};
+void PrintTo(const hostile_case& c, std::ostream* os) { *os << c.name; }
+
+class HostileEditorConfig : public testing::TestWithParam<hostile_case> {};
+
+std::string braces(int n) {
+  std::string s;
+  for (int i = 0; i < n; ++i) s += "{a,";
+  for (int i = 0; i < n; ++i) s += "}";
+  return s;
+}
+
+TEST_P(HostileEditorConfig, IsNamedAndItsFilesLeftAlone) {
+  const hostile_case& c = GetParam();
+  tree t;
+  t.put(".editorconfig", "root = true\n[*.py]\nindent_style = space\nindent_size = 4\n");
+  t.put("a.py", "def f():\n\treturn  1\n");
+  t.put("bad/.editorconfig", c.text);
+  t.put("bad/b.py", "def f():\n\treturn  1\n");
+  t.put("bad/c.py", "def f():\n\treturn  1\n");
+  const tool_result r = t.run({"-i", "--editorconfig", "."});
+  EXPECT_EQ(r.err, fs::canonical(t.dir).string() + "/bad/.editorconfig: " + c.message + "\n");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(read_file(t.path("a.py")), converted_py);
+  EXPECT_EQ(read_file(t.path("bad/b.py")), "def f():\n\treturn  1\n");
+  EXPECT_EQ(read_file(t.path("bad/c.py")), "def f():\n\treturn  1\n");
+}
+
+const hostile_case hostile_cases[] = {
+    {"malformed", "[*]\nindent_style space\n", "line 2: neither a section, a pair nor a comment"},
+    {"long_section_name", "[*]\nk = v\n[" + std::string(5000, '*') + "]\n",
+     "line 3: section name longer than 4096 bytes"},
+    {"long_value", "[*]\nindent_style = " + std::string(5000, 't') + "\n", "line 2: value longer than 4096 bytes"},
+    {"thousands_of_braces", "[" + braces(1000) + "]\nk = v\n", "line 1: braces nested too deeply"},
+    {"huge", "[*]\n" + std::string(2 << 20, ';') + "\n", "larger than 1048576 bytes"},
+};
+INSTANTIATE_TEST_SUITE_P(Table, HostileEditorConfig, testing::ValuesIn(hostile_cases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(EditorConfig, CommandLineErrors) {
+  for (const auto& [args, message] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+           {{"--editorconfig", "f"}, "--editorconfig: only with -i, --check, --diff or --show-settings\n"},
+           {{"--show-settings", "--check", "8", "4", "f"}, "--show-settings: only with --editorconfig\n"},
+           {{"--editorconfig", "--show-settings", "--diff", "f"},
+            "--show-settings: converts nothing; not with -i or --diff\n"},
+           {{"--check", "--editorconfig"}, "Usage : morek [-ct] [-b<n>] <tab1> <tab2> [<file>]\n"}}) {
+    const tool_result r = run_tool(args, "");
+    EXPECT_EQ(r.err, message);
+    EXPECT_EQ(r.status, 2);
+  }
+}
+
+}  // namespace
