@@ -92,6 +92,12 @@ def main():
             sh(f"cp -a {tree} {work} && sync")
 
         repo = os.path.join(tmp, "repo")
+        # Five sections, as a repository of several kinds of file would have.
+        with open(os.path.join(tree, ".editorconfig"), "w") as ec:
+            ec.write("root = true\n\n[*]\nend_of_line = lf\ninsert_final_newline = true\n\n"
+                     "[*.{c,h}]\nindent_style = tab\ntab_width = 8\n\n[*.py]\nindent_style = space\n"
+                     "indent_size = 4\n\n[Makefile]\nindent_style = tab\n\n[*.{yml,yaml}]\n"
+                     "indent_style = space\nindent_size = 2\n")
         sh(f"cp -a {tree} {repo} && cd {repo} && git init -q && git add -A && "
            f"git -c user.name=b -c user.email=b@b commit -qm tree && sync")
         in_repo = f"cd {repo} && "
@@ -111,6 +117,10 @@ def main():
             ("repo: find | xargs morek --check -c 8 4", False,
              in_repo + f"find . -name '*.c' -print0 | xargs -0 {morek} --check -c 8 4 > /dev/null", (0, 123)),
             ("repo: morek --diff -c 8 4 .", False, in_repo + f"{morek} --diff -c 8 4 . > /dev/null", (0, 1)),
+            ("repo: morek --check --indent-only 8 8 .", False,
+             in_repo + f"{morek} --check --indent-only 8 8 . > /dev/null", (0, 1)),
+            ("repo: morek --check --editorconfig .", False,
+             in_repo + f"{morek} --check --editorconfig . > /dev/null", (0, 1)),
         ]
         walls = {name: [] for name, *_ in steps}
         for _ in range(args.rounds):
@@ -139,6 +149,9 @@ def main():
         print(f"  morek --check . ÷ find | xargs morek --check: "
               f"{check_dir / med['repo: find | xargs morek --check -c 8 4']:.2f} (at most 1.1)")
         print(f"  morek --diff . ÷ morek --check .: {med['repo: morek --diff -c 8 4 .'] / check_dir:.2f} (at most 1.5)")
+        print(f"  morek --check --editorconfig . ÷ morek --check --indent-only 8 8 .: "
+              f"{med['repo: morek --check --editorconfig .'] / med['repo: morek --check --indent-only 8 8 .']:.2f}"
+              f" (at most 1.3)")
         shutil.rmtree(work, ignore_errors=True)
         shutil.rmtree(os.path.join(tmp, "copy"), ignore_errors=True)
 

@@ -15,22 +15,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct tree {
-  std::string dir;
-  tree() {
-    char name[] = "/tmp/morek-ecf-XXXXXX";
-    if (mkdtemp(name) == nullptr) throw std::runtime_error("mkdtemp failed");
-    dir = name;
-  }
-  ~tree() {
-    std::error_code ec;
-    fs::remove_all(dir, ec);
-  }
-  std::string path(const std::string& name) const { return dir + "/" + name; }
-  void put(const std::string& name, const std::string& text) const {
-    fs::create_directories(fs::path(path(name)).parent_path());
-    std::ofstream(path(name), std::ios::binary) << text;
-  }
+// A scratch tree, and the tool run in it.
+struct tree : scratch_dir {
+  void put(const std::string& name, const std::string& text) const { (void)write(name, text); }
   tool_result run(const std::vector<std::string>& args) const {
     run_options opt;
     opt.cwd = dir.c_str();

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "file_settings.hpp"
+#include "run_tool.hpp"
 
 using namespace morek;
 namespace fs = std::filesystem;
@@ -160,21 +161,8 @@ TEST(Parse, ManyBracesMatchQuickly) {
 }
 
 // A directory tree of .editorconfig files, removed with everything in it.
-struct tree {
-  std::string dir;
-  tree() {
-    char name[] = "/tmp/morek-ec-XXXXXX";
-    if (mkdtemp(name) == nullptr) throw std::runtime_error("mkdtemp failed");
-    dir = name;
-  }
-  ~tree() {
-    std::error_code ec;
-    fs::remove_all(dir, ec);
-  }
-  void put(const std::string& name, const std::string& text) const {
-    fs::create_directories(fs::path(dir + "/" + name).parent_path());
-    std::ofstream(dir + "/" + name, std::ios::binary) << text;
-  }
+struct tree : scratch_dir {
+  void put(const std::string& name, const std::string& text) const { (void)write(name, text); }
 };
 
 TEST(Lookup, NearerFilesAndLaterSectionsWin) {

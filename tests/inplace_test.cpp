@@ -29,20 +29,8 @@ namespace {
 constexpr uid_t nobody = 65534;
 const bool root = geteuid() == 0;
 
-// A scratch directory, removed with everything in it.
-struct scratch {
-  std::string dir;
-  scratch() {
-    char name[] = "/tmp/morek-inplace-XXXXXX";
-    if (mkdtemp(name) == nullptr) throw std::runtime_error("mkdtemp failed");
-    dir = name;
-  }
-  ~scratch() {
-    std::error_code ec;
-    fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(dir, ec);
-  }
-  std::string path(const std::string& name) const { return dir + "/" + name; }
+// A scratch directory of files with modes, and what a run left behind.
+struct scratch : scratch_dir {
   std::string put(const std::string& name, const std::string& bytes, mode_t mode = 0644) const {
     const std::string p = path(name);
     std::ofstream(p, std::ios::binary) << bytes;
@@ -80,26 +68,6 @@ run_options file_size_limit(long bytes) {
   run_options o;
   o.fsize_limit = bytes;
   return o;
-}
-
-// The pid's open descriptors that lead to path.
-bool has_open(pid_t pid, const std::string& path) {
-  std::error_code ec;
-  for (const auto& e : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
-    std::error_code ignored;
-    if (fs::read_symlink(e.path(), ignored) == path) return true;
-  }
-  return false;
-}
-
-// Waits, briefly, until ready() holds.
-template <class F>
-bool wait_for(F ready) {
-  for (int i = 0; i < 50000; ++i) {
-    if (ready()) return true;
-    std::this_thread::sleep_for(std::chrono::microseconds(100));
-  }
-  return false;
 }
 
 // ---- what -i keeps -----------------------------------------------------

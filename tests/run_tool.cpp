@@ -7,11 +7,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <thread>
 
 const char* tool_path() { return MOREK_BIN; }
 
@@ -118,4 +121,42 @@ void expect_run(const exact_case& c) {
   EXPECT_EQ(r.out, c.out);
   EXPECT_EQ(r.err, c.err);
   EXPECT_EQ(r.status, c.status);
+}
+
+scratch_dir::scratch_dir() {
+  char name[] = "/tmp/morek-test-XXXXXX";
+  if (mkdtemp(name) == nullptr) throw std::runtime_error("mkdtemp failed");
+  dir = name;
+}
+
+scratch_dir::~scratch_dir() {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add, ec);
+  fs::remove_all(dir, ec);
+}
+
+std::string scratch_dir::write(const std::string& name, const std::string& bytes) const {
+  const std::string p = path(name);
+  std::filesystem::create_directories(std::filesystem::path(p).parent_path());
+  std::ofstream(p, std::ios::binary) << bytes;
+  return p;
+}
+
+bool wait_for(const std::function<bool()>& ready) {
+  for (int i = 0; i < 50000; ++i) {
+    if (ready()) return true;
+    std::this_thread::sleep_for(std::chrono::microseconds(100));
+  }
+  return false;
+}
+
+bool has_open(pid_t pid, const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
+    std::error_code ignored;
+    if (fs::read_symlink(e.path(), ignored) == path) return true;
+  }
+  return false;
 }

@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -74,3 +75,22 @@ tool_result run_tool_with(const std::vector<std::string>& args, const run_option
 pid_t start_tool(const std::vector<std::string>& args, const std::string& in_path, const std::string& out_path,
                  const std::string& err_path, const run_options& opt = {});
 int wait_tool(pid_t pid);
+
+// A scratch directory under /tmp, removed with everything in it, whatever its
+// modes became.
+struct scratch_dir {
+  std::string dir;
+  scratch_dir();
+  ~scratch_dir();
+  scratch_dir(const scratch_dir&) = delete;
+  scratch_dir& operator=(const scratch_dir&) = delete;
+  std::string path(const std::string& name) const { return dir + "/" + name; }
+  // Writes bytes to the file name, making the directories above it; returns its path.
+  std::string write(const std::string& name, const std::string& bytes) const;
+};
+
+// Waits, up to five seconds, until ready() holds; false if it never did.
+bool wait_for(const std::function<bool()>& ready);
+
+// Whether the process pid has a descriptor open on path.
+bool has_open(pid_t pid, const std::string& path);

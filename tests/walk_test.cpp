@@ -21,23 +21,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A scratch directory, removed with everything in it.
-struct scratch {
-  std::string dir;
-  scratch() {
-    char name[] = "/tmp/morek-walk-XXXXXX";
-    if (mkdtemp(name) == nullptr) throw std::runtime_error("mkdtemp failed");
-    dir = name;
-  }
-  ~scratch() {
-    std::error_code ec;
-    fs::remove_all(dir, ec);
-  }
-  std::string path(const std::string& name) const { return dir + "/" + name; }
-  void put(const std::string& name, const std::string& bytes) const {
-    fs::create_directories(fs::path(path(name)).parent_path());
-    std::ofstream(path(name), std::ios::binary) << bytes;
-  }
+// A scratch directory whose put() makes the directories above a file.
+struct scratch : scratch_dir {
+  void put(const std::string& name, const std::string& bytes) const { (void)write(name, bytes); }
 };
 
 // Runs a shell command in dir; true when it succeeds.
@@ -184,25 +170,6 @@ const walk_case walk_cases[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Table, Walk, testing::ValuesIn(walk_cases),
                          [](const auto& info) { return std::string(info.param.name); });
-
-// Waits, briefly, until ready() holds.
-template <class F>
-bool wait_for(F ready) {
-  for (int i = 0; i < 50000; ++i) {
-    if (ready()) return true;
-    std::this_thread::sleep_for(std::chrono::microseconds(100));
-  }
-  return false;
-}
-
-bool has_open(pid_t pid, const std::string& path) {
-  std::error_code ec;
-  for (const auto& e : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
-    std::error_code ignored;
-    if (fs::read_symlink(e.path(), ignored) == path) return true;
-  }
-  return false;
-}
 
 TEST(WalkSwaps, DirectorySwappedForALinkLeadsNowhere) {
   // While a large file early in the walk converts, a directory later in it
