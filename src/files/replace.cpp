@@ -23,14 +23,23 @@ namespace morek {
 namespace {
 
 // The signals whose default action ends the process and that a process may
-// catch, less those that report a fault of the program itself (SIGSEGV and
-// the like, which the sanitizers watch): the real-time ones are added at run
-// time.
+// catch; the real-time ones are added at run time. Those that report a fault
+// of the program itself are left to the sanitizers where they watch.
+#if defined(__SANITIZE_ADDRESS__)
+#define MOREK_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define MOREK_SANITIZED 1
+#endif
+#endif
 constexpr int fatal_signals[] = {
     SIGHUP,    SIGINT,  SIGQUIT, SIGTERM, SIGPIPE,   SIGALRM, SIGUSR1,
     SIGUSR2,   SIGPOLL, SIGPROF, SIGXCPU, SIGVTALRM, SIGPWR,
 #ifdef SIGSTKFLT
     SIGSTKFLT,
+#endif
+#ifndef MOREK_SANITIZED
+    SIGABRT,   SIGBUS,  SIGFPE,  SIGILL,  SIGSEGV,   SIGSYS,  SIGTRAP,
 #endif
 };
 
