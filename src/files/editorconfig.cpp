@@ -20,13 +20,6 @@ std::string_view trimmed(std::string_view s) {
   return s;
 }
 
-std::string lowered(std::string_view s) {
-  std::string r(s);
-  for (char& c : r)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return r;
-}
-
 // Where the '}' that closes the '{' at open stands, and whether a ',' stands
 // at its own level between them; npos when nothing closes it.
 std::size_t closing_brace(std::string_view g, std::size_t open, bool& has_comma) {
@@ -326,6 +319,13 @@ bool ec_glob::matches(std::string_view path) const {
   return false;
 }
 
+std::string ec_lowered(std::string_view s) {
+  std::string r(s);
+  for (char& c : r)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return r;
+}
+
 ec_file parse_editorconfig(std::string_view text) {
   ec_file f;
   if (text.size() >= 3 && text.substr(0, 3) == "\xef\xbb\xbf") text.remove_prefix(3);
@@ -359,9 +359,9 @@ ec_file parse_editorconfig(std::string_view text) {
     if (key.size() > EC_MAX_KEY) return refuse("key longer than " + std::to_string(EC_MAX_KEY) + " bytes");
     if (value.size() > EC_MAX_VALUE) return refuse("value longer than " + std::to_string(EC_MAX_VALUE) + " bytes");
     if (f.sections.empty()) {
-      if (lowered(key) == "root") f.root = lowered(value) == "true";
+      if (ec_lowered(key) == "root") f.root = ec_lowered(value) == "true";
     } else {
-      f.sections.back().pairs.emplace_back(lowered(key), std::string(value));
+      f.sections.back().pairs.emplace_back(ec_lowered(key), std::string(value));
     }
   }
   return f;
@@ -424,7 +424,7 @@ ec_properties ec_lookup::properties(const std::string& absolute_path) {
     for (const ec_file::section& s : it->second->sections) {
       if (!s.glob.matches(rel)) continue;
       for (const auto& [key, value] : s.pairs) {
-        if (lowered(value) == "unset")
+        if (ec_lowered(value) == "unset")
           props.values.erase(key);
         else
           props.values[key] = value;

@@ -68,6 +68,10 @@ struct ec_file {
   std::string error;  // "line N: reason" when the file is refused
 };
 
+// s in ASCII lower case, whatever the locale: keys, and the values of the
+// known properties, are compared so.
+std::string ec_lowered(std::string_view s);
+
 // Parses text, the content of a .editorconfig.
 ec_file parse_editorconfig(std::string_view text);
 

@@ -4,13 +4,6 @@ namespace morek {
 
 namespace {
 
-std::string lowered(const std::string& s) {
-  std::string r = s;
-  for (char& c : r)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return r;
-}
-
 // A tab width from a property: a whole number from 1 to 256.
 bool width_of(const std::string& v, int& w) {
   if (v.empty() || v.size() > 3) return false;
@@ -54,7 +47,7 @@ void put_in_force(const file_settings& s) {
 bool settings_from(const ec_properties& props, const command_line_style& cli, file_settings& s, std::string& why) {
   auto get = [&](const char* key) {
     const auto it = props.values.find(key);
-    return it == props.values.end() ? std::string() : lowered(it->second);
+    return it == props.values.end() ? std::string() : ec_lowered(it->second);
   };
   const std::string style = get("indent_style"), tab = get("tab_width"), size = get("indent_size"),
                     eol = get("end_of_line"), trim = get("trim_trailing_whitespace"),
