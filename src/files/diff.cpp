@@ -1,6 +1,8 @@
 #include "diff.hpp"
 
 #include <algorithm>
+#include <cstring>
+#include <utility>
 #include <vector>
 
 namespace morek {
@@ -9,18 +11,21 @@ namespace {
 
 constexpr std::size_t CONTEXT = 3;
 
-// The lines of text, each with its line end; a last line without one is kept too.
-std::vector<std::string_view> lines_of(std::string_view text) {
-  std::vector<std::string_view> lines;
+// A text, a line at a time, each with its line end; a last line without one
+// is a line too. An empty view: no line is left.
+struct line_reader {
+  std::string_view text;
   std::size_t at = 0;
-  while (at < text.size()) {
-    const std::size_t nl = text.find('\n', at);
-    const std::size_t end = nl == std::string_view::npos ? text.size() : nl + 1;
-    lines.push_back(text.substr(at, end - at));
+  std::string_view next() {
+    if (at >= text.size()) return {};
+    const void* nl = std::memchr(text.data() + at, '\n', text.size() - at);
+    const std::size_t end =
+        nl != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nl) - text.data()) + 1 : text.size();
+    const std::string_view l = text.substr(at, end - at);
     at = end;
+    return l;
   }
-  return lines;
-}
+};
 
 const char* const RESET = "\x1b[m";
 
@@ -102,53 +107,108 @@ std::string header(const char* mark, std::string_view side, std::string_view nam
 
 void unified_diff(std::string_view name, std::string_view before, std::string_view after, diff_colour colour,
                   std::string& out) {
-  const std::vector<std::string_view> a = lines_of(before);
-  const std::vector<std::string_view> b = lines_of(after);
-  const std::size_t n = std::max(a.size(), b.size());
-  auto differs = [&](std::size_t i) { return i >= a.size() || i >= b.size() || a[i] != b[i]; };
-
-  std::size_t i = 0;
-  while (i < n && !differs(i)) ++i;
-  if (i == n) return;
+  if (before == after) return;
   const bool tty = colour == diff_colour::terminal;
-  out += tty ? "\x1b[1m" : "";
-  out += header("--- ", "a/", name);
-  out += header("+++ ", "b/", name);
-  out += tty ? RESET : "";
+  line_reader a{before}, b{after};
+  // One pass over both texts, a line of each at a time: unchanged lines wait
+  // as context, changes gather into the hunk being built, which is written
+  // out whole once its end is known.
+  std::string_view ring[CONTEXT];  // the unchanged lines just before the current one, outside a hunk
+  std::size_t ring_n = 0;
+  bool in_hunk = false;
+  std::size_t first = 0, a_count = 0, b_count = 0;      // the hunk's first line, and its lines on each side
+  std::vector<std::pair<char, std::string_view>> body;  // the hunk's lines, marked
+  std::vector<std::string_view> minus, plus;            // the change being gathered
+  std::vector<std::string_view> tail;                   // unchanged lines since the hunk's last change
+  bool headers = false;
+  out.reserve(out.size() + before.size() + after.size() + 256);
 
-  while (i < n) {
-    // A hunk: from the first change less its context to the last change
-    // that no more than 2 * CONTEXT unchanged lines part from the one before.
-    const std::size_t first = i >= CONTEXT ? i - CONTEXT : 0;
-    std::size_t last_change = i;
-    std::size_t k = i + 1;
-    for (;;) {
-      while (k < n && !differs(k)) ++k;
-      if (k == n || k - last_change - 1 > 2 * CONTEXT) break;
-      last_change = k++;
+  auto flush_change = [&] {
+    for (std::string_view l : minus) body.emplace_back('-', l);
+    for (std::string_view l : plus) body.emplace_back('+', l);
+    a_count += minus.size();
+    b_count += plus.size();
+    minus.clear();
+    plus.clear();
+  };
+  auto context = [&](std::string_view l) {
+    body.emplace_back(' ', l);
+    ++a_count;
+    ++b_count;
+  };
+  // Writes the hunk with the first `trailing` lines of the tail as its last context.
+  auto close_hunk = [&](std::size_t trailing) {
+    flush_change();
+    for (std::size_t k = 0; k < trailing; ++k) context(tail[k]);
+    if (!headers) {
+      out += tty ? "\x1b[1m" : "";
+      out += header("--- ", "a/", name);
+      out += header("+++ ", "b/", name);
+      out += tty ? RESET : "";
+      headers = true;
     }
-    const std::size_t end = std::min(n, last_change + 1 + CONTEXT);
-    const std::size_t a_end = std::min(end, a.size()), b_end = std::min(end, b.size());
-    const std::size_t a_first = std::min(first, a.size()), b_first = std::min(first, b.size());
     out += tty ? "\x1b[36m" : "";
-    out.append("@@ -").append(range(a_first, a_end - a_first)).append(" +");
-    out.append(range(b_first, b_end - b_first)).append(" @@");
+    out.append("@@ -").append(range(first, a_count)).append(" +").append(range(first, b_count)).append(" @@");
     out += tty ? RESET : "";
     out += '\n';
-    for (std::size_t j = first; j < end;) {
-      if (!differs(j)) {
-        put_line(' ', a[j], colour, out);
-        ++j;
+    if (tty) {
+      for (const auto& [mark, l] : body) put_line(mark, l, colour, out);
+    } else {
+      // Plain lines, the bulk of a diff, copied in one go.
+      static constexpr std::string_view no_end = "\n\\ No newline at end of file\n";
+      std::size_t size = 0;
+      for (const auto& [mark, l] : body) size += 1 + l.size() + (l.back() == '\n' ? 0 : no_end.size());
+      std::size_t at = out.size();
+      out.resize(at + size);
+      for (const auto& [mark, l] : body) {
+        out[at++] = mark;
+        std::memcpy(out.data() + at, l.data(), l.size());
+        at += l.size();
+        if (l.back() != '\n') {
+          std::memcpy(out.data() + at, no_end.data(), no_end.size());
+          at += no_end.size();
+        }
+      }
+    }
+    in_hunk = false;
+  };
+
+  for (std::size_t line = 0;; ++line) {
+    const std::string_view la = a.next(), lb = b.next();
+    if (la.empty() && lb.empty()) break;
+    if (la == lb) {
+      if (!in_hunk) {
+        // Keeps the last CONTEXT unchanged lines.
+        if (ring_n == CONTEXT) std::move(ring + 1, ring + CONTEXT, ring);
+        ring[ring_n == CONTEXT ? CONTEXT - 1 : ring_n++] = la;
         continue;
       }
-      std::size_t run_end = j;
-      while (run_end < end && differs(run_end)) ++run_end;
-      for (std::size_t r = j; r < run_end && r < a.size(); ++r) put_line('-', a[r], colour, out);
-      for (std::size_t r = j; r < run_end && r < b.size(); ++r) put_line('+', b[r], colour, out);
-      j = run_end;
+      flush_change();
+      tail.push_back(la);
+      if (tail.size() > 2 * CONTEXT) {
+        // Too far from the next change to share its hunk.
+        close_hunk(CONTEXT);
+        ring_n = 0;
+        for (std::size_t k = tail.size() - CONTEXT; k < tail.size(); ++k) ring[ring_n++] = tail[k];
+        tail.clear();
+      }
+      continue;
     }
-    i = k;
+    if (!in_hunk) {
+      in_hunk = true;
+      body.clear();
+      a_count = b_count = 0;
+      first = line - ring_n;
+      for (std::size_t k = 0; k < ring_n; ++k) context(ring[k]);
+      ring_n = 0;
+    } else {
+      for (std::string_view l : tail) context(l);
+    }
+    tail.clear();
+    if (!la.empty()) minus.push_back(la);
+    if (!lb.empty()) plus.push_back(lb);
   }
+  if (in_hunk) close_hunk(std::min(tail.size(), CONTEXT));
 }
 
 }  // namespace morek

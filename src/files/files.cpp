@@ -21,6 +21,7 @@
 #include "editorconfig.hpp"
 #include "errmsg.hpp"
 #include "file_settings.hpp"
+#include "locate.hpp"
 #include "replace.hpp"
 #include "settings.hpp"
 #include "stream.hpp"
@@ -48,21 +49,6 @@ std::size_t batch_files() {
   const rlim_t fit = lim.rlim_cur > RESERVED_FDS + 6 ? (lim.rlim_cur - RESERVED_FDS) / 6 : 1;
   return fit < BATCH_FILES ? static_cast<std::size_t>(fit) : BATCH_FILES;
 }
-
-// A directory held open for the files in it, which are opened, replaced and
-// removed relative to it.
-struct dir_handle {
-  int fd = -1;
-  std::string path;      // as it was opened
-  std::string absolute;  // from the root, links resolved; only where .editorconfig files are looked up
-  explicit dir_handle(int f, std::string p, std::string a = {}) : fd(f), path(std::move(p)), absolute(std::move(a)) {}
-  dir_handle(const dir_handle&) = delete;
-  dir_handle& operator=(const dir_handle&) = delete;
-  ~dir_handle() {
-    if (fd >= 0) ::close(fd);
-  }
-};
-using shared_dir = std::shared_ptr<const dir_handle>;
 
 enum class verdict {
   unchanged,  // the conversion equals the file
@@ -173,12 +159,17 @@ bool copy_prefix(int in_fd, int out_fd, off_t len) {
 // set, when they cannot be read, or with errno 0 when the file has become
 // shorter.
 bool read_range(int fd, off_t from, off_t to, std::string& out) {
+  // Straight into the string, which grows once.
+  std::size_t at = out.size();
+  out.resize(at + static_cast<std::size_t>(to - from));
   while (from < to) {
     errno = 0;
-    const ssize_t got =
-        ::pread(fd, compare_buf, std::min(sizeof compare_buf, static_cast<std::size_t>(to - from)), from);
-    if (got <= 0) return false;
-    out.append(reinterpret_cast<const char*>(compare_buf), static_cast<std::size_t>(got));
+    const ssize_t got = ::pread(fd, out.data() + at, static_cast<std::size_t>(to - from), from);
+    if (got <= 0) {
+      out.resize(at);
+      return false;
+    }
+    at += static_cast<std::size_t>(got);
     from += got;
   }
   return true;
@@ -304,94 +295,6 @@ bool same_state(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
          a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
          a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
-}
-
-// The directory of the last file, for the next one in the same directory:
-// by the path it was opened by, or for files reached through a directory
-// operand, by that operand and the path below it.
-shared_dir last_dir;
-const dir_handle* last_root = nullptr;
-
-// Whether directories need their absolute paths (to look up .editorconfig files).
-bool want_absolute = false;
-
-std::string absolute_of(const std::string& path) {
-  char* real = ::realpath(path.c_str(), nullptr);
-  std::string r = real != nullptr ? real : path;
-  std::free(real);
-  return r;
-}
-
-std::string joined_path(const std::string& dir, const std::string& name) {
-  return dir == "/" ? "/" + name : dir + "/" + name;
-}
-
-// Finds the directory and the name of the file an operand names, and opens
-// the directory. A symbolic link is resolved once, here: what it leads to is
-// the file. The file's kind is decided before it is opened, so that a FIFO or
-// a device never is.
-void locate_operand(outcome& o) {
-  struct stat st;
-  if (::lstat(o.name.c_str(), &st) != 0) return fail(o, with_errno("can't open", errno));
-  std::string target = o.name;
-  if (S_ISLNK(st.st_mode)) {
-    char* real = ::realpath(o.name.c_str(), nullptr);
-    if (real == nullptr || ::stat(real, &st) != 0) {
-      const int e = errno;
-      std::free(real);
-      return fail(o, with_errno("can't open", e));
-    }
-    target = real;
-    std::free(real);
-  }
-  if (S_ISDIR(st.st_mode)) return fail(o, "is a directory");
-  if (!S_ISREG(st.st_mode)) return fail(o, "is not a regular file");
-  const std::size_t slash = target.rfind('/');
-  std::string dir_path = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
-  o.base = slash == std::string::npos ? target : target.substr(slash + 1);
-  if (last_dir == nullptr || last_root != nullptr || last_dir->path != dir_path) {
-    const int fd = ::open(dir_path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return fail(o, with_errno("can't open", errno));
-    last_dir = std::make_shared<const dir_handle>(fd, dir_path, want_absolute ? absolute_of(dir_path) : std::string());
-    last_root = nullptr;
-  }
-  o.dir = last_dir;
-}
-
-// The same for a file that a walk reached: each directory below the operand
-// is opened relative to the one above it, never through a link, so a
-// directory swapped for a link during the run leads nowhere. A file gone
-// meanwhile is skipped.
-void locate_walked(outcome& o) {
-  const std::size_t slash = o.below.rfind('/');
-  std::string dir_path = slash == std::string::npos ? std::string() : o.below.substr(0, slash);
-  o.base = slash == std::string::npos ? o.below : o.below.substr(slash + 1);
-  if (last_dir == nullptr || last_root != o.root.get() || last_dir->path != dir_path) {
-    int fd = ::fcntl(o.root->fd, F_DUPFD_CLOEXEC, 0);
-    for (std::size_t at = 0; fd >= 0 && at < dir_path.size();) {
-      std::size_t end = dir_path.find('/', at);
-      if (end == std::string::npos) end = dir_path.size();
-      const std::string part = dir_path.substr(at, end - at);
-      const int sub = ::openat(fd, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-      const int e = errno;
-      ::close(fd);
-      fd = sub;
-      errno = e;
-      at = end + 1;
-    }
-    if (fd < 0) {
-      if (errno == ENOENT) {
-        o.v = verdict::skipped;
-        return;
-      }
-      return fail(o, with_errno("can't open", errno));
-    }
-    std::string absolute;
-    if (want_absolute) absolute = dir_path.empty() ? o.root->absolute : joined_path(o.root->absolute, dir_path);
-    last_dir = std::make_shared<const dir_handle>(fd, std::move(dir_path), std::move(absolute));
-    last_root = o.root.get();
-  }
-  o.dir = last_dir;
 }
 
 // Whether the file at fd begins with a UTF-16 or UTF-32 byte order mark.
@@ -567,12 +470,14 @@ void commit(std::vector<outcome>& batch, results& res) {
       if (!o.message.empty()) report(o.name, o.message);
       res.failed = true;
     } else if (o.v == verdict::changed) {
-      if (o.diff.empty())
+      if (o.diff.empty()) {
         res.names.append(o.name).append("\n");
-      else if (res.names.empty())
+      } else {
+        // A diff is most of a file: it goes out as it is, after what waits.
+        write_names(res, true);
         res.names.swap(o.diff);
-      else
-        res.names.append(o.diff);
+        write_names(res, true);
+      }
       res.changed = true;
     } else if (o.v == verdict::skipped && !o.message.empty()) {
       report(o.name, o.message);
@@ -678,22 +583,6 @@ void choose_settings(outcome& o, ec_lookup& lookup, std::set<std::string>& repor
   put_in_force(o.settings);
 }
 
-// The name a file reached through the directory operand gets: the operand
-// and the path below it, or the path alone below ".".
-std::string joined(std::string_view operand, const std::string& below) {
-  while (operand.size() > 1 && operand.back() == '/') operand.remove_suffix(1);
-  if (operand == ".") return below;
-  std::string name(operand);
-  if (name.back() != '/') name += '/';
-  return name + below;
-}
-
-// Whether the operand is a directory (through a link too), to be opened as one.
-bool is_directory(const char* operand) {
-  struct stat st;
-  return ::stat(operand, &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 }  // namespace
 
 int run_files(std::span<char* const> operands, const file_options& opt, text_reader& reader, unsigned char* in_buf) {
@@ -713,16 +602,23 @@ int run_files(std::span<char* const> operands, const file_options& opt, text_rea
       commit(batch, res);
     pending_bytes = 0;
   };
-  want_absolute = opt.editorconfig;
+  locator where(opt.editorconfig);
   ec_lookup lookup;
   std::set<std::string> reported;  // .editorconfig files refused, and said so
   const file_settings given = settings_in_force(opt.trim);
   auto take = [&](outcome& o) {
     if (o.v == verdict::unchanged) {
-      if (o.walked())
-        locate_walked(o);
-      else
-        locate_operand(o);
+      place at;
+      std::string why;
+      const found f = o.walked() ? where.below(o.root, o.below, at, why) : where.operand(o.name, at, why);
+      if (f == found::yes) {
+        o.dir = std::move(at.dir);
+        o.base = std::move(at.base);
+      } else if (f == found::gone) {
+        o.v = verdict::skipped;
+      } else {
+        fail(o, why);
+      }
     }
     if (o.v == verdict::unchanged && opt.editorconfig) choose_settings(o, lookup, reported, opt);
     if (opt.show_settings && o.v != verdict::duplicate) {
@@ -743,36 +639,34 @@ int run_files(std::span<char* const> operands, const file_options& opt, text_rea
       take(o);
       continue;
     }
-    const int fd = ::open(operand, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
+    const shared_dir root = where.open_root(operand);
+    if (root == nullptr) {
       outcome& o = batch.emplace_back();
       o.name = operand;
       fail(o, with_errno("can't open", errno));
       take(o);
       continue;
     }
-    const shared_dir root =
-        std::make_shared<const dir_handle>(fd, operand, want_absolute ? absolute_of(operand) : std::string());
     const written w = opt.editorconfig ? written::per_file : spaces_only == 1 ? written::spaces : written::tabs;
-    listing found = list_directory(fd, opt.filters, w);
-    for (std::string& below : found.paths) {
+    listing listed = list_directory(root->fd, opt.filters, w);
+    for (std::string& below : listed.paths) {
       outcome& o = batch.emplace_back();
-      o.name = joined(operand, below);
+      o.name = joined_name(operand, below);
       o.root = root;
       o.below = std::move(below);
       take(o);
     }
-    if (!found.error.empty()) {
+    if (!listed.error.empty()) {
       outcome& o = batch.emplace_back();
       o.name = operand;
-      fail(o, "can't read all of it: " + found.error);
+      fail(o, "can't read all of it: " + listed.error);
       take(o);
     }
   }
   commit_batch();
   on_the_side.finish();
   put_in_force(given);
-  last_dir.reset();
+  where.release();
   release_forgotten();
   write_names(res, true);
   return res.failed ? 2 : res.changed ? 1 : 0;
