@@ -9,17 +9,11 @@
 #include <string_view>
 
 #include "editorconfig.hpp"
+#include "fuzz_check.hpp"
 
 using namespace morek;
 
 namespace {
-
-void check(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "property failed: %s\n", what);
-    std::abort();
-  }
-}
 
 bool plain(std::string_view s) {
   for (char c : s)

@@ -15,6 +15,7 @@
 
 #include "convert.hpp"
 #include "expand.hpp"
+#include "fuzz_check.hpp"
 #include "retab.hpp"
 #include "stream.hpp"
 #include "test_support.hpp"
@@ -54,13 +55,6 @@ std::vector<std::string> high_runs(const std::string& s) {
 std::string wanted_end(bool had_cr) {
   if (line_ends == eol_mode::lf || (line_ends == eol_mode::keep && !had_cr)) return "\n";
   return "\r\n";
-}
-
-void check(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "property failed: %s\n", what);
-    std::abort();
-  }
 }
 
 // The lines as the reader delivers them, each with whether its newline had a

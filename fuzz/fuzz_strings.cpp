@@ -10,19 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_check.hpp"
 #include "path.hpp"
 #include "sjis.hpp"
 
 using namespace morek;
 
 namespace {
-
-void check(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "property failed: %s\n", what);
-    std::abort();
-  }
-}
 
 // Offsets where characters start, as the searches walk.
 std::vector<std::size_t> char_starts(const std::string& s) {
