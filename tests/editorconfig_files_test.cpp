@@ -74,11 +74,16 @@ TEST(EditorConfig, ConvertsEachFileByItsOwnSettings) {
 
 TEST(EditorConfig, FilesWithoutSettingsAndTheCommandLine) {
   tree t;
-  t.put(".editorconfig", "root = true\n[*.py]\nindent_style = space\nindent_size = 4\n");
+  t.put(".editorconfig",
+        "root = true\n[*.py]\nindent_style = space\nindent_size = 4\n[*.txt]\ninsert_final_newline = true\n");
   t.put("a.c", "\t  x  \n");
   t.put("a.py", "def f():\n\treturn  1\n");
-  tool_result r = t.run({"-i", "--editorconfig", "a.c", "a.py"});
+  t.put("crlf.txt", "a\r\nb");
+  t.put("lf.txt", "a\r\nb\nc\r");
+  tool_result r = t.run({"-i", "--editorconfig", "a.c", "a.py", "crlf.txt", "lf.txt"});
   EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(read_file(t.path("crlf.txt")), "a\r\nb\r\n") << "the line end added is of the file's own kind";
+  EXPECT_EQ(read_file(t.path("lf.txt")), "a\r\nb\nc\r\n") << "a lone CR is part of the last line";
   EXPECT_EQ(read_file(t.path("a.c")), "\t  x  \n") << "no section applies: left alone";
   EXPECT_EQ(read_file(t.path("a.py")), converted_py);
   t.put("a.py", "def f():\n\treturn  1  \n");

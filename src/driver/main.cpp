@@ -277,8 +277,10 @@ int main(int argc, char** argv) {
   // The converter writes straight to the output: the line is the only buffer.
   in_buf.reset(line_buffer());
 
-  if (widths > 0) tab1 = tab_width(argv[arg], "tab1 length error\n");
-  if (widths > 0) tab2 = spaces_only == 1 ? tab1 : tab_width(argv[arg + 1], "tab2 length error\n");
+  if (widths > 0) {
+    tab1 = tab_width(argv[arg], "tab1 length error\n");
+    tab2 = spaces_only == 1 ? tab1 : tab_width(argv[arg + 1], "tab2 length error\n");
+  }
   const text_reader::options layer{.bytewise = line_ends != eol_mode::text, .track_crs = line_ends == eol_mode::keep};
   static text_reader reader(0, layer);  // static: its block is too large for the stack
 

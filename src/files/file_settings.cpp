@@ -20,7 +20,7 @@ bool width_of(const std::string& v, int& w) {
 }  // namespace
 
 file_settings settings_in_force(bool trim) {
-  file_settings s;
+  file_settings s;  // final newlines as they are
   s.tab1 = tab1;
   s.tab2 = tab2;
   s.spaces_only = spaces_only;
@@ -52,18 +52,18 @@ bool settings_from(const ec_properties& props, const command_line_style& cli, fi
   const std::string style = get("indent_style"), tab = get("tab_width"), size = get("indent_size"),
                     eol = get("end_of_line"), trim = get("trim_trailing_whitespace"),
                     final = get("insert_final_newline"), charset = get("charset");
-  const bool acts = style == "tab" || style == "space" || width_of(tab, s.tab1) || width_of(size, s.tab1) ||
-                    eol == "lf" || eol == "crlf" || trim == "true" || final == "true" || final == "false" ||
-                    charset == "utf-8" || charset == "utf-8-bom" || charset == "latin1" || charset == "utf-16be" ||
-                    charset == "utf-16le";
+  // tab_width, else a numeric indent_size, else 8.
+  int width = 8;
+  const bool has_width = width_of(tab, width) || width_of(size, width);
+  const bool acts = style == "tab" || style == "space" || has_width || eol == "lf" || eol == "crlf" || trim == "true" ||
+                    final == "true" || final == "false" || charset == "utf-8" || charset == "utf-8-bom" ||
+                    charset == "latin1" || charset == "utf-16be" || charset == "utf-16le";
   s = file_settings{};
   if (!acts) return false;
   if (charset == "utf-16be" || charset == "utf-16le") {
     why = "skipped: charset " + charset;
     return false;
   }
-  int width = 8;
-  if (!width_of(tab, width)) (void)width_of(size, width);
   s.tab1 = s.tab2 = width;
   // Without indent_style the blanks are kept as they are, unless the command
   // line asks for a style.

@@ -94,9 +94,10 @@ struct job_state {
   off_t same = 0;  // bytes of output so far, all equal to the file's
   file_mode what = file_mode::in_place;
   final_newline final = final_newline::keep;
-  std::string held;  // final: the CRs and LFs at the output's end so far, held back
-  bool any_output = false;
-  bool last_end_crlf = false;  // the last line end of the output was CR LF
+  std::string held;            // final: the CRs and LFs at the output's end so far, held back
+  bool delivered = false;      // some output went on
+  bool last_end_crlf = false;  // final: the last line end that went on was CR LF
+  bool last_byte_cr = false;   // and the last byte that went on was a CR
   outcome* out = nullptr;
   text_reader* reader = nullptr;
   std::string failure;  // what stopped the job
@@ -220,8 +221,6 @@ bool to_job(const unsigned char* p, std::size_t n) {
     deliver(j, p, n);
     return true;
   }
-  if (n == 0) return true;
-  j.any_output = true;
   std::size_t body = n;
   while (body > 0 && line_end_byte(p[body - 1])) --body;
   if (body > 0) {
@@ -230,18 +229,6 @@ bool to_job(const unsigned char* p, std::size_t n) {
     deliver(j, p, body);
   }
   j.held.append(reinterpret_cast<const char*>(p + body), n - body);
-  // The kind of the last line end, for one that is added.
-  const std::size_t lf = j.held.rfind('\n');
-  if (lf != std::string::npos) {
-    j.last_end_crlf = lf > 0 ? j.held[lf - 1] == '\r' : body > 0 && p[body - 1] == '\r';
-  } else if (body > 0) {
-    for (std::size_t i = body; i-- > 0;) {
-      if (p[i] == '\n') {
-        j.last_end_crlf = i > 0 && p[i - 1] == '\r';
-        break;
-      }
-    }
-  }
   return true;
 }
 
@@ -262,7 +249,7 @@ void finish_final_line(job_state& j) {
     }
   }
   deliver(j, reinterpret_cast<const unsigned char*>(h.data()), h.size());
-  if (j.final == final_newline::insert && (h.empty() || h.back() != '\n') && j.any_output) {
+  if (j.final == final_newline::insert && (h.empty() || h.back() != '\n') && j.delivered) {
     const bool crlf = line_ends == eol_mode::crlf || (line_ends == eol_mode::keep && j.last_end_crlf);
     deliver(j, reinterpret_cast<const unsigned char*>(crlf ? "\r\n" : "\n"), crlf ? 2 : 1);
   }
@@ -270,6 +257,16 @@ void finish_final_line(job_state& j) {
 }
 
 void deliver(job_state& j, const unsigned char* p, std::size_t n) {
+  if (n == 0) return;
+  if (j.final == final_newline::insert) {
+    // The kind of the last line end so far, for one that is added.
+    if (const void* lf = ::memrchr(p, '\n', n)) {
+      const auto i = static_cast<std::size_t>(static_cast<const unsigned char*>(lf) - p);
+      j.last_end_crlf = i > 0 ? p[i - 1] == '\r' : j.last_byte_cr;
+    }
+    j.last_byte_cr = p[n - 1] == '\r';
+  }
+  j.delivered = true;
   if (j.mode == job_state::comparing) {
     const std::size_t k = matching(j, p, n);
     if (k == n) return;
@@ -347,13 +344,13 @@ void convert_file(outcome& o, text_reader& reader, unsigned char* in_buf, const 
   job_state j;
   j.fd = fd;
   j.what = opt.mode;
-  j.final = opt.editorconfig ? o.settings.final : final_newline::keep;
+  j.final = o.settings.final;
   j.out = &o;
   j.reader = &reader;
   job = &j;
   reader.reset(fd, {.bytewise = true, .track_crs = line_ends == eol_mode::keep, .stop_at_nul = true});
   out_target = to_job;
-  const stream_result r = convert_stream(reader, in_buf, opt.editorconfig ? o.settings.trim : opt.trim);
+  const stream_result r = convert_stream(reader, in_buf, o.settings.trim);
   (void)out_flush();
   if (r.too_long == 0 && !reader.nul_seen()) finish_final_line(j);
   out_target = write_stdout;
@@ -552,9 +549,6 @@ class committer {
   bool running_ = false;
 };
 
-// Appends a line of output for the run, in the order of the files.
-void res_line(results& res, const std::string& line) { res.names += line; }
-
 // Looks up the file's .editorconfig properties and puts the settings they
 // give in force, or leaves the file alone: when none applies, when its
 // charset is UTF-16, when a kind of file would be broken by them, and, as a
@@ -575,7 +569,10 @@ void choose_settings(outcome& o, ec_lookup& lookup, std::set<std::string>& repor
     if (opt.show_settings && why.empty()) o.message = "no settings; left alone";
     return;
   }
-  if (o.walked() && kept_out_by_kind(o.base, o.settings.spaces_only == 1 ? written::spaces : written::tabs)) {
+  const written w = o.settings.spaces_only == 1   ? written::spaces
+                    : o.settings.indent_only == 1 ? written::tabs
+                                                  : written::per_file;  // every blank kept: no tab added
+  if (o.walked() && kept_out_by_kind(o.base, w)) {
     o.v = verdict::skipped;
     if (opt.show_settings) o.message = "skipped: its format needs its blanks";
     return;
@@ -607,6 +604,7 @@ int run_files(std::span<char* const> operands, const file_options& opt, text_rea
   std::set<std::string> reported;  // .editorconfig files refused, and said so
   const file_settings given = settings_in_force(opt.trim);
   auto take = [&](outcome& o) {
+    o.settings = given;
     if (o.v == verdict::unchanged) {
       place at;
       std::string why;
@@ -623,7 +621,7 @@ int run_files(std::span<char* const> operands, const file_options& opt, text_rea
     if (o.v == verdict::unchanged && opt.editorconfig) choose_settings(o, lookup, reported, opt);
     if (opt.show_settings && o.v != verdict::duplicate) {
       // Each file's line goes to standard output, whatever became of it.
-      res_line(res, o.name + ": " + (o.v == verdict::unchanged ? describe(o.settings) : o.message) + "\n");
+      res.names += o.name + ": " + (o.v == verdict::unchanged ? describe(o.settings) : o.message) + "\n";
       o.message.clear();
       if (o.v == verdict::unchanged) o.v = verdict::skipped;
     }
