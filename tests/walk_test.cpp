@@ -42,6 +42,7 @@ void fill_tree(const scratch& s, const std::string& root) {
   s.put(root + "/name with space.c", "\tx\n");
   s.put(root + "/Makefile", "all:\n\techo  hi\n");
   s.put(root + "/conf.yml", "a:\n  b:\t1\n");
+  s.put(root + "/conf.yaml", "a:\n        b:\t1\n");
   s.put(root + "/data.tsv", "\ta\tb\n");
   s.put(root + "/fix.patch", " ctx  \n-\told\n+\tnew\n");
   s.put(root + "/old.diff", "\tx\n");
@@ -82,7 +83,7 @@ class Walk : public testing::TestWithParam<walk_case> {
     trees->put("subrepo/s.c", "\tx\n");
     ok = sh(trees->path("subrepo"), "git init -q && " + git + " add . && " + git + " commit -qm s") &&
          sh(g + "/nested", "git init -q") &&
-         sh(g, "git init -q && " + git + " add -- a.c b.c Makefile conf.yml sub gone.c .gitignore && " + git +
+         sh(g, "git init -q && " + git + " add -- a.c b.c Makefile conf.yml conf.yaml sub gone.c .gitignore && " + git +
                    " submodule -q add ../subrepo sm && " + git + " commit -qm t && rm gone.c");
   }
   static void TearDownTestSuite() { delete trees; }
@@ -149,8 +150,8 @@ const walk_case walk_cases[] = {
     {"spaces_leave_makefiles",
      {"--check", "--spaces", "8"},
      {"."},
-     ".gitmodules\na.c\nconf.yml\nname with space.c\nsub/c.c\nsub/deep/d.c\n",
-     "a.c\nconf.yml\nname with space.c\nnested/n.c\nsub/c.c\nsub/deep/d.c\n",
+     ".gitmodules\na.c\nconf.yaml\nconf.yml\nname with space.c\nsub/c.c\nsub/deep/d.c\n",
+     "a.c\nconf.yaml\nconf.yml\nname with space.c\nnested/n.c\nsub/c.c\nsub/deep/d.c\n",
      long_note,
      1},
     {"files_named_directly_are_as_before",
@@ -302,6 +303,7 @@ const diff_case diff_cases[] = {
     {"no_line_end_at_the_end", numbered(1, 5, "") + "\tz", numbered(1, 5, "") + "\t\tz"},
     {"last_line_emptied", numbered(1, 2, "") + "   ", numbered(1, 2, "")},
     {"crs_as_they_are", "a\r\n\tb\r\n", "a\r\n\t\tb\r\n"},
+    {"emptied_is_an_empty_range", "   ", ""},
 };
 INSTANTIATE_TEST_SUITE_P(Table, DiffHunks, testing::ValuesIn(diff_cases),
                          [](const auto& info) { return std::string(info.param.name); });
