@@ -4,12 +4,15 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -140,6 +143,13 @@ const walk_case walk_cases[] = {
      "Makefile\na.c\nname with space.c\nsub/c.c\n",
      "",
      1},
+    {"exclude_dir_with_the_slash_completion_writes",
+     {"--check", "--exclude-dir=deep/", "--exclude-dir=nested//", "--exclude=long.c", "8", "4"},
+     {"."},
+     ".gitmodules\nMakefile\na.c\nname with space.c\nsub/c.c\n",
+     "Makefile\na.c\nname with space.c\nsub/c.c\n",
+     "",
+     1},
     {"a_subdirectory_named_from_above",
      {"--check", "8", "4"},
      {"sub", "sub/deep/"},
@@ -193,6 +203,170 @@ TEST(WalkSwaps, DirectorySwappedForALinkLeadsNowhere) {
   EXPECT_EQ(read_file(s.path("err")), s.path("tree/b/x.c") + ": can't open: Not a directory\n");
   EXPECT_EQ(status, 2);
 }
+
+// ---- trees that someone else wrote ------------------------------------
+
+const bool root = geteuid() == 0;
+
+// Runs the tool through the shell in dir, with env (assignments, or a
+// command such as setpriv) before it.
+tool_result run_in(const scratch& s, const std::string& dir, const std::string& env, const std::string& args) {
+  const std::string command = "cd '" + s.path(dir) + "' && " + env + " '" + tool_path() + "' " + args + " >'" +
+                              s.path("out") + "' 2>'" + s.path("err") + "'";
+  const int st = std::system(command.c_str());
+  return {read_file(s.path("out")), read_file(s.path("err")), WIFEXITED(st) ? WEXITSTATUS(st) : -1};
+}
+
+const std::string as_nobody_env = "setpriv --reuid=65534 --regid=65534 --clear-groups";
+
+// A git repository at dir holding a.c (tracked, 8 4 changes it), with
+// .gitignore naming ignored.c, which is there too.
+bool git_repo(const scratch& s, const std::string& dir) {
+  s.put(dir + "/a.c", "\tx\n");
+  s.put(dir + "/.gitignore", "ignored.c\n");
+  s.put(dir + "/ignored.c", "\tx\n");
+  return sh(s.path(dir), "git init -q && " + git + " add a.c .gitignore && " + git + " commit -qm t");
+}
+
+// A 20,000-level tree made by descriptors, each level "d", with f.c at the
+// bottom, and its removal, level by level from the top, since no path
+// reaches that deep.
+constexpr int deep_levels = 20000;
+
+bool make_deep(const std::string& top) {
+  ::mkdir(top.c_str(), 0755);
+  int fd = ::open(top.c_str(), O_RDONLY | O_DIRECTORY);
+  for (int i = 0; i < deep_levels && fd >= 0; ++i) {
+    ::mkdirat(fd, "d", 0755);
+    const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY);
+    ::close(fd);
+    fd = next;
+  }
+  const int f = fd < 0 ? -1 : ::openat(fd, "f.c", O_WRONLY | O_CREAT, 0644);
+  const bool ok = f >= 0 && ::write(f, "\tx\n", 3) == 3;
+  if (f >= 0) ::close(f);
+  if (fd >= 0) ::close(fd);
+  return ok;
+}
+
+void remove_deep(const std::string& top) {
+  const int fd = ::open(top.c_str(), O_RDONLY | O_DIRECTORY);
+  if (fd < 0) return;
+  // The level below the first moves up to take its place.
+  while (::renameat(fd, "d/d", fd, "up") == 0) {
+    ::unlinkat(fd, "d", AT_REMOVEDIR);
+    ::renameat(fd, "up", fd, "d");
+  }
+  ::unlinkat(fd, "d/f.c", 0);
+  ::unlinkat(fd, "d", AT_REMOVEDIR);
+  ::close(fd);
+}
+
+struct hostile_case {
+  const char* name;
+  std::function<bool(const scratch&)> make;  // false: the tree could not be made
+  std::string dir;                           // where the tool runs
+  std::string env;
+  std::string args;
+  std::string err_has;                              // a part of standard error
+  int status;
+  std::function<bool(const scratch&)> unharmed;     // nothing outside was touched, nothing ran
+  bool needs_root = false;
+  std::function<void(const scratch&)> clean_up = nullptr;
+};
+void PrintTo(const hostile_case& c, std::ostream* os) { *os << c.name; }
+
+class HostileTree : public testing::TestWithParam<hostile_case> {};
+
+TEST_P(HostileTree, IsRefusedOrWalkedSafely) {
+  const hostile_case& c = GetParam();
+  if (c.needs_root && !root) GTEST_SKIP() << "needs root, for other users";
+  scratch s;
+  ASSERT_TRUE(c.make(s)) << "the tree could not be made";
+  const tool_result r = run_in(s, c.dir, c.env, c.args);
+  EXPECT_NE(r.err.find(c.err_has), std::string::npos) << r.err;
+  EXPECT_EQ(r.status, c.status) << r.err;
+  if (c.unharmed) {
+    EXPECT_TRUE(c.unharmed(s)) << r.err;
+  }
+  if (c.clean_up) c.clean_up(s);
+}
+
+const hostile_case hostile_cases[] = {
+    {"dot_dot_in_gits_index",
+     [](const scratch& s) {
+       s.put("outside/victim.c", "\tx\n");
+       // An index whose one entry is ../outside/victim.c, with its checksum.
+       return git_repo(s, "tree") &&
+              sh(s.path("tree"),
+                 "python3 -c \"import hashlib,struct;d=open('.git/index','rb').read();n=b'../outside/victim.c';"
+                 "e=d[12:72]+struct.pack('>H',len(n))+n;e+=bytes(8-len(e)%8);"
+                 "b=b'DIRC'+struct.pack('>II',2,1)+e;open('.git/index','wb').write(b+hashlib.sha1(b).digest())\"");
+     },
+     ".", "", "-i 8 4 tree", "tree: git lists a path outside it; refused: ../outside/victim.c\n", 2,
+     [](const scratch& s) { return read_file(s.path("outside/victim.c")) == "\tx\n"; }},
+    {"partial_clone_never_fetches",
+     [](const scratch& s) {
+       // .gitignore is left out of the checkout, and its blob was never fetched:
+       // git would fetch it to know what is ignored, by the command the
+       // repository's configuration names.
+       return git_repo(s, "src") && sh(s.path("src"), "git config uploadpack.allowFilter true") &&
+              sh(s.dir, "git clone -q --no-checkout --filter=blob:none file://" + s.path("src") + " dst") &&
+              sh(s.path("dst"), "git sparse-checkout set --no-cone /a.c && git checkout -q && "
+                                "git config remote.origin.uploadpack 'touch ../ran; git-upload-pack' && "
+                                "printf 'x\\n' > ignored.c");
+     },
+     "dst", "", "--check 8 4 .", "walked instead, ignored files included", 1,
+     [](const scratch& s) { return !fs::exists(s.path("ran")); }},
+    {"git_inside_the_tree_is_not_run",
+     [](const scratch& s) {
+       s.put("tree/a.c", "\tx\n");
+       s.put("tree/git", "#!/bin/sh\ntouch ../ran\n");
+       return ::chmod(s.path("tree/git").c_str(), 0755) == 0;
+     },
+     ".", "PATH=.:/usr/bin:/bin", "--check 8 4 tree", "", 1,
+     [](const scratch& s) { return !fs::exists(s.path("ran")); }},
+    {"git_dir_in_the_environment_is_not_gits",
+     [](const scratch& s) {
+       s.put("tree/.gitignore", "ignored.c\n");
+       s.put("tree/sub/ignored.c", "\tx\n");
+       s.put("tree/sub/b.c", "x\n");
+       return sh(s.path("tree"), "git init -q && " + git + " add . && " + git + " commit -qm t");
+     },
+     ".", "GIT_DIR=\"$PWD/tree/.git\" GIT_WORK_TREE=\"$PWD/tree/sub\"", "--check 8 4 tree/sub", "", 0, nullptr},
+    {"fifo_named_gitignore_is_waited_for_a_bounded_time",
+     [](const scratch& s) { return git_repo(s, "tree") && sh(s.path("tree"), "rm .gitignore && mkfifo .gitignore"); },
+     "tree", "MOREK_GIT_TIMEOUT=1", "--check 8 4 .", ".: git did not list it within 1 s", 2, nullptr},
+    {"what_git_cannot_read_is_a_failure",
+     [](const scratch& s) {
+       s.put("tree/secret/b.c", "\tx\n");
+       return git_repo(s, "tree") && sh(s.dir, "chmod 755 . && chown -R 65534:65534 tree && chown 0:0 tree/secret && "
+                                                "chmod 700 tree/secret");
+     },
+     "tree", as_nobody_env, "--check 8 4 .", ".: can't read all of it: git: warning: could not open directory", 2,
+     nullptr, true},
+    {"each_unreadable_directory_is_named",
+     [](const scratch& s) {
+       s.put("tree/a.c", "\tx\n");
+       s.put("tree/one/b.c", "\tx\n");
+       s.put("tree/two/c.c", "\tx\n");
+       return sh(s.dir, "chown -R 65534:65534 tree && chown 0:0 tree/one tree/two && chmod 700 tree/one tree/two");
+     },
+     "tree", as_nobody_env + " env PATH=/nonexistent",
+     "--check 8 4 .",
+     ".: can't read all of it: one: Permission denied\n.: can't read all of it: two: Permission denied\n", 2,
+     nullptr, true},
+    {"walking_instead_of_git_is_said",
+     [](const scratch& s) { return git_repo(s, "tree"); },
+     "tree", "PATH=/nonexistent", "--check 8 4 .", ".: git not found; walked instead, ignored files included\n", 1,
+     nullptr},
+    {"twenty_thousand_levels_with_sixteen_descriptors",
+     [](const scratch& s) { return make_deep(s.path("tree")); }, "tree", "ulimit -n 16 &&", "--check 8 4 .", "", 1,
+     [](const scratch& s) { return read_file(s.path("out")).size() == 2 * deep_levels + 4; }, false,
+     [](const scratch& s) { remove_deep(s.path("tree")); }},
+};
+INSTANTIATE_TEST_SUITE_P(Table, HostileTree, testing::ValuesIn(hostile_cases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Random files of lines that the conversion changes here and there: CR LF
 // and LF, last lines with and without a line end, changes close together and

@@ -177,7 +177,10 @@ bool long_option(const char* opt, file_request& files, bool& eol_given) {
   } else if (const char* g = value_of(o, "--exclude")) {
     files.opt.filters.exclude.emplace_back(g);
   } else if (const char* g = value_of(o, "--exclude-dir")) {
-    files.opt.filters.exclude_dir.emplace_back(g);
+    // "build/", as shell completion writes it, names the directory build.
+    std::string_view glob = g;
+    while (glob.size() > 1 && glob.back() == '/') glob.remove_suffix(1);
+    files.opt.filters.exclude_dir.emplace_back(glob);
   } else {
     return false;
   }

@@ -654,10 +654,17 @@ int run_files(std::span<char* const> operands, const file_options& opt, text_rea
       o.below = std::move(below);
       take(o);
     }
-    if (!listed.error.empty()) {
+    if (!listed.note.empty()) {
       outcome& o = batch.emplace_back();
       o.name = operand;
-      fail(o, "can't read all of it: " + listed.error);
+      o.v = verdict::skipped;  // said, and nothing more
+      o.message = listed.note + "; walked instead, ignored files included";
+      take(o);
+    }
+    for (const std::string& error : listed.errors) {
+      outcome& o = batch.emplace_back();
+      o.name = operand;
+      fail(o, error);
       take(o);
     }
   }

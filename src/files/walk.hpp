@@ -36,15 +36,28 @@ bool filters_take_dir(const walk_filters& f, std::string_view path);
 
 // What a directory operand stands for.
 struct listing {
-  std::vector<std::string> paths;  // below the operand, sorted bytewise
-  std::string error;               // why it could not be listed; empty when it could
+  std::vector<std::string> paths;   // below the operand, sorted bytewise
+  std::vector<std::string> errors;  // what could not be listed, and why: each a failure
+  std::string note;                 // git could not list it and it was walked instead: why
 };
+
+// How long git may take to list a directory before it is stopped and the
+// directory counts as unreadable: a FIFO among the files git reads would
+// otherwise hold the run for ever. MOREK_GIT_TIMEOUT (seconds) sets it.
+inline constexpr int GIT_LIST_SECONDS = 60;
+
+// Opens at most this many directories at once: a walk of any depth fits the
+// smallest descriptor limit that -i fits.
+inline constexpr std::size_t WALK_OPEN_DIRS = 4;
 
 // The files under the directory open as dir: git's tracked and untracked, not ignored files inside a work tree
 // (where git is installed and takes the tree as safe), else those a walk finds
-// that skips .git, .hg and .svn. Symbolic links are never followed, and
-// directories are opened relative to their parent, without following a link.
-// Files that the filters or their kind leave out are not listed.
+// that skips .git, .hg and .svn. git runs from an absolute path found once,
+// without the repository variables of the environment, and never fetches; a
+// listed path that would leave the directory is refused. Symbolic links are
+// never followed, and directories are opened relative to their parent,
+// without following a link. Files that the filters or their kind leave out
+// are not listed.
 listing list_directory(int dir, const walk_filters& filters, written w);
 
 }  // namespace morek
