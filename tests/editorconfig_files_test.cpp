@@ -2,7 +2,14 @@
 // .editorconfig files give it, --show-settings, and hostile .editorconfig
 // files reported once, with the files they govern left alone.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <thread>
 
 #include <filesystem>
 #include <fstream>
@@ -111,11 +118,18 @@ TEST(EditorConfig, ShowSettings) {
 }
 
 // A .editorconfig that is refused: named once with its line, status 2, the
-// files it governs untouched, and the rest converted.
+// files it governs untouched, and the rest converted. One that is not read
+// (another user's) is named once too, and the files are converted as if it
+// were not there.
 struct hostile_case {
   const char* name;
   std::string text;
   std::string message;  // after "<dir>/bad/.editorconfig: "
+  int status = 2;
+  // Makes bad/.editorconfig into what the case needs, after its text is
+  // written; false when it cannot here.
+  std::function<bool(const std::string&)> prepare = nullptr;
+  std::function<bool(const std::string&)> unharmed = nullptr;  // given the tree's path
 };
 void PrintTo(const hostile_case& c, std::ostream* os) { *os << c.name; }
 
@@ -136,12 +150,17 @@ TEST_P(HostileEditorConfig, IsNamedAndItsFilesLeftAlone) {
   t.put("bad/.editorconfig", c.text);
   t.put("bad/b.py", "def f():\n\treturn  1\n");
   t.put("bad/c.py", "def f():\n\treturn  1\n");
+  if (c.prepare && !c.prepare(t.path("bad/.editorconfig"))) GTEST_SKIP() << "cannot be made here";
   const tool_result r = t.run({"-i", "--editorconfig", "."});
   EXPECT_EQ(r.err, fs::canonical(t.dir).string() + "/bad/.editorconfig: " + c.message + "\n");
-  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.status, c.status);
   EXPECT_EQ(read_file(t.path("a.py")), converted_py);
-  EXPECT_EQ(read_file(t.path("bad/b.py")), "def f():\n\treturn  1\n");
-  EXPECT_EQ(read_file(t.path("bad/c.py")), "def f():\n\treturn  1\n");
+  const std::string bad_after = c.status == 0 ? converted_py : "def f():\n\treturn  1\n";
+  EXPECT_EQ(read_file(t.path("bad/b.py")), bad_after);
+  EXPECT_EQ(read_file(t.path("bad/c.py")), bad_after);
+  if (c.unharmed) {
+    EXPECT_TRUE(c.unharmed(t.dir));
+  }
 }
 
 const hostile_case hostile_cases[] = {
@@ -151,6 +170,22 @@ const hostile_case hostile_cases[] = {
     {"long_value", "[*]\nindent_style = " + std::string(5000, 't') + "\n", "line 2: value longer than 4096 bytes"},
     {"thousands_of_braces", "[" + braces(1000) + "]\nk = v\n", "line 1: braces nested too deeply"},
     {"huge", "[*]\n" + std::string(2 << 20, ';') + "\n", "larger than 1048576 bytes"},
+    {"another_users_is_not_read", "[*.py]\nindent_style = tab\n", "not read: owned by another user (65534)", 0,
+     [](const std::string& p) { return geteuid() == 0 && chown(p.c_str(), 65534, 65534) == 0; }},
+    {"fifo_is_never_opened", "", "not a regular file", 2,
+     [](const std::string& p) {
+       // A writer waits for the FIFO to be opened, and would say so.
+       const std::string dir = fs::path(p).parent_path().string();
+       return std::remove(p.c_str()) == 0 && mkfifo(p.c_str(), 0644) == 0 &&
+              std::system(("(: > '" + p + "'; touch '" + dir + "/opened') >/dev/null 2>&1 &").c_str()) == 0;
+     },
+     [](const std::string& dir) {
+       std::this_thread::sleep_for(std::chrono::milliseconds(200));
+       const bool opened = fs::exists(dir + "/bad/opened");
+       const int release = open((dir + "/bad/.editorconfig").c_str(), O_RDONLY | O_NONBLOCK);
+       if (release >= 0) close(release);
+       return !opened;
+     }},
 };
 INSTANTIATE_TEST_SUITE_P(Table, HostileEditorConfig, testing::ValuesIn(hostile_cases),
                          [](const auto& info) { return std::string(info.param.name); });

@@ -360,6 +360,14 @@ const hostile_case hostile_cases[] = {
      [](const scratch& s) { return git_repo(s, "tree"); },
      "tree", "PATH=/nonexistent", "--check 8 4 .", ".: git not found; walked instead, ignored files included\n", 1,
      nullptr},
+    {"editorconfig_lookup_from_below_an_unsearchable_directory_ends",
+     [](const scratch& s) {
+       s.put("locked/work/sub/a.c", "\tx\n");
+       s.put("locked/work/.editorconfig", "[*]\nindent_style = tab\n");  // not the root: the lookup climbs
+       return sh(s.dir, "chmod 755 . && chown -R 65534:65534 locked/work && chmod 700 locked");
+     },
+     "locked/work", "ulimit -v 2000000 && " + as_nobody_env, "--check --editorconfig sub/a.c",
+     "/locked/work/sub/.editorconfig: Permission denied\n", 2, nullptr, true},
     {"twenty_thousand_levels_with_sixteen_descriptors",
      [](const scratch& s) { return make_deep(s.path("tree")); }, "tree", "ulimit -n 16 &&", "--check 8 4 .", "", 1,
      [](const scratch& s) { return read_file(s.path("out")).size() == 2 * deep_levels + 4; }, false,

@@ -372,14 +372,23 @@ const ec_file& ec_lookup::file_of(const std::string& dir) {
   if (it != files_.end()) return *it->second;
   auto f = std::make_unique<ec_file>();
   const std::string path = (dir == "/" ? std::string() : dir) + "/.editorconfig";
-  // Not through a link, and not a FIFO: the file is whoever wrote the tree's.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  // Looked at before it is opened: opening a device may act on it. Read only
+  // if the user who runs morek, or root, owns it: any other user may have
+  // put it in a directory above the tree (such as /tmp).
   struct stat st {};
-  if (fd < 0) {
-    if (errno != ENOENT && errno != ENOTDIR)
-      f->error = errno == ELOOP ? "a symbolic link; not followed" : std::strerror(errno);
-  } else if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  int fd = -1;
+  if (::lstat(path.c_str(), &st) != 0) {
+    if (errno != ENOENT && errno != ENOTDIR) f->error = std::strerror(errno);
+  } else if (S_ISLNK(st.st_mode)) {
+    f->error = "a symbolic link; not followed";
+  } else if (!S_ISREG(st.st_mode)) {
     f->error = "not a regular file";
+  } else if (st.st_uid != ::geteuid() && st.st_uid != 0) {
+    f->not_read = "not read: owned by another user (" + std::to_string(st.st_uid) + ")";
+  } else if ((fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)) < 0) {
+    f->error = errno == ELOOP ? "a symbolic link; not followed" : std::strerror(errno);
+  } else if (struct stat now {}; ::fstat(fd, &now) != 0 || now.st_dev != st.st_dev || now.st_ino != st.st_ino) {
+    f->error = "changed while it was being read";
   } else if (static_cast<std::size_t>(st.st_size) > EC_MAX_FILE) {
     f->error = "larger than " + std::to_string(EC_MAX_FILE) + " bytes";
   } else {
@@ -404,9 +413,15 @@ ec_properties ec_lookup::properties(const std::string& absolute_path) {
   // The .editorconfig files from the file's directory up, to one that says
   // it is the root.
   std::vector<std::pair<std::string, const ec_file*>> chain;
+  if (absolute_path.empty() || absolute_path[0] != '/') {
+    props.error = "can't tell where the file is, to find its .editorconfig files";
+    props.error_file = absolute_path;
+    return props;
+  }
   std::string dir = absolute_path.substr(0, std::max<std::size_t>(absolute_path.rfind('/'), 1));
   for (;;) {
     const ec_file& f = file_of(dir);
+    if (!f.not_read.empty()) props.notes.push_back((dir == "/" ? std::string() : dir) + "/.editorconfig: " + f.not_read);
     chain.emplace_back(dir, &f);
     if (!f.error.empty() && props.error.empty()) {
       props.error = f.error;

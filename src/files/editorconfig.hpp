@@ -66,6 +66,7 @@ struct ec_file {
   bool root = false;
   std::vector<section> sections;
   std::string error;  // "line N: reason" when the file is refused
+  std::string not_read;  // why a file that is there was not read, as if it were not there
 };
 
 // s in ASCII lower case, whatever the locale: keys, and the values of the
@@ -80,10 +81,13 @@ struct ec_properties {
   std::map<std::string, std::string> values;  // key to value, "unset" ones removed
   std::string error;                          // a .editorconfig that governs the file was refused: why
   std::string error_file;                     // and which
+  std::vector<std::string> notes;             // "PATH: reason" of each .editorconfig on the way left unread
 };
 
 // Finds the properties of files by their absolute paths, reading each
-// directory's .editorconfig once.
+// directory's .editorconfig once. A .editorconfig is read only when it is a
+// regular file, looked at before it is opened, and owned by the user who
+// runs morek or by root, as git trusts a repository.
 class ec_lookup {
  public:
   ec_properties properties(const std::string& absolute_path);

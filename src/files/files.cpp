@@ -555,11 +555,14 @@ class committer {
 // failure, when a .editorconfig that governs it is refused (said once, before
 // the first such file).
 void choose_settings(outcome& o, ec_lookup& lookup, std::set<std::string>& reported, const file_options& opt) {
-  const ec_properties props = lookup.properties(joined_path(o.dir->absolute, o.base));
+  const ec_properties props = lookup.properties(o.dir->absolute.empty() ? std::string() : joined_path(o.dir->absolute, o.base));
+  for (const std::string& note : props.notes)
+    if (reported.insert(note).second) o.preface += note + "\n";
   if (!props.error.empty()) {
-    if (reported.insert(props.error_file).second) o.preface = props.error_file + ": " + props.error + "\n";
+    const std::string& who = props.error_file.empty() ? o.name : props.error_file;
+    if (reported.insert(who).second) o.preface += who + ": " + props.error + "\n";
     o.v = verdict::failed;  // the message said it all
-    if (opt.show_settings) o.message = "left alone: " + props.error_file + " is refused";
+    if (opt.show_settings) o.message = "left alone: " + who + " is refused";
     return;
   }
   std::string why;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -14,10 +15,21 @@ namespace {
 
 std::string with_errno(const char* what, int e) { return std::string(what) + ": " + std::strerror(e); }
 
-std::string absolute_of(const std::string& path) {
-  char* real = ::realpath(path.c_str(), nullptr);
-  std::string r = real != nullptr ? real : path;
-  std::free(real);
+// The absolute path of the directory open as fd, named path. realpath fails
+// where a directory above is not searchable; the kernel still knows the path
+// of an open directory. Empty when neither says.
+std::string absolute_of(const std::string& path, int fd) {
+  if (char* real = ::realpath(path.c_str(), nullptr)) {
+    std::string r = real;
+    std::free(real);
+    return r;
+  }
+  char link[64];
+  std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+  std::string r(4096, '\0');
+  const ssize_t n = ::readlink(link, r.data(), r.size());
+  if (n <= 0 || static_cast<std::size_t>(n) >= r.size() || r[0] != '/') return std::string();
+  r.resize(static_cast<std::size_t>(n));
   return r;
 }
 
@@ -57,7 +69,7 @@ found locator::operand(const std::string& name, place& at, std::string& why) {
       why = with_errno("can't open", errno);
       return found::no;
     }
-    std::string absolute = absolute_ ? absolute_of(dir_path) : std::string();
+    std::string absolute = absolute_ ? absolute_of(dir_path, fd) : std::string();
     last_ = std::make_shared<const dir_handle>(fd, std::move(dir_path), std::move(absolute));
     last_root_ = nullptr;
   }
@@ -99,7 +111,7 @@ found locator::below(const shared_dir& root, const std::string& path, place& at,
 shared_dir locator::open_root(const char* operand) const {
   const int fd = ::open(operand, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return nullptr;
-  return std::make_shared<const dir_handle>(fd, operand, absolute_ ? absolute_of(operand) : std::string());
+  return std::make_shared<const dir_handle>(fd, operand, absolute_ ? absolute_of(operand, fd) : std::string());
 }
 
 std::string joined_name(std::string_view operand, const std::string& below) {
