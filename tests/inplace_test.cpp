@@ -673,6 +673,17 @@ TEST(Check, NamesWhatWouldChangeAndWritesNothing) {
   EXPECT_EQ(r.err, nul + ": holds a NUL byte; left as it is\n" + s.path("missing.c") +
                        ": can't open: No such file or directory\n");
   EXPECT_EQ(r.status, 2) << "a failure wins over a change";
+
+  // Output that cannot be written stops the run at once, said once.
+  std::vector<std::string> many = {"--diff", "8", "4"};
+  for (int i = 0; i < 50; ++i) many.push_back(s.put("many" + std::to_string(i) + ".c", "\tx\n"));
+  for (std::vector<std::string> args : {many, std::vector<std::string>{"--check", "8", "4", a, c}}) {
+    run_options full;
+    full.stdout_path = "/dev/full";
+    r = morek(args, full);
+    EXPECT_EQ(r.err, "stdout: can't write\n") << args[0];
+    EXPECT_EQ(r.status, 2) << args[0];
+  }
 }
 
 }  // namespace

@@ -51,4 +51,22 @@ if pre-commit run --all-files > "$work/out.txt" 2>&1; then fail "the first fixin
 [ "$(cat c.yaml)" = "$(printf 'a:\n    b: 1')" ] || fail "YAML got tabs"
 git_ add .
 pre-commit run --all-files > "$work/out.txt" 2>&1 || { cat "$work/out.txt"; fail "the second run changed something"; }
+
+# The .editorconfig hooks need no args, and a file named like an option is a
+# file: "--version" would end the run, "--spaces" would change the style, and
+# "-b.c" would be a buffer size.
+sed -i '/args:/d; s/id: morek$/id: morek-editorconfig-diff/' .pre-commit-config.yaml
+printf 'root = true\n[*]\nindent_style = tab\ntab_width = 4\n' > .editorconfig
+printf 'int g(void)\n{\n        return  2;\n}\n' > ./-b.c
+printf 'x\n' > ./--version
+printf 'x\n' > ./--spaces
+git_ add -- .
+if pre-commit run --all-files > "$work/out.txt" 2>&1; then cat "$work/out.txt"; fail "the .editorconfig check passed"; fi
+grep -q '^+++ b/-b.c' "$work/out.txt" || { cat "$work/out.txt"; fail "-b.c was not checked"; }
+sed -i 's/id: morek-editorconfig-diff/id: morek-editorconfig/' .pre-commit-config.yaml
+git_ add -- .
+if pre-commit run --all-files > "$work/out.txt" 2>&1; then cat "$work/out.txt"; fail "the first .editorconfig run passed"; fi
+[ "$(cat ./-b.c)" = "$(printf 'int g(void)\n{\n\t\treturn  2;\n}')" ] || { cat -A ./-b.c; fail "-b.c not converted"; }
+git_ add -- .
+pre-commit run --all-files > "$work/out.txt" 2>&1 || { cat "$work/out.txt"; fail "the second .editorconfig run changed something"; }
 echo "1 passed, 0 failed"

@@ -217,8 +217,10 @@ int main(int argc, char** argv) {
   // Option arguments are the leading ones that begin with "-". Among them,
   // --help and --version win over everything, and -i or --check make every
   // failure end with status 2.
+  // "--" ends them, so that a file named like an option is a file.
   int options_end = 1;
-  while (options_end < argc && argv[options_end][0] == '-') ++options_end;
+  while (options_end < argc && argv[options_end][0] == '-' && std::strcmp(argv[options_end], "--") != 0) ++options_end;
+  const bool options_ended = options_end < argc;
   for (int a = 1; a < options_end; ++a) {
     if (std::strcmp(argv[a], "--help") == 0) print_text(help_text);
     if (std::strcmp(argv[a], "--version") == 0) print_text("morek " MOREK_VERSION "\n");
@@ -258,6 +260,7 @@ int main(int argc, char** argv) {
         fail("%s: invalid option\n", opt);
     }
   }
+  if (options_ended && std::strcmp(argv[arg], "--") == 0) ++arg;
   if (files.in_place && files.check) fail("-i and --check: use one of them\n");
   if (files.diff && (files.in_place || files.check)) fail("--diff and -i or --check: use one of them\n");
   if (utf8_input == 1 && latin1_input == 1) fail("--utf8 and --latin1: use one of them\n");

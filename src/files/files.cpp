@@ -410,13 +410,15 @@ struct results {
   bool failed = false;
   bool changed = false;
   std::string names;  // --check and --diff: names or diffs not yet written
+  bool output_lost = false;  // standard output failed: said once, and the run stops
 };
 
 void write_names(results& res, bool all) {
   if (res.names.empty() || (!all && res.names.size() < 64 * 1024)) return;
-  if (!write_stdout(reinterpret_cast<const unsigned char*>(res.names.data()), res.names.size())) {
+  if (!res.output_lost && !write_stdout(reinterpret_cast<const unsigned char*>(res.names.data()), res.names.size())) {
     errmsg("stdout: can't write\n");
     res.failed = true;
+    res.output_lost = true;
   }
   res.names.clear();
 }
@@ -606,7 +608,15 @@ int run_files(std::span<char* const> operands, const file_options& opt, text_rea
   ec_lookup lookup;
   std::set<std::string> reported;  // .editorconfig files refused, and said so
   const file_settings given = settings_in_force(opt.trim);
+  // Only --check, --diff and --show-settings write to standard output, and
+  // they commit on this thread.
+  auto stopped = [&] { return !threaded && res.output_lost; };
   auto take = [&](outcome& o) {
+    if (stopped()) {
+      o.v = verdict::skipped;
+      o.message.clear();
+      return;
+    }
     o.settings = given;
     if (o.v == verdict::unchanged) {
       place at;
@@ -634,6 +644,7 @@ int run_files(std::span<char* const> operands, const file_options& opt, text_rea
       commit_batch();
   };
   for (char* operand : operands) {
+    if (stopped()) break;
     if (!is_directory(operand)) {
       outcome& o = batch.emplace_back();
       o.name = operand;
@@ -651,6 +662,7 @@ int run_files(std::span<char* const> operands, const file_options& opt, text_rea
     const written w = opt.editorconfig ? written::per_file : spaces_only == 1 ? written::spaces : written::tabs;
     listing listed = list_directory(root->fd, opt.filters, w);
     for (std::string& below : listed.paths) {
+      if (stopped()) break;
       outcome& o = batch.emplace_back();
       o.name = joined_name(operand, below);
       o.root = root;
