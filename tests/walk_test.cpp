@@ -368,6 +368,14 @@ const hostile_case hostile_cases[] = {
      },
      "locked/work", "ulimit -v 2000000 && " + as_nobody_env, "--check --editorconfig sub/a.c",
      "/locked/work/sub/.editorconfig: Permission denied\n", 2, nullptr, true},
+    {"names_with_control_characters_are_quoted",
+     [](const scratch& s) {
+       s.put("tree/evil\netc/hosts", "\tx\n");
+       s.put("tree/tab\there.c", "\tx\n");
+       return true;
+     },
+     "tree", "", "--check 8 4 .", "", 1,
+     [](const scratch& s) { return read_file(s.path("out")) == "\"evil\\netc/hosts\"\n\"tab\\there.c\"\n"; }},
     {"twenty_thousand_levels_with_sixteen_descriptors",
      [](const scratch& s) { return make_deep(s.path("tree")); }, "tree", "ulimit -n 16 &&", "--check 8 4 .", "", 1,
      [](const scratch& s) { return read_file(s.path("out")).size() == 2 * deep_levels + 4; }, false,
@@ -436,6 +444,29 @@ TEST(Diff, AppliesToWhatInPlaceMakes) {
       const tool_result again = run_tool_with(diff_args, in_inplace);
       EXPECT_EQ(again.out, "") << flags;
       EXPECT_EQ(again.status, 0) << flags;
+    }
+  }
+}
+
+TEST(Diff, NamesThatPatchAndGitApplyFind) {
+  // "./" and "//" go, a name that ends in a blank is quoted, and a file
+  // outside the current directory is named by its absolute path, to apply
+  // from "/".
+  scratch s;
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"w/sub/a.c", "./sub"}, {"w/ends in a blank.c ", "./ends in a blank.c "}, {"w/x//y.c", "x//y.c"},
+      {"elsewhere/o.c", "../elsewhere/o.c"}};
+  for (const auto& [path, operand] : files) s.put(path, "\tx\n");
+  for (const auto& [path, operand] : files) {
+    const bool outside = operand.substr(0, 3) == "../";
+    const tool_result d = run_in(s, "w", "", "--diff 8 4 '" + operand + "'");
+    ASSERT_EQ(d.status, 1) << operand << d.err;
+    s.put("p.diff", d.out);
+    for (const char* apply : {"patch -p1 -s <", "git apply --unsafe-paths"}) {
+      s.put(path, "\tx\n");
+      EXPECT_TRUE(sh(outside ? "/" : s.path("w"), std::string(apply) + " '" + s.path("p.diff") + "'"))
+          << apply << " " << operand << "\n" << d.out;
+      EXPECT_EQ(read_file(s.path(path)), "\t\tx\n") << apply << " " << operand;
     }
   }
 }

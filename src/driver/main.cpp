@@ -303,6 +303,10 @@ int main(int argc, char** argv) {
                      .eol_given = eol_given,
                      .eol = line_ends};
     files.opt.trim = trim_flg;
+    if (char* here = ::getcwd(nullptr, 0)) {
+      files.opt.cwd = here;
+      std::free(here);
+    }
     files.opt.colour = colour_of(files.colour);
     const int status =
         run_files(std::span<char* const>(argv + arg + widths, argv + argc), files.opt, reader, in_buf.get());

@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "names.hpp"
+
 namespace morek {
 
 namespace {
@@ -71,36 +73,18 @@ std::string range(std::size_t first, std::size_t count) {
 }
 
 // The header line of one side: the name as it is, with a tab after it when it
-// holds a space (so that patch finds its end), or quoted in C's way when it
-// holds a control character, a quote or a backslash, as git writes it.
+// holds a space (so that patch finds its end), or quoted as git quotes it when
+// it holds a control character, a quote or a backslash, or ends in a blank,
+// which patch would trim.
 std::string header(const char* mark, std::string_view side, std::string_view name) {
-  bool quote = false;
-  for (const unsigned char c : name) quote = quote || c < 0x20 || c == 0x7f || c == '"' || c == '\\';
+  const bool quote = needs_quoting(name) || (!name.empty() && name.back() == ' ');
   std::string h = mark;
-  if (!quote) {
-    h.append(side).append(name);
-    if (name.find(' ') != std::string_view::npos) h += '\t';
-    return h + "\n";
-  }
-  h += '"';
-  h.append(side);
-  for (const unsigned char c : name) {
-    if (c == '"' || c == '\\') {
-      h += '\\';
-      h += static_cast<char>(c);
-    } else if (c == '\t') {
-      h += "\\t";
-    } else if (c == '\n') {
-      h += "\\n";
-    } else if (c < 0x20 || c == 0x7f) {
-      const char octal[] = {'\\', static_cast<char>('0' + (c >> 6)), static_cast<char>('0' + ((c >> 3) & 7)),
-                            static_cast<char>('0' + (c & 7)), '\0'};
-      h += octal;
-    } else {
-      h += static_cast<char>(c);
-    }
-  }
-  return h + "\"\n";
+  std::string full(side);
+  full.append(name);
+  if (quote) return h + quoted_name(full, true) + "\n";
+  h += full;
+  if (name.find(' ') != std::string_view::npos) h += '\t';
+  return h + "\n";
 }
 
 }  // namespace

@@ -421,7 +421,7 @@ ec_properties ec_lookup::properties(const std::string& absolute_path) {
   std::string dir = absolute_path.substr(0, std::max<std::size_t>(absolute_path.rfind('/'), 1));
   for (;;) {
     const ec_file& f = file_of(dir);
-    if (!f.not_read.empty()) props.notes.push_back((dir == "/" ? std::string() : dir) + "/.editorconfig: " + f.not_read);
+    if (!f.not_read.empty()) props.notes.emplace_back((dir == "/" ? std::string() : dir) + "/.editorconfig", f.not_read);
     chain.emplace_back(dir, &f);
     if (!f.error.empty() && props.error.empty()) {
       props.error = f.error;

@@ -81,7 +81,7 @@ struct ec_properties {
   std::map<std::string, std::string> values;  // key to value, "unset" ones removed
   std::string error;                          // a .editorconfig that governs the file was refused: why
   std::string error_file;                     // and which
-  std::vector<std::string> notes;             // "PATH: reason" of each .editorconfig on the way left unread
+  std::vector<std::pair<std::string, std::string>> notes;  // each .editorconfig on the way left unread, and why
 };
 
 // Finds the properties of files by their absolute paths, reading each

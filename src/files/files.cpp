@@ -22,6 +22,7 @@
 #include "errmsg.hpp"
 #include "file_settings.hpp"
 #include "locate.hpp"
+#include "names.hpp"
 #include "replace.hpp"
 #include "settings.hpp"
 #include "stream.hpp"
@@ -378,7 +379,7 @@ void convert_file(outcome& o, text_reader& reader, unsigned char* in_buf, const 
   }
   if (!j.failure.empty()) return fail(o, j.failure);
   if (o.v == verdict::changed && opt.mode == file_mode::diff) {
-    unified_diff(o.name, o.original_text, o.converted, opt.colour, o.diff);
+    unified_diff(diff_path(o.name, opt.cwd), o.original_text, o.converted, opt.colour, o.diff);
     o.converted = std::string();
     o.original_text = std::string();
   }
@@ -401,7 +402,7 @@ bool unchanged_since(const outcome& o) {
 // dying of a signal.
 void report(const std::string& name, const std::string& why) {
   if (cleanup_started()) return;
-  const std::string line = name + ": " + why + "\n";
+  const std::string line = quoted_name(name) + ": " + why + "\n";
   (void)write_all(2, reinterpret_cast<const unsigned char*>(line.data()), line.size());
 }
 
@@ -470,7 +471,7 @@ void commit(std::vector<outcome>& batch, results& res) {
       res.failed = true;
     } else if (o.v == verdict::changed) {
       if (o.diff.empty()) {
-        res.names.append(o.name).append("\n");
+        res.names.append(quoted_name(o.name)).append("\n");
       } else {
         // A diff is most of a file: it goes out as it is, after what waits.
         write_names(res, true);
@@ -558,11 +559,11 @@ class committer {
 // the first such file).
 void choose_settings(outcome& o, ec_lookup& lookup, std::set<std::string>& reported, const file_options& opt) {
   const ec_properties props = lookup.properties(o.dir->absolute.empty() ? std::string() : joined_path(o.dir->absolute, o.base));
-  for (const std::string& note : props.notes)
-    if (reported.insert(note).second) o.preface += note + "\n";
+  for (const auto& [file, why] : props.notes)
+    if (reported.insert(file).second) o.preface += quoted_name(file) + ": " + why + "\n";
   if (!props.error.empty()) {
     const std::string& who = props.error_file.empty() ? o.name : props.error_file;
-    if (reported.insert(who).second) o.preface += who + ": " + props.error + "\n";
+    if (reported.insert(who).second) o.preface += quoted_name(who) + ": " + props.error + "\n";
     o.v = verdict::failed;  // the message said it all
     if (opt.show_settings) o.message = "left alone: " + who + " is refused";
     return;
@@ -634,7 +635,7 @@ int run_files(std::span<char* const> operands, const file_options& opt, text_rea
     if (o.v == verdict::unchanged && opt.editorconfig) choose_settings(o, lookup, reported, opt);
     if (opt.show_settings && o.v != verdict::duplicate) {
       // Each file's line goes to standard output, whatever became of it.
-      res.names += o.name + ": " + (o.v == verdict::unchanged ? describe(o.settings) : o.message) + "\n";
+      res.names += quoted_name(o.name) + ": " + (o.v == verdict::unchanged ? describe(o.settings) : o.message) + "\n";
       o.message.clear();
       if (o.v == verdict::unchanged) o.v = verdict::skipped;
     }

@@ -23,6 +23,7 @@ struct file_options {
   bool editorconfig = false;                // each file by the .editorconfig files that govern it
   command_line_style cli;                   // --editorconfig: what the command line says, which wins
   bool show_settings = false;               // --editorconfig: print each file's settings, convert nothing
+  std::string cwd;                          // --diff: the current directory, for names outside it
 };
 
 // Converts each file as the filter would, with the settings in force, byte
