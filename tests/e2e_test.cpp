@@ -198,6 +198,10 @@ const exact_case long_option_cases[] = {
      "",
      "--color=sometimes: invalid option\n",
      2},
+    {"sjis_is_the_filters_default", {"--sjis", "8", "4"}, "\x87 \tx\n", "\x87\t\tx\r\n", "", 0},
+    {"sjis_and_utf8", {"--sjis", "--utf8", "8", "4"}, "", "", "--sjis and --utf8: use one of them\n", 1},
+    {"sjis_and_latin1", {"--check", "--latin1", "--sjis", "8", "4", "f"}, "", "",
+     "--sjis and --latin1: use one of them\n", 2},
     {"include_needs_a_value", {"--check", "--include", "8", "4", "f"}, "", "", "--include: invalid option\n", 2},
 };
 INSTANTIATE_TEST_SUITE_P(Table, LongOptions, testing::ValuesIn(long_option_cases),

@@ -217,6 +217,11 @@ const bytes_case bytes_cases[] = {
     {"eol_lf_asked", {"--eol=lf"}, "\tx\r\ny\r\n", "\t\tx\ny\n"},
     {"eol_crlf_asked", {"--eol=crlf"}, "\tx\ny\n", "\t\tx\r\ny\r\n"},
     {"utf8", {"--utf8"}, "\xe4\xb8\xad\tx\r\n", "\xe4\xb8\xad\t\tx\r\n"},
+    // A file is UTF-8 unless asked: no blank is taken into a Shift-JIS pair.
+    {"utf8_by_default", {}, "\xe4\xb8\xad\xe6\x96\x87     \xe4\xb8\xad\xe6\x96\x87\n",
+     "\xe4\xb8\xad\xe6\x96\x87\t \xe4\xb8\xad\xe6\x96\x87\n"},
+    {"sjis_asked", {"--sjis"}, "\xe4\xb8\xad\xe6\x96\x87     \xe4\xb8\xad\xe6\x96\x87\n",
+     "\xe4\xb8\xad\xe6\x96\x87\t   \xe4\xb8\xad\xe6\x96\x87\n"},
     {"comment_and_literal", {"-ct"}, "s = \"a    b\";  \t\r\n", "s = \"a    b\";\r\n"},
 };
 INSTANTIATE_TEST_SUITE_P(Table, InPlaceBytes, testing::ValuesIn(bytes_cases),

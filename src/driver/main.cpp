@@ -137,6 +137,7 @@ struct file_request {
   bool diff = false;
   file_options opt;
   const char* colour = "auto";
+  bool sjis = false;  // --sjis: Shift-JIS, the filter's default, asked for
 };
 
 // A long option "--name=value": the value, or null when opt is not one.
@@ -150,6 +151,8 @@ bool long_option(const char* opt, file_request& files, bool& eol_given) {
   const std::string_view o(opt);
   if (o == "--utf8") {
     utf8_input = 1;
+  } else if (o == "--sjis") {
+    files.sjis = true;
   } else if (o == "--latin1") {
     latin1_input = 1;
   } else if (o == "--spaces") {
@@ -264,6 +267,8 @@ int main(int argc, char** argv) {
   if (files.in_place && files.check) fail("-i and --check: use one of them\n");
   if (files.diff && (files.in_place || files.check)) fail("--diff and -i or --check: use one of them\n");
   if (utf8_input == 1 && latin1_input == 1) fail("--utf8 and --latin1: use one of them\n");
+  if (files.sjis && (utf8_input == 1 || latin1_input == 1))
+    fail(utf8_input == 1 ? "--sjis and --utf8: use one of them\n" : "--sjis and --latin1: use one of them\n");
   if (files.opt.show_settings && !files.opt.editorconfig) fail("--show-settings: only with --editorconfig\n");
   if (files.opt.editorconfig && !(files.in_place || files.check || files.diff || files.opt.show_settings))
     fail("--editorconfig: only with -i, --check, --diff or --show-settings\n");
@@ -275,7 +280,11 @@ int main(int argc, char** argv) {
   // follow the widths, and one at least.
   const int widths = files.opt.editorconfig ? 0 : spaces_only == 1 ? 1 : 2;
   if (argc - arg < (on_files ? widths + 1 : widths)) fail("%s\n", help_table[USAGE_LINE]);
+  const bool utf8_given = utf8_input == 1;
   if (on_files && !eol_given) line_ends = eol_mode::keep;
+  // Files are UTF-8 unless the command line says otherwise: a blank after a
+  // byte from 0x80 up is then never taken into a Shift-JIS pair.
+  if (on_files && !files.sjis && latin1_input == 0) utf8_input = 1;
   // Files are never cut into pieces: a piece loses its trailing blanks, and
   // with them the blanks between words. A line too long is refused instead.
   if (on_files && BUFSIZE <= static_cast<int>(LINE_LIMIT)) BUFSIZE = static_cast<int>(LINE_LIMIT) + 1;
@@ -296,8 +305,9 @@ int main(int argc, char** argv) {
                                                             : file_mode::in_place;
     files.opt.cli = {.c = ign_str == 1,
                      .t = trim_flg,
-                     .utf8 = utf8_input == 1,
+                     .utf8 = utf8_input == 1 && utf8_given,
                      .latin1 = latin1_input == 1,
+                     .sjis = files.sjis,
                      .spaces = spaces_only == 1,
                      .indent_only = indent_only == 1,
                      .eol_given = eol_given,

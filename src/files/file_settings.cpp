@@ -73,7 +73,7 @@ bool settings_from(const ec_properties& props, const command_line_style& cli, fi
   s.trim = cli.t || trim == "true";
   s.final = final == "true" ? final_newline::insert : final == "false" ? final_newline::remove : final_newline::keep;
   s.ign_str = cli.c ? 1 : 0;
-  if (cli.utf8 || cli.latin1) {
+  if (cli.utf8 || cli.latin1 || cli.sjis) {
     s.utf8_input = cli.utf8 ? 1 : 0;
     s.latin1_input = cli.latin1 ? 1 : 0;
   } else {

@@ -30,7 +30,7 @@ struct file_settings {
 // The options of the command line that win over properties: each is given
 // or not.
 struct command_line_style {
-  bool c = false, t = false, utf8 = false, latin1 = false, spaces = false, indent_only = false;
+  bool c = false, t = false, utf8 = false, latin1 = false, sjis = false, spaces = false, indent_only = false;
   bool eol_given = false;
   eol_mode eol = eol_mode::keep;
 };
