@@ -17,6 +17,7 @@ struct sample {
   std::vector<std::string> extra_args;
   std::string in;
   std::vector<std::pair<std::string, std::string>> lines;
+  std::string only = "";  // "keep": that mode alone; "set": --eol=lf and --eol=crlf alone
 };
 
 const std::string x509(509, 'x');
@@ -28,7 +29,10 @@ const sample samples[] = {
     {"crlf", {}, "a\tb\r\nc   d\r\n", {{"a\t\tb", "\r\n"}, {"c\td", "\r\n"}}},
     {"mixed", {}, "a\tb\r\nc   d\n\r\n", {{"a\t\tb", "\r\n"}, {"c\td", "\n"}, {"", "\r\n"}}},
     {"lone_cr_is_a_character", {}, "a   \r\tb\n", {{"a\t\r\tb", "\n"}}},
-    {"cr_before_crlf", {}, "a\r\r\n", {{"a\r", "\r\n"}}},
+    {"cr_before_crlf", {}, "a\r\r\n", {{"a\r", "\r\n"}}, "keep"},
+    // Where every line end is set, a run of CRs before an LF is all line end:
+    // a second run finds nothing more to change.
+    {"cr_run_before_lf", {}, "a\r\r\nb\r\r\r\n\r\r\nc\r\rd\n", {{"a", "\n"}, {"b", "\n"}, {"", "\n"}, {"c\r\rd", "\n"}}, "set"},
     {"cr_at_the_end", {}, "a  \r", {{"a  \r", ""}}},
     {"ctrl_z_is_a_character", {}, "\x1a\tb\nx\x1ay\r\n", {{"\x1a\t\tb", "\n"}, {"x\x1ay", "\r\n"}}},
     {"no_final_line_end", {}, "a\tb\r\nc\td", {{"a\t\tb", "\r\n"}, {"c\t\td", ""}}},
@@ -55,6 +59,7 @@ std::vector<exact_case> eol_cases() {
   static std::deque<std::string> names;  // the cases point into it
   for (const char* mode : {"crlf", "lf", "keep"}) {
     for (const sample& s : samples) {
+      if (!s.only.empty() && (s.only == "keep") != (std::string(mode) == "keep")) continue;
       names.push_back(std::string(s.name) + "_" + mode);
       std::vector<std::string> args = s.extra_args;
       args.push_back(std::string("--eol=") + mode);

@@ -34,7 +34,8 @@ struct model_result {
 
 // The text as the passes see it, and whether each of its LFs had a CR
 // before it: the text layer drops every CR and ends at Ctrl-Z; byte for byte
-// only the CR of a CR LF leaves the text.
+// only the CR of a CR LF leaves the text, or under --eol=lf and --eol=crlf
+// every CR of a run that an LF ends.
 std::pair<std::string, std::vector<bool>> layer(const std::string& raw) {
   std::string text;
   std::vector<bool> had_cr(raw.size() + 1);
@@ -45,6 +46,9 @@ std::pair<std::string, std::vector<bool>> layer(const std::string& raw) {
       if (c != '\r') text += c;
     } else if (c == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') {
       had_cr[text.size()] = true;
+    } else if (c == '\r' && (line_ends == eol_mode::lf || line_ends == eol_mode::crlf) &&
+               raw.find_first_not_of('\r', i) != std::string::npos && raw[raw.find_first_not_of('\r', i)] == '\n') {
+      // Where every line end is written anew, a run of CRs before an LF is all line end.
     } else {
       text += c;
     }
@@ -105,7 +109,8 @@ model_result real_from(int fd, bool trim) {
   captured.clear();
   out_target = capture;
   auto reader = std::make_unique<text_reader>(
-      fd, text_reader::options{line_ends != eol_mode::text, line_ends == eol_mode::keep, false});
+      fd, text_reader::options{line_ends != eol_mode::text, line_ends == eol_mode::keep, false,
+                               line_ends == eol_mode::lf || line_ends == eol_mode::crlf});
   std::vector<unsigned char> in_buf(static_cast<std::size_t>(BUFSIZE) + 2 + LINE_LIMIT + CONVERT_PAD);
   const stream_result s = convert_stream(*reader, in_buf.data(), trim);
   EXPECT_TRUE(out_flush());

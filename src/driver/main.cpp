@@ -296,7 +296,9 @@ int main(int argc, char** argv) {
     tab1 = tab_width(argv[arg], "tab1 length error\n");
     tab2 = spaces_only == 1 ? tab1 : tab_width(argv[arg + 1], "tab2 length error\n");
   }
-  const text_reader::options layer{.bytewise = line_ends != eol_mode::text, .track_crs = line_ends == eol_mode::keep};
+  const text_reader::options layer{.bytewise = line_ends != eol_mode::text,
+                                   .track_crs = line_ends == eol_mode::keep,
+                                   .cr_runs = line_ends == eol_mode::lf || line_ends == eol_mode::crlf};
   static text_reader reader(0, layer);  // static: its block is too large for the stack
 
   if (on_files) {

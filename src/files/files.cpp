@@ -349,7 +349,10 @@ void convert_file(outcome& o, text_reader& reader, unsigned char* in_buf, const 
   j.out = &o;
   j.reader = &reader;
   job = &j;
-  reader.reset(fd, {.bytewise = true, .track_crs = line_ends == eol_mode::keep, .stop_at_nul = true});
+  reader.reset(fd, {.bytewise = true,
+                    .track_crs = line_ends == eol_mode::keep,
+                    .stop_at_nul = true,
+                    .cr_runs = line_ends == eol_mode::lf || line_ends == eol_mode::crlf});
   out_target = to_job;
   const stream_result r = convert_stream(reader, in_buf, o.settings.trim);
   (void)out_flush();

@@ -20,9 +20,9 @@ unsigned char scratch[text_reader::BLOCK + 16];
 
 // Removes CRs from [from, to), which starts with one, and returns the new
 // end: every CR in the text layer; byte for byte only a CR directly before an
-// LF, and then, when bits is set, the LF's new place (counted from base) gets
-// its bit there.
-template <bool Bytewise>
+// LF (Runs: every CR of a run that an LF ends), and then, when bits is set,
+// the LF's new place (counted from base) gets its bit there.
+template <bool Bytewise, bool Runs = false>
 unsigned char* squeeze_crs(unsigned char* from, unsigned char* to, const unsigned char* base, std::uint64_t* bits) {
   const auto len = static_cast<std::size_t>(to - from);
   std::memcpy(scratch, from, len);
@@ -49,6 +49,17 @@ unsigned char* squeeze_crs(unsigned char* from, unsigned char* to, const unsigne
       continue;
     }
     const auto k = static_cast<std::size_t>(__builtin_ctz(m));
+    if constexpr (Runs) {
+      // The run, as a whole: line end before an LF, characters elsewhere.
+      std::size_t end = k + 1;
+      while (in + end < stop && in[end] == '\r') ++end;
+      const bool drop = in + end < stop && in[end] == '\n';
+      if (drop) mark_lf(out + k);
+      if (!drop) std::memcpy(out + k, in + k, end - k);
+      out += drop ? k : end;
+      in += end;
+      continue;
+    }
     const bool drop = !Bytewise || in[k + 1] == '\n';
     if (Bytewise && drop) mark_lf(out + k);
     in += k + 1;
@@ -58,8 +69,12 @@ unsigned char* squeeze_crs(unsigned char* from, unsigned char* to, const unsigne
   for (; in < stop; ++in) {
     if (*in == '\r') {
       if (!Bytewise) continue;
-      if (in + 1 < stop && in[1] == '\n') {
+      const unsigned char* end = in + 1;
+      if constexpr (Runs)
+        while (end < stop && *end == '\r') ++end;
+      if (end < stop && *end == '\n') {
         mark_lf(out);
+        in = end - 1;
         continue;
       }
     }
@@ -88,7 +103,8 @@ void text_reader::reset(int fd, options opt) {
   fd_ = fd;
   opt_ = opt;
   pos_ = end_ = 0;
-  at_end_ = failed_ = nul_seen_ = held_cr_ = last_had_cr_ = false;
+  at_end_ = failed_ = nul_seen_ = last_had_cr_ = false;
+  held_crs_ = 0;
   errno_ = 0;
 }
 
@@ -110,13 +126,19 @@ std::size_t text_reader::take_bytes(std::size_t n) {
     at_end_ = true;
   }
   // A CR that ends the read may be the first half of a CR LF: it waits for
-  // the next read, which puts it back in front of what comes.
-  if (!at_end_ && n > 0 && fresh[n - 1] == '\r') {
-    held_cr_ = true;
+  // the next read, which puts it back in front of what comes; so does a whole
+  // run of them where runs are line ends.
+  const std::size_t most = opt_.cr_runs ? HELD_CRS_MAX : 1;
+  while (!at_end_ && n > 0 && fresh[n - 1] == '\r' && held_crs_ < most) {
+    ++held_crs_;
     --n;
   }
-  if (auto* cr = static_cast<unsigned char*>(std::memchr(fresh, '\r', n)))
-    n = static_cast<std::size_t>(squeeze_crs<true>(cr, fresh + n, block_, opt_.track_crs ? crlf_ : nullptr) - fresh);
+  if (auto* cr = static_cast<unsigned char*>(std::memchr(fresh, '\r', n))) {
+    std::uint64_t* const bits = opt_.track_crs ? crlf_ : nullptr;
+    n = static_cast<std::size_t>(
+        (opt_.cr_runs ? squeeze_crs<true, true>(cr, fresh + n, block_, bits) : squeeze_crs<true>(cr, fresh + n, block_, bits)) -
+        fresh);
+  }
   return n;
 }
 
@@ -128,11 +150,11 @@ bool text_reader::read_more() {
   if (opt_.track_crs && pos_ > 0) shift_down(crlf_, std::size(crlf_), pos_);
   end_ -= pos_;
   pos_ = 0;
-  while (!at_end_ && end_ + held_cr_ < BLOCK) {
-    // A held CR goes back in front of the fresh bytes.
-    const std::size_t held = held_cr_ ? 1 : 0;
-    if (held_cr_) block_[end_] = '\r';
-    held_cr_ = false;
+  while (!at_end_ && end_ + held_crs_ < BLOCK) {
+    // Held CRs go back in front of the fresh bytes.
+    const std::size_t held = held_crs_;
+    std::memset(block_ + end_, '\r', held);
+    held_crs_ = 0;
     ssize_t got;
     do {
       got = ::read(fd_, block_ + end_ + held, BLOCK - end_ - held);

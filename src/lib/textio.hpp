@@ -14,7 +14,8 @@ namespace morek {
 // form the window. In the text layer every CR (0x0D) is removed and the first
 // Ctrl-Z (0x1A) ends the input. Byte for byte, a CR directly before an LF is
 // removed and, when asked, remembered with that LF (crlf_at); every other
-// byte, a lone CR, Ctrl-Z and NUL included, is delivered as it is.
+// byte, a lone CR, Ctrl-Z and NUL included, is delivered as it is. Where the
+// output sets every line end (cr_runs), all the CRs of a run before an LF go.
 class text_reader {
  public:
   static constexpr std::size_t BLOCK = 128 * 1024;
@@ -25,7 +26,11 @@ class text_reader {
     bool bytewise = false;     // byte for byte instead of the text layer
     bool track_crs = false;    // byte for byte: remember which LFs had a CR
     bool stop_at_nul = false;  // a NUL ends the input, and nul_seen() tells
+    bool cr_runs = false;      // byte for byte: a run of CRs before an LF is all line end, not only its last
   };
+  // Most CRs at the end of a read that wait for the next one to know whether
+  // an LF follows them; a longer run's first ones are characters.
+  static constexpr std::size_t HELD_CRS_MAX = 4096;
 
   text_reader(int fd, options opt) : fd_(fd), opt_(opt) {}
   text_reader(const text_reader&) = delete;
@@ -79,7 +84,7 @@ class text_reader {
   bool failed_ = false;
   int errno_ = 0;
   bool nul_seen_ = false;
-  bool held_cr_ = false;      // byte for byte: a CR ended the last read; an LF may follow
+  std::size_t held_crs_ = 0;  // byte for byte: CRs that ended the last read; an LF may follow
   bool last_had_cr_ = false;  // see last_line_had_cr
   unsigned char block_[BLOCK + PAD] = {};
   // Bit i: block_[i] is an LF that had a CR before it. Zero past end_.
