@@ -57,9 +57,10 @@ TEST(EditorConfig, ConvertsEachFileByItsOwnSettings) {
   tree t;
   fill(t);
   t.put("other.unknown", "\t  x  \n");
+  t.put("lone_crs.txt", "a\rb\r");
   t.put(".editorconfig", read_file(t.path(".editorconfig")) + "[*.unknown]\nunknown_key = 1\nmax_line_length = 9\n");
   tool_result r = t.run({"--check", "--editorconfig", "."});
-  EXPECT_EQ(r.out, "a.py\nrun.bat\nsrc/a.c\nsrc/lib/b.c\nsrc/lib/n.txt\n");
+  EXPECT_EQ(r.out, "a.py\nlone_crs.txt\nrun.bat\nsrc/a.c\nsrc/lib/b.c\nsrc/lib/n.txt\n");
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.status, 1);
   r = t.run({"-i", "--editorconfig", "."});
@@ -74,6 +75,7 @@ TEST(EditorConfig, ConvertsEachFileByItsOwnSettings) {
   EXPECT_EQ(read_file(t.path("src/lib/n.txt")), "text") << "the line ends at the end removed";
   EXPECT_EQ(read_file(t.path("other.unknown")), "\t  x  \n") << "blanks kept: no style applies";
   EXPECT_EQ(read_file(t.path("data.bin")), std::string("\tx\0", 3));
+  EXPECT_EQ(read_file(t.path("lone_crs.txt")), "a\rb\n") << "the final newline is end_of_line's, CRs before it too";
   r = t.run({"--check", "--editorconfig", "."});
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.status, 0) << "a second run finds nothing";

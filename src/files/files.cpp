@@ -249,8 +249,13 @@ void finish_final_line(job_state& j) {
       }
     }
   }
+  const bool adds = j.final == final_newline::insert && (h.empty() || h.back() != '\n') && j.delivered;
+  // Where end_of_line names the line end, the CRs before the one added
+  // are part of it, as a run of CRs before an LF is when the file is read.
+  if (adds && line_ends != eol_mode::keep)
+    while (!h.empty() && h.back() == '\r') h.pop_back();
   deliver(j, reinterpret_cast<const unsigned char*>(h.data()), h.size());
-  if (j.final == final_newline::insert && (h.empty() || h.back() != '\n') && j.delivered) {
+  if (adds) {
     const bool crlf = line_ends == eol_mode::crlf || (line_ends == eol_mode::keep && j.last_end_crlf);
     deliver(j, reinterpret_cast<const unsigned char*>(crlf ? "\r\n" : "\n"), crlf ? 2 : 1);
   }
