@@ -376,6 +376,25 @@ const hostile_case hostile_cases[] = {
      },
      "tree", "", "--check 8 4 .", "", 1,
      [](const scratch& s) { return read_file(s.path("out")) == "\"evil\\netc/hosts\"\n\"tab\\there.c\"\n"; }},
+    {"editorconfig_globs_that_cost_too_much_leave_their_files_alone",
+     [](const scratch& s) {
+       // Sections of a thousand different alternatives: every byte of a path
+       // visits thousands of states in each.
+       std::string alternatives;
+       for (char a = 'a'; a <= 'z'; ++a)
+         for (char b = 'a'; b <= 'z'; ++b) alternatives += std::string("*") + a + b + ",";
+       std::string text = "root = true\n";
+       for (int k = 0; k < 100; ++k) text += "[{" + alternatives + "*}x]\nindent_style = tab\n";
+       s.put("tree/.editorconfig", text);
+       s.put("tree/some/directories/down/a_file_with_a_longer_name.c", "\tx\n");
+       return true;
+     },
+     "tree", "", "--check --editorconfig some/directories/down/a_file_with_a_longer_name.c",
+     "a_file_with_a_longer_name.c: matching the globs of ", 2,
+     [](const scratch& s) {
+       return read_file(s.path("err")).find("/tree/.editorconfig against its path costs too much; left as it is\n") !=
+              std::string::npos;
+     }},
     {"twenty_thousand_levels_with_sixteen_descriptors",
      [](const scratch& s) { return make_deep(s.path("tree")); }, "tree", "ulimit -n 16 &&", "--check 8 4 .", "", 1,
      [](const scratch& s) { return read_file(s.path("out")).size() == 2 * deep_levels + 4; }, false,

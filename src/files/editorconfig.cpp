@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <set>
 
 namespace morek {
 
@@ -18,28 +19,6 @@ std::string_view trimmed(std::string_view s) {
   while (!s.empty() && is_blank(s.front())) s.remove_prefix(1);
   while (!s.empty() && is_blank(s.back())) s.remove_suffix(1);
   return s;
-}
-
-// Where the '}' that closes the '{' at open stands, and whether a ',' stands
-// at its own level between them; npos when nothing closes it.
-std::size_t closing_brace(std::string_view g, std::size_t open, bool& has_comma) {
-  int depth = 0;
-  has_comma = false;
-  for (std::size_t i = open; i < g.size(); ++i) {
-    if (g[i] == '\\') {
-      ++i;
-    } else if (g[i] == '[') {
-      const std::size_t close = g.find(']', i + 1);
-      if (close != std::string_view::npos && g.substr(i, close - i).find('/') == std::string_view::npos) i = close;
-    } else if (g[i] == '{') {
-      ++depth;
-    } else if (g[i] == '}') {
-      if (--depth == 0) return i;
-    } else if (g[i] == ',' && depth == 1) {
-      has_comma = true;
-    }
-  }
-  return std::string_view::npos;
 }
 
 // "n1..n2" with n1 < n2: the two numbers.
@@ -68,6 +47,71 @@ bool number_range(std::string_view s, long long& lo, long long& hi) {
 struct glob_compiler {
   ec_glob& g;
   std::string& why;
+  // The whole glob, which every piece compiled is a view into, and where the
+  // next ']' and '/' stand from each place in it: found once, so that no
+  // scan goes over the same bytes again and compiling stays linear.
+  std::string_view whole;
+  std::vector<std::uint32_t> next_bracket, next_slash;
+  // closing_brace's answers, by where the '{' and the view end.
+  std::map<std::pair<std::size_t, std::size_t>, std::pair<std::size_t, bool>> closings;
+
+  glob_compiler(ec_glob& glob_out, std::string& why_out, std::string_view glob) : g(glob_out), why(why_out) {
+    index(glob);
+  }
+  void index(std::string_view glob) {
+    whole = glob;
+    const auto n = static_cast<std::uint32_t>(glob.size());
+    next_bracket.assign(n + 1, n);
+    next_slash.assign(n + 1, n);
+    for (std::uint32_t i = n; i-- > 0;) {
+      next_bracket[i] = glob[i] == ']' ? i : next_bracket[i + 1];
+      next_slash[i] = glob[i] == '/' ? i : next_slash[i + 1];
+    }
+  }
+  std::size_t at(std::string_view s, std::size_t i) const { return static_cast<std::size_t>(s.data() - whole.data()) + i; }
+  // The first ']' in s from i on, npos when none.
+  std::size_t bracket_from(std::string_view s, std::size_t i) const {
+    if (i >= s.size()) return std::string_view::npos;
+    const std::size_t k = next_bracket[at(s, i)] - at(s, 0);
+    return k < s.size() ? k : std::string_view::npos;
+  }
+  bool slash_between(std::string_view s, std::size_t from, std::size_t to) const {
+    return next_slash[at(s, from)] - at(s, 0) < to;
+  }
+
+  // Where the '}' that closes the '{' at open stands, and whether a ',' stands
+  // at its own level between them; npos when nothing closes it. A '{' met on
+  // the way is skipped to its own '}', known once.
+  std::size_t closing_brace(std::string_view g, std::size_t open, bool& has_comma) {
+    const auto key = std::make_pair(at(g, open), at(g, g.size()));
+    if (auto it = closings.find(key); it != closings.end()) {
+      has_comma = it->second.second;
+      return it->second.first;
+    }
+    has_comma = false;
+    std::size_t result = std::string_view::npos;
+    for (std::size_t i = open + 1; i < g.size(); ++i) {
+      if (g[i] == '\\') {
+        ++i;
+      } else if (g[i] == '[') {
+        const std::size_t close = bracket_from(g, i + 1);
+        if (close != std::string_view::npos && !slash_between(g, i, close)) i = close;
+      } else if (g[i] == '{') {
+        bool inner_comma = false;
+        i = closing_brace(g, i, inner_comma);
+        if (i == std::string_view::npos) break;
+      } else if (g[i] == '}') {
+        result = i;
+        break;
+      } else if (g[i] == ',') {
+        has_comma = true;
+      }
+    }
+    if (result == std::string_view::npos) has_comma = false;
+    closings[key] = {result, has_comma};
+    return result;
+  }
+
   using loose = std::vector<std::pair<std::uint32_t, bool>>;  // state, and whether its second way out
   struct fragment {
     std::uint32_t start;
@@ -178,8 +222,8 @@ struct glob_compiler {
     if (negated) ++j;
     const std::size_t first = j;
     if (j < s.size() && s[j] == ']') ++j;  // a ']' first is one of the set
-    while (j < s.size() && s[j] != ']') ++j;
-    if (j >= s.size() || s.substr(i, j - i).find('/') != std::string_view::npos) return false;
+    j = bracket_from(s, j);
+    if (j == std::string_view::npos || slash_between(s, i, j)) return false;
     ec_glob::byte_set set;
     for (std::size_t k = first; k < j; ++k) {
       unsigned char lo = static_cast<unsigned char>(s[k]), hi = lo;
@@ -217,6 +261,12 @@ struct glob_compiler {
       }
     }
     options.push_back(s.substr(from));
+    // The same option twice matches nothing more, and would cost its states
+    // again at every byte of every path.
+    std::set<std::string_view> distinct;
+    options.erase(std::remove_if(options.begin(), options.end(),
+                                 [&](std::string_view o) { return !distinct.insert(o).second; }),
+                  options.end());
     fragment first;
     if (!sequence(options[0], depth, first)) return false;
     result = std::move(first);
@@ -238,24 +288,26 @@ bool ec_glob::compile(std::string_view section, std::string& why) {
   never_ = !section.empty() && section.back() == '/';
   // A glob with a '/' is anchored where its .editorconfig stands; one
   // without matches at any depth.
-  std::string glob;
   bool has_slash = false;
-  for (std::size_t i = 0; i < section.size(); ++i) {
-    if (section[i] == '\\') {
-      ++i;
-    } else if (section[i] == '[') {
-      const std::size_t close = section.find(']', i + 1);
-      if (close != std::string_view::npos && section.substr(i, close - i).find('/') == std::string_view::npos)
-        i = close;
-    } else if (section[i] == '/') {
-      has_slash = true;
+  {
+    const glob_compiler scan(*this, why, section);
+    for (std::size_t i = 0; i < section.size(); ++i) {
+      if (section[i] == '\\') {
+        ++i;
+      } else if (section[i] == '[') {
+        const std::size_t close = scan.bracket_from(section, i + 1);
+        if (close != std::string_view::npos && !scan.slash_between(section, i, close)) i = close;
+      } else if (section[i] == '/') {
+        has_slash = true;
+      }
     }
   }
+  std::string glob;
   if (has_slash)
     glob = section.substr(section[0] == '/' ? 1 : 0);
   else
     glob = "**/" + std::string(section);
-  glob_compiler c{*this, why};
+  glob_compiler c(*this, why, glob);
   glob_compiler::fragment f;
   if (!c.sequence(glob, 0, f) || c.full()) return false;
   c.patch(f.ends, c.add({op::match, 0, 0, 0, -1}));
@@ -264,19 +316,30 @@ bool ec_glob::compile(std::string_view section, std::string& why) {
 }
 
 bool ec_glob::matches(std::string_view path) const {
+  std::size_t budget = static_cast<std::size_t>(-1);
+  return *matches(path, budget);
+}
+
+std::optional<bool> ec_glob::matches(std::string_view path, std::size_t& budget) const {
   if (never_ || states_.empty()) return false;
   const std::size_t n = path.size();
-  std::vector<std::vector<std::uint32_t>> at(n + 1);
-  std::vector<std::size_t> seen(states_.size(), static_cast<std::size_t>(-1));
+  if (at_.size() < n + 1) at_.resize(n + 1);
+  for (std::size_t p = 0; p <= n; ++p) at_[p].clear();
+  if (seen_.size() != states_.size()) seen_.assign(states_.size(), 0);
+  // seen_[s] == generation_ + p: state s was visited at position p.
+  const std::uint64_t base = generation_ + 1;
+  generation_ += n + 2;
   std::vector<std::uint32_t> stack;
-  at[0].push_back(start_);
+  at_[0].push_back(start_);
   for (std::size_t p = 0; p <= n; ++p) {
-    stack = std::move(at[p]);
+    stack.swap(at_[p]);
     while (!stack.empty()) {
       const std::uint32_t s = stack.back();
       stack.pop_back();
-      if (seen[s] == p) continue;
-      seen[s] = p;
+      if (seen_[s] == base + p) continue;
+      seen_[s] = base + p;
+      if (budget == 0) return std::nullopt;
+      --budget;
       const state& st = states_[s];
       const unsigned char c = p < n ? static_cast<unsigned char>(path[p]) : 0;
       switch (st.kind) {
@@ -288,16 +351,16 @@ bool ec_glob::matches(std::string_view path) const {
           if (p == n) return true;
           break;
         case op::byte:
-          if (p < n && c == st.byte) at[p + 1].push_back(st.out);
+          if (p < n && c == st.byte) at_[p + 1].push_back(st.out);
           break;
         case op::any_but_slash:
-          if (p < n && c != '/') at[p + 1].push_back(st.out);
+          if (p < n && c != '/') at_[p + 1].push_back(st.out);
           break;
         case op::any:
-          if (p < n) at[p + 1].push_back(st.out);
+          if (p < n) at_[p + 1].push_back(st.out);
           break;
         case op::set:
-          if (p < n && sets_[static_cast<std::size_t>(st.set)].has(c)) at[p + 1].push_back(st.out);
+          if (p < n && sets_[static_cast<std::size_t>(st.set)].has(c)) at_[p + 1].push_back(st.out);
           break;
         case op::number: {
           // An integer in the range: an optional '-', then digits.
@@ -309,12 +372,13 @@ bool ec_glob::matches(std::string_view path) const {
           for (std::size_t digits = 0; q < n && path[q] >= '0' && path[q] <= '9' && digits < 18; ++q, ++digits) {
             v = v * 10 + (path[q] - '0');
             const long long signed_v = neg ? -v : v;
-            if (signed_v >= lo && signed_v <= hi) at[q + 1].push_back(st.out);
+            if (signed_v >= lo && signed_v <= hi) at_[q + 1].push_back(st.out);
           }
           break;
         }
       }
     }
+    stack.clear();
   }
   return false;
 }
@@ -433,11 +497,19 @@ ec_properties ec_lookup::properties(const std::string& absolute_path) {
   }
   if (!props.error.empty()) return props;
   // The farthest first: nearer files, and later sections, win.
+  std::size_t budget = EC_MATCH_BUDGET;
   for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
     const std::string& d = it->first;
     const std::string_view rel = std::string_view(absolute_path).substr(d == "/" ? 1 : d.size() + 1);
     for (const ec_file::section& s : it->second->sections) {
-      if (!s.glob.matches(rel)) continue;
+      const std::optional<bool> m = s.glob.matches(rel, budget);
+      if (!m) {
+        props.values.clear();
+        props.error = "matching the globs of " + (d == "/" ? std::string() : d) +
+                      "/.editorconfig against its path costs too much; left as it is";
+        return props;
+      }
+      if (!*m) continue;
       for (const auto& [key, value] : s.pairs) {
         if (ec_lowered(value) == "unset")
           props.values.erase(key);

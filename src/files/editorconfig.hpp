@@ -16,6 +16,11 @@
 
 namespace morek {
 
+// What matching one file's path against every glob that may apply to it may
+// cost, in states visited: plain globs need a few thousand; past this the
+// file is left alone, with a message, whatever its .editorconfig files hold.
+inline constexpr std::size_t EC_MATCH_BUDGET = 1 << 20;
+
 // Limits past which a .editorconfig is refused (the format asks cores to
 // accept names up to 1024 bytes, keys up to 1024 and values up to 4096).
 inline constexpr std::size_t EC_MAX_FILE = 1 << 20;
@@ -35,6 +40,9 @@ class ec_glob {
   bool compile(std::string_view section, std::string& why);
   // Whether path, relative to the .editorconfig's directory, matches.
   bool matches(std::string_view path) const;
+  // The same, spending at most budget steps (one a state visited), which it
+  // lowers by what it spent: nullopt when they ran out.
+  std::optional<bool> matches(std::string_view path, std::size_t& budget) const;
 
  private:
   enum class op : std::uint8_t { byte, any_but_slash, any, set, split, number, match };
@@ -53,6 +61,10 @@ class ec_glob {
   std::vector<std::pair<long long, long long>> ranges_;
   std::uint32_t start_ = 0;
   bool never_ = false;  // a name that ends in '/' matches no file
+  // Room for matching, kept from one path to the next.
+  mutable std::vector<std::vector<std::uint32_t>> at_;
+  mutable std::vector<std::uint64_t> seen_;
+  mutable std::uint64_t generation_ = 0;
 
   friend struct glob_compiler;
 };
