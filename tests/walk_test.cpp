@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -233,17 +234,18 @@ bool git_repo(const scratch& s, const std::string& dir) {
 // reaches that deep.
 constexpr int deep_levels = 20000;
 
-bool make_deep(const std::string& top) {
+bool make_deep(const std::string& top, const char* text = "\tx\n", int levels = deep_levels) {
   ::mkdir(top.c_str(), 0755);
   int fd = ::open(top.c_str(), O_RDONLY | O_DIRECTORY);
-  for (int i = 0; i < deep_levels && fd >= 0; ++i) {
+  for (int i = 0; i < levels && fd >= 0; ++i) {
     ::mkdirat(fd, "d", 0755);
     const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY);
     ::close(fd);
     fd = next;
   }
   const int f = fd < 0 ? -1 : ::openat(fd, "f.c", O_WRONLY | O_CREAT, 0644);
-  const bool ok = f >= 0 && ::write(f, "\tx\n", 3) == 3;
+  const auto len = static_cast<ssize_t>(std::strlen(text));
+  const bool ok = f >= 0 && ::write(f, text, static_cast<std::size_t>(len)) == len;
   if (f >= 0) ::close(f);
   if (fd >= 0) ::close(fd);
   return ok;
@@ -367,7 +369,7 @@ const hostile_case hostile_cases[] = {
        return sh(s.dir, "chmod 755 . && chown -R 65534:65534 locked/work && chmod 700 locked");
      },
      "locked/work", "ulimit -v 2000000 && " + as_nobody_env, "--check --editorconfig sub/a.c",
-     "/locked/work/sub/.editorconfig: Permission denied\n", 2, nullptr, true},
+     "/locked/.editorconfig: Permission denied\n", 2, nullptr, true},
     {"names_with_control_characters_are_quoted",
      [](const scratch& s) {
        s.put("tree/evil\netc/hosts", "\tx\n");
@@ -395,6 +397,23 @@ const hostile_case hostile_cases[] = {
        return read_file(s.path("err")).find("/tree/.editorconfig against its path costs too much; left as it is\n") !=
               std::string::npos;
      }},
+    {"editorconfig_below_an_unsearchable_directory_is_read",
+     [](const scratch& s) {
+       s.put("locked/work/sub/a.c", "        x\n");
+       s.put("locked/work/.editorconfig", "root = true\n[*]\nindent_style = tab\n");
+       return sh(s.dir, "chmod 755 . && chown -R 65534:65534 locked/work && chmod 700 locked");
+     },
+     "locked/work", as_nobody_env, "--check --editorconfig sub/a.c", "", 1,
+     [](const scratch& s) { return read_file(s.path("out")) == "sub/a.c\n"; }, true},
+    {"editorconfig_deeper_than_path_max_is_read",
+     [](const scratch& s) {
+       // Past PATH_MAX, with a path of 2,100 levels of "d/".
+       s.put("tree/.editorconfig", "root = true\n[*.c]\nindent_style = tab\n");
+       return make_deep(s.path("tree"), "        x\n", 2100);
+     },
+     "tree", "", "--check --editorconfig .", "", 1,
+     [](const scratch& s) { return read_file(s.path("out")).size() == 2 * 2100 + 4; }, false,
+     [](const scratch& s) { remove_deep(s.path("tree")); }},
     {"twenty_thousand_levels_with_sixteen_descriptors",
      [](const scratch& s) { return make_deep(s.path("tree")); }, "tree", "ulimit -n 16 &&", "--check 8 4 .", "", 1,
      [](const scratch& s) { return read_file(s.path("out")).size() == 2 * deep_levels + 4; }, false,

@@ -431,17 +431,20 @@ ec_file parse_editorconfig(std::string_view text) {
   return f;
 }
 
-const ec_file& ec_lookup::file_of(const std::string& dir) {
+const ec_file& ec_lookup::file_of(const std::string& dir, int dir_fd) {
   auto it = files_.find(dir);
   if (it != files_.end()) return *it->second;
   auto f = std::make_unique<ec_file>();
-  const std::string path = (dir == "/" ? std::string() : dir) + "/.editorconfig";
+  // By the directory's descriptor where there is one: no path of any length,
+  // nor a directory above that cannot be searched, stands in the way.
+  const int at = dir_fd >= 0 ? dir_fd : AT_FDCWD;
+  const std::string path = dir_fd >= 0 ? std::string(".editorconfig") : (dir == "/" ? std::string() : dir) + "/.editorconfig";
   // Looked at before it is opened: opening a device may act on it. Read only
   // if the user who runs morek, or root, owns it: any other user may have
   // put it in a directory above the tree (such as /tmp).
   struct stat st {};
   int fd = -1;
-  if (::lstat(path.c_str(), &st) != 0) {
+  if (::fstatat(at, path.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
     if (errno != ENOENT && errno != ENOTDIR) f->error = std::strerror(errno);
   } else if (S_ISLNK(st.st_mode)) {
     f->error = "a symbolic link; not followed";
@@ -449,7 +452,7 @@ const ec_file& ec_lookup::file_of(const std::string& dir) {
     f->error = "not a regular file";
   } else if (st.st_uid != ::geteuid() && st.st_uid != 0) {
     f->not_read = "not read: owned by another user (" + std::to_string(st.st_uid) + ")";
-  } else if ((fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)) < 0) {
+  } else if ((fd = ::openat(at, path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)) < 0) {
     f->error = errno == ELOOP ? "a symbolic link; not followed" : std::strerror(errno);
   } else if (struct stat now {}; ::fstat(fd, &now) != 0 || now.st_dev != st.st_dev || now.st_ino != st.st_ino) {
     f->error = "changed while it was being read";
@@ -472,7 +475,34 @@ const ec_file& ec_lookup::file_of(const std::string& dir) {
   return *(files_[dir] = std::move(f));
 }
 
-ec_properties ec_lookup::properties(const std::string& absolute_path) {
+namespace {
+
+// The directory levels above the one open as fd, opened without reading
+// rights (O_PATH): a descriptor to close, or -1 with errno set.
+int directory_above(int fd, std::size_t levels) {
+  int at = fd;
+  while (levels > 0) {
+    const std::size_t step = std::min<std::size_t>(levels, 1000);  // "../" each, within PATH_MAX
+    std::string up;
+    for (std::size_t k = 0; k < step; ++k) up += "../";
+    const int next = ::openat(at, up.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    const int e = errno;
+    if (at != fd) ::close(at);
+    if (next < 0) {
+      errno = e;
+      return -1;
+    }
+    at = next;
+    levels -= step;
+  }
+  return at == fd ? ::fcntl(fd, F_DUPFD_CLOEXEC, 0) : at;
+}
+
+}  // namespace
+
+ec_properties ec_lookup::properties(const std::string& absolute_path) { return properties(absolute_path, -1); }
+
+ec_properties ec_lookup::properties(const std::string& absolute_path, int dir_fd) {
   ec_properties props;
   // The .editorconfig files from the file's directory up, to one that says
   // it is the root.
@@ -483,8 +513,33 @@ ec_properties ec_lookup::properties(const std::string& absolute_path) {
     return props;
   }
   std::string dir = absolute_path.substr(0, std::max<std::size_t>(absolute_path.rfind('/'), 1));
-  for (;;) {
-    const ec_file& f = file_of(dir);
+  // The last directory opened on the way up, and its level above the file's:
+  // each level is opened from the one below that was, so a climb of any
+  // height costs one step a level.
+  int held = -1;
+  std::size_t held_level = 0;
+  struct closer {
+    int& fd;
+    ~closer() {
+      if (fd >= 0) ::close(fd);
+    }
+  } close_held{held};
+  for (std::size_t level = 0;; ++level) {
+    int fd = -1;
+    if (dir_fd >= 0 && files_.find(dir) == files_.end()) {
+      fd = held >= 0 ? directory_above(held, level - held_level) : directory_above(dir_fd, level);
+      if (fd < 0) {
+        if (props.error.empty()) {
+          props.error = std::string("can't open the directory: ") + std::strerror(errno);
+          props.error_file = dir;
+        }
+        return props;
+      }
+      if (held >= 0) ::close(held);
+      held = fd;
+      held_level = level;
+    }
+    const ec_file& f = file_of(dir, fd);
     if (!f.not_read.empty()) props.notes.emplace_back((dir == "/" ? std::string() : dir) + "/.editorconfig", f.not_read);
     chain.emplace_back(dir, &f);
     if (!f.error.empty() && props.error.empty()) {

@@ -103,9 +103,13 @@ struct ec_properties {
 class ec_lookup {
  public:
   ec_properties properties(const std::string& absolute_path);
+  // The same, for a file whose directory is open as dir_fd: each directory
+  // on the way up is opened from it by "..", never by its path.
+  ec_properties properties(const std::string& absolute_path, int dir_fd);
 
  private:
-  const ec_file& file_of(const std::string& dir);
+  // The .editorconfig of dir, open as dir_fd, or by its path when dir_fd is -1.
+  const ec_file& file_of(const std::string& dir, int dir_fd);
   std::map<std::string, std::unique_ptr<ec_file>> files_;
 };
 

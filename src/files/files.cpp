@@ -566,7 +566,8 @@ class committer {
 // failure, when a .editorconfig that governs it is refused (said once, before
 // the first such file).
 void choose_settings(outcome& o, ec_lookup& lookup, std::set<std::string>& reported, const file_options& opt) {
-  const ec_properties props = lookup.properties(o.dir->absolute.empty() ? std::string() : joined_path(o.dir->absolute, o.base));
+  const ec_properties props =
+      lookup.properties(o.dir->absolute.empty() ? std::string() : joined_path(o.dir->absolute, o.base), o.dir->fd);
   for (const auto& [file, why] : props.notes)
     if (reported.insert(file).second) o.preface += quoted_name(file) + ": " + why + "\n";
   if (!props.error.empty()) {
