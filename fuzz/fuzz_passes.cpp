@@ -4,8 +4,9 @@
 // write must keep every byte that is not a blank, in order, and every run of
 // bytes from 0x80 up whole; without -c, each output line shows at tab2 what
 // its input line shows at tab1, less the trailing blanks (under Shift-JIS
-// only for ASCII lines); --spaces writes no tab, and --indent-only between
-// equal widths keeps all that follows the indentation.
+// only for ASCII lines); --spaces writes no tab (with --indent-only, none in
+// the indentation), and --indent-only between equal widths, as under
+// --spaces, keeps all that follows the indentation.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>

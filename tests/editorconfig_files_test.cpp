@@ -71,7 +71,7 @@ TEST(EditorConfig, ConvertsEachFileByItsOwnSettings) {
   EXPECT_EQ(read_file(t.path("c.yml")), "a:\n  b: 1\n");
   EXPECT_EQ(read_file(t.path("run.bat")), "echo a\r\necho b\r\n") << "CR LF, and a final one";
   EXPECT_EQ(read_file(t.path("src/a.c")), "\tint x;\n");
-  EXPECT_EQ(read_file(t.path("src/lib/b.c")), "    int y;  // y\n") << "spaces at 4, columns kept";
+  EXPECT_EQ(read_file(t.path("src/lib/b.c")), "    int y;\t// y\n") << "spaces at 4; the tab after text kept";
   EXPECT_EQ(read_file(t.path("src/lib/n.txt")), "text") << "the line ends at the end removed";
   EXPECT_EQ(read_file(t.path("other.unknown")), "\t  x  \n") << "blanks kept: no style applies";
   EXPECT_EQ(read_file(t.path("data.bin")), std::string("\tx\0", 3));

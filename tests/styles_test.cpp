@@ -36,7 +36,8 @@ const exact_case style_cases[] = {
     // Indentation all tabs, all spaces, mixed.
     {"indent_all_tabs", with_lf({"--indent-only", "4", "2"}), "\t\tx\t y\n", "\t\t\t\tx    y\n", "", 0},
     {"indent_all_spaces_to_spaces", with_lf({"--indent-only", "--spaces", "4"}), "      x  y\n", "      x  y\n", "", 0},
-    {"indent_tabs_to_spaces", with_lf({"--indent-only", "--spaces", "4"}), "\t  x\ty\n", "      x y\n", "", 0},
+    // A tab after the indentation is content: one width, so it stays.
+    {"indent_tabs_to_spaces", with_lf({"--indent-only", "--spaces", "4"}), "\t  x\ty\n", "      x\ty\n", "", 0},
     {"indent_mixed", with_lf({"--indent-only", "8", "4"}), " \t  x\n", "\t\t  x\n", "", 0},
     {"indent_single_space_stays", with_lf({"--indent-only", "8", "8"}), " x\n", " x\n", "", 0},
     // What is not indentation.

@@ -138,8 +138,9 @@ inline std::vector<std::pair<std::size_t, std::string>> shown(const std::string&
 // lex and was the first piece of its line or not: nullptr when all hold, else
 // the promise broken. Without -c (literals keep their tabs) and where every
 // byte has a known width, the line shows every character at the column it
-// had; --spaces writes no tab; --indent-only where the widths agree keeps
-// every byte after the indentation.
+// had; --spaces writes no tab, and with --indent-only none in the
+// indentation; --indent-only where the widths agree (under --spaces too)
+// keeps every byte after the indentation.
 inline const char* broken_style_promise(const std::string& in, const std::string& out, bool first_piece,
                                         const morek::lex_state& lex) {
   using namespace morek;
@@ -148,9 +149,14 @@ inline const char* broken_style_promise(const std::string& in, const std::string
   if (utf8_input == 0 && latin1_input == 0)
     for (char c : in) no_pairs = no_pairs && static_cast<unsigned char>(c) < 0x80;
   if (no_pairs && ign_str == 0 && shown(out, tab2) != shown(in, tab1)) return "every character keeps its column";
-  if (no_pairs && spaces_only == 1 && ign_str == 0 && out.find('\t') != std::string::npos)
+  if (no_pairs && spaces_only == 1 && ign_str == 0 && indent_only == 0 && out.find('\t') != std::string::npos)
     return "--spaces writes no tab";
-  if (indent_only != 0 && tab1 == tab2 && spaces_only == 0) {
+  if (spaces_only == 1 && indent_only == 1 && ign_str == 0 && first_piece) {
+    const std::size_t lead = out.find_first_not_of(" \t");
+    if (lead != std::string::npos && out[lead] != '\n' && out.find('\t') < lead)
+      return "--spaces --indent-only writes no tab in the indentation";
+  }
+  if (indent_only != 0 && tab1 == tab2) {
     const auto* p = reinterpret_cast<const unsigned char*>(in.data());
     const std::size_t indent = indent_only == 1 ? indentation_end(p, in.size(), first_piece, lex) : 0;
     const std::size_t out_indent = indent == 0 ? 0 : out.find_first_not_of(" \t");

@@ -86,8 +86,10 @@ struct grids {
   tab_grid in{tab1};
   tab_grid out{tab2};
   tab_grid gaps{spaces_only == 1 ? NO_STOPS : tab2};
-  // --indent-only: a tab after the indentation stays a tab (else it becomes spaces).
-  bool keep_tabs = tab1 == tab2 && spaces_only == 0;
+  // --indent-only: a tab after the indentation stays a tab where the widths
+  // agree (under --spaces they always do), so that no column moves; else it
+  // becomes the spaces that reach the column it reached.
+  bool keep_tabs = tab1 == tab2;
   // --indent-only: lines may have an indentation (else every blank is kept).
   bool indents = indent_only != 2;
 };

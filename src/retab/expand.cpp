@@ -18,7 +18,7 @@ std::size_t expand_line(std::span<const unsigned char> in, unsigned char* exp, u
   const std::size_t rest = indent_only == 0   ? n
                            : indent_only == 1 ? indentation_end(in.data(), n, first_piece, lex)
                                               : 0;
-  const bool keep_tabs = tab1 == tab2 && spaces_only == 0;
+  const bool keep_tabs = tab1 == tab2;  // and so always under --spaces
   std::size_t o = 0;
   column col = 0;
   bool in_line_comment = false;  // after "//" on this line
