@@ -1,18 +1,17 @@
 // --editorconfig on real trees: each file converted by the settings its
 // .editorconfig files give it, --show-settings, and hostile .editorconfig
 // files reported once, with the files they govern left alone.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
-#include <functional>
-#include <thread>
-
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -191,6 +190,106 @@ const hostile_case hostile_cases[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Table, HostileEditorConfig, testing::ValuesIn(hostile_cases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Blanks that are syntax: a file whose format gives its blanks a meaning,
+// converted through a walk by -i, --check and --diff, which agree.
+struct syntax_case {
+  const char* name;
+  std::string editorconfig;  // empty: none
+  std::vector<std::string> args;
+  std::string file;
+  std::string before;
+  std::string after;  // what -i leaves
+  std::string note;   // on standard error, after "FILE: "
+};
+void PrintTo(const syntax_case& c, std::ostream* os) { *os << c.name; }
+
+class SyntaxBlanks : public testing::TestWithParam<syntax_case> {};
+
+TEST_P(SyntaxBlanks, KeepTheirMeaning) {
+  const syntax_case& c = GetParam();
+  tree t;
+  if (!c.editorconfig.empty()) t.put(".editorconfig", "root = true\n" + c.editorconfig);
+  t.put(c.file, c.before);
+  const bool changes = c.after != c.before;
+  const std::string err = c.note.empty() ? "" : c.file + ": " + c.note + "\n";
+  std::vector<std::string> args = {"--check"};
+  args.insert(args.end(), c.args.begin(), c.args.end());
+  args.push_back(".");
+  tool_result r = t.run(args);
+  EXPECT_EQ(r.out, changes ? c.file + "\n" : "");
+  EXPECT_EQ(r.err, err);
+  EXPECT_EQ(r.status, changes ? 1 : 0);
+  args[0] = "--diff";
+  r = t.run(args);
+  EXPECT_EQ(r.out.empty(), !changes) << r.out;
+  EXPECT_EQ(r.err, err);
+  args[0] = "-i";
+  r = t.run(args);
+  EXPECT_EQ(r.err, err);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(read_file(t.path(c.file)), c.after);
+}
+
+const std::string spaces_4 = "[*]\nindent_style = space\nindent_size = 4\n";
+const std::string tabs_8 = "[*]\nindent_style = tab\ntab_width = 8\n";
+const std::string python_rejects = "skipped: line 3: Python would reject its indentation";
+
+const syntax_case syntax_cases[] = {
+    // A tab after the indentation is content.
+    {"tab_after_text_stays", spaces_4, {"--editorconfig"}, "a.c", "\tint x;\t// c\n", "    int x;\t// c\n", ""},
+    {"tab_after_text_stays_at_one_width", "", {"--indent-only", "--spaces", "4"}, "a.sh",
+     "\tcase $c in [\\ \t]) ;; esac\n", "    case $c in [\\ \t]) ;; esac\n", ""},
+    {"tab_after_text_moves_with_the_widths", "", {"--indent-only", "8", "4"}, "a.c", "\tx\ty\n", "\t\tx       y\n", ""},
+    // Makefiles: no line gains or loses its first tab.
+    {"recipe_tab_under_space_style", "[Makefile]\nindent_style = space\nindent_size = 4\n", {"--editorconfig"},
+     "Makefile", "all:\n\techo  hi\n\t    echo\n", "all:\n\techo  hi\n\t    echo\n", ""},
+    {"conditional_under_tab_style", tabs_8, {"--editorconfig"}, "Makefile.am",
+     "        ifndef NO_FINK\nX = 1\n        endif\n", "        ifndef NO_FINK\nX = 1\n        endif\n", ""},
+    {"recipe_blanks_after_the_tab_convert", "[*]\nindent_style = tab\ntab_width = 4\n", {"--editorconfig"}, "rules",
+     "#!/usr/bin/make -f\nall:\n\t    echo\n        ifdef X\n", "#!/usr/bin/make -f\nall:\n\t\techo\n        ifdef X\n", ""},
+    {"recipe_at_other_widths", "", {"8", "4"}, "Kbuild", "x:\n\techo  a\n    y = 1\n", "x:\n\t\techo  a\n    y = 1\n",
+     ""},
+    {"makefile_by_any_name_left_out_under_spaces", "", {"--spaces", "4"}, "BSDmakefile", "x:\n\techo\n", "x:\n\techo\n",
+     ""},
+    {"makefile_dot_in_left_out_under_spaces", "", {"--spaces", "4"}, "Makefile.in", "x:\n\techo\n", "x:\n\techo\n", ""},
+    // YAML by every name: no tab where it may be written.
+    {"citation_file_left_out", "", {"--indent-only", "4", "4"}, "CITATION.cff", "a:\n    b: 1\n", "a:\n    b: 1\n", ""},
+    {"clang_format_left_out", "", {"--indent-only", "4", "4"}, ".clang-format", "A:\n    B: 1\n", "A:\n    B: 1\n", ""},
+    {"yaml_by_first_line_left_out", "", {"--indent-only", "4", "4"}, "conf", "%YAML 1.2\na:\n    b: 1\n",
+     "%YAML 1.2\na:\n    b: 1\n", ""},
+    // Python never gets indentation it would reject.
+    {"python_mix_left_alone", tabs_8, {"--editorconfig"}, "a.py", "def f():\n    if x:\n        return 1\n",
+     "def f():\n    if x:\n        return 1\n", python_rejects},
+    {"python_by_first_line_left_alone", "", {"--indent-only", "8", "8"}, "tool",
+     "#!/usr/bin/env python3\nif x:\n    if y:\n        z = 1\n", "#!/usr/bin/env python3\nif x:\n    if y:\n        z = 1\n",
+     "skipped: line 4: Python would reject its indentation"},
+    {"python_consistent_converted", "[*.py]\nindent_style = tab\ntab_width = 4\n", {"--editorconfig"}, "a.py",
+     "def f():\n    if x:\n        return 1\n", "def f():\n\tif x:\n\t\treturn 1\n", ""},
+};
+INSTANTIATE_TEST_SUITE_P(Table, SyntaxBlanks, testing::ValuesIn(syntax_cases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SyntaxBlanks, MakeRunsTheSameCommands) {
+  // make -n before and after: the conditional stays a conditional, the
+  // recipe a recipe, at tabs of 8 to tabs of 4 and under a space style.
+  const std::string makefile =
+      "        ifndef NO_FINK\nFLAGS = -a\n        else\nFLAGS = -b\n        endif\nall: x\n\techo  $(FLAGS)\n"
+      "\t    echo   two\nx:\n\t@echo x\n";
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"-i", "8", "4", "Makefile"}, {"-i", "--editorconfig", "Makefile"}, {"-i", "--indent-only", "4", "4", "Makefile"}}) {
+    tree t;
+    t.put("Makefile", makefile);
+    t.put(".editorconfig", "root = true\n[Makefile]\nindent_style = space\nindent_size = 4\n");
+    const std::string run_make = "cd '" + t.dir + "' && make -n > '" + t.path("out") + "' 2>&1";
+    ASSERT_EQ(std::system(run_make.c_str()), 0);
+    const std::string before = read_file(t.path("out"));
+    const tool_result r = t.run(args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(std::system(run_make.c_str()), 0) << args[1] << "\n" << read_file(t.path("Makefile"));
+    EXPECT_EQ(read_file(t.path("out")), before) << args[1];
+  }
+}
 
 TEST(EditorConfig, CommandLineErrors) {
   for (const auto& [args, message] : std::vector<std::pair<std::vector<std::string>, std::string>>{

@@ -39,6 +39,12 @@ const exact_case style_cases[] = {
     // A tab after the indentation is content: one width, so it stays.
     {"indent_tabs_to_spaces", with_lf({"--indent-only", "--spaces", "4"}), "\t  x\ty\n", "      x\ty\n", "", 0},
     {"indent_mixed", with_lf({"--indent-only", "8", "4"}), " \t  x\n", "\t\t  x\n", "", 0},
+    // A tab after the indentation: kept where the widths agree, else the
+    // spaces to the column it reached.
+    {"tab_after_text_equal_widths", with_lf({"--indent-only", "4", "4"}), "    x\t= 1;\n", "\tx\t= 1;\n", "", 0},
+    {"tab_after_text_one_width", with_lf({"--indent-only", "--spaces", "8"}), "\tx\t= 1;\n", "        x\t= 1;\n", "",
+     0},
+    {"tab_after_text_other_widths", with_lf({"--indent-only", "4", "8"}), "\tx\t= 1;\n", "    x   = 1;\n", "", 0},
     {"indent_single_space_stays", with_lf({"--indent-only", "8", "8"}), " x\n", " x\n", "", 0},
     // What is not indentation.
     {"tab_after_the_first_character", with_lf({"--indent-only", "8", "4"}), "x\ty\n", "x       y\n", "", 0},

@@ -21,8 +21,10 @@
 #include "editorconfig.hpp"
 #include "errmsg.hpp"
 #include "file_settings.hpp"
+#include "kinds.hpp"
 #include "locate.hpp"
 #include "names.hpp"
+#include "python_indent.hpp"
 #include "replace.hpp"
 #include "settings.hpp"
 #include "stream.hpp"
@@ -77,6 +79,7 @@ struct outcome {
   std::string converted;      // --diff: the conversion, once it differs from the file
   std::string original_text;  // --diff: the file, once its conversion differs
   std::string diff;           // --diff: what to print
+  written written_as = written::per_file;  // reached through a directory: what the walk writes, for its kinds
 
   bool walked() const { return root != nullptr; }
   // Done with the file: what is still open of it is closed.
@@ -101,6 +104,7 @@ struct job_state {
   bool last_byte_cr = false;   // and the last byte that went on was a CR
   outcome* out = nullptr;
   text_reader* reader = nullptr;
+  python_indent_check* python = nullptr;  // a Python file: its output's indentation, checked
   std::string failure;  // what stopped the job
 };
 job_state* job;
@@ -218,6 +222,7 @@ bool line_end_byte(unsigned char c) { return c == '\n' || c == '\r'; }
 // dropped or added to when the output is complete (insert_final_newline).
 bool to_job(const unsigned char* p, std::size_t n) {
   job_state& j = *job;
+  if (j.python != nullptr) j.python->feed(p, n);
   if (j.final == final_newline::keep) {
     deliver(j, p, n);
     return true;
@@ -346,6 +351,15 @@ void convert_file(outcome& o, text_reader& reader, unsigned char* in_buf, const 
     o.v = verdict::skipped;
     return;
   }
+  // The kind by the name, else by the first line, which the walk could not see.
+  char head[256];
+  const ssize_t head_len = ::pread(fd, head, sizeof head, 0);
+  const file_kind kind = kind_of(o.base, std::string_view(head, head_len > 0 ? static_cast<std::size_t>(head_len) : 0));
+  if (o.walked() && kept_out(kind, o.written_as)) {
+    o.v = verdict::skipped;
+    return;
+  }
+  python_indent_check python;
 
   job_state j;
   j.fd = fd;
@@ -353,7 +367,9 @@ void convert_file(outcome& o, text_reader& reader, unsigned char* in_buf, const 
   j.final = o.settings.final;
   j.out = &o;
   j.reader = &reader;
+  j.python = kind == file_kind::python ? &python : nullptr;
   job = &j;
+  make_lines = kind == file_kind::makefile ? 1 : 0;
   reader.reset(fd, {.bytewise = true,
                     .track_crs = line_ends == eol_mode::keep,
                     .stop_at_nul = true,
@@ -364,6 +380,8 @@ void convert_file(outcome& o, text_reader& reader, unsigned char* in_buf, const 
   if (r.too_long == 0 && !reader.nul_seen()) finish_final_line(j);
   out_target = write_stdout;
   job = nullptr;
+  make_lines = 0;
+  python.finish();
 
   const std::string too_long =
       "line " + std::to_string(r.lines + 1) + " is " + std::to_string(LINE_LIMIT) + " bytes or longer";
@@ -374,6 +392,16 @@ void convert_file(outcome& o, text_reader& reader, unsigned char* in_buf, const 
     o.original_text.clear();
     o.v = verdict::skipped;
     o.message = reader.nul_seen() ? std::string() : "skipped: " + too_long;
+    return;
+  }
+  if (const std::size_t line = python.rejected_line(); line != 0 && !reader.failed() && !reader.nul_seen() &&
+                                                      r.too_long == 0 && j.failure.empty()) {
+    // Python would reject the conversion: the file stays as it is, and needs no change.
+    if (o.fresh.fd >= 0) discard(o.fresh);
+    o.converted.clear();
+    o.original_text.clear();
+    o.v = verdict::skipped;
+    o.message = "skipped: line " + std::to_string(line) + ": Python would reject its indentation";
     return;
   }
   if (reader.failed()) fail_job(j, with_errno("can't read", reader.errno_value()));
@@ -587,7 +615,8 @@ void choose_settings(outcome& o, ec_lookup& lookup, std::set<std::string>& repor
   const written w = o.settings.spaces_only == 1   ? written::spaces
                     : o.settings.indent_only == 1 ? written::tabs
                                                   : written::per_file;  // every blank kept: no tab added
-  if (o.walked() && kept_out_by_kind(o.base, w)) {
+  o.written_as = w;
+  if (o.walked() && kept_out(kind_by_name(o.base), w)) {
     o.v = verdict::skipped;
     if (opt.show_settings) o.message = "skipped: its format needs its blanks";
     return;
@@ -677,6 +706,7 @@ int run_files(std::span<char* const> operands, const file_options& opt, text_rea
       o.name = joined_name(operand, below);
       o.root = root;
       o.below = std::move(below);
+      o.written_as = w;
       take(o);
     }
     if (!listed.note.empty()) {

@@ -34,10 +34,6 @@ std::string_view base_of(std::string_view path) {
   return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
-bool ends_with(std::string_view s, std::string_view tail) {
-  return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
-}
-
 bool is_vcs_directory(std::string_view name) { return name == ".git" || name == ".hg" || name == ".svn"; }
 
 std::string with_errno_text(const char* what, int e) { return std::string(what) + ": " + std::strerror(e); }
@@ -47,7 +43,7 @@ std::string with_errno_text(const char* what, int e) { return std::string(what) 
 bool takes(const walk_filters& f, std::string_view path, written w) {
   for (std::size_t slash = path.find('/'); slash != std::string_view::npos; slash = path.find('/', slash + 1))
     if (!filters_take_dir(f, path.substr(0, slash))) return false;
-  return filters_take_file(f, path) && !kept_out_by_kind(base_of(path), w);
+  return filters_take_file(f, path) && !kept_out(kind_by_name(base_of(path)), w);
 }
 
 // git, found once on the PATH as the directory the run started in sees it:
@@ -393,13 +389,11 @@ void walk(int dir, const walk_filters& f, std::vector<std::string>& paths, listi
 
 }  // namespace
 
-bool kept_out_by_kind(std::string_view base, written w) {
-  if (ends_with(base, ".patch") || ends_with(base, ".diff") || ends_with(base, ".tsv")) return true;
+bool kept_out(file_kind k, written w) {
+  if (k == file_kind::patch || k == file_kind::tsv) return true;
   if (w == written::per_file) return false;
-  if (w == written::spaces)
-    return base == "Makefile" || base == "makefile" || base == "GNUmakefile" || ends_with(base, ".mk") ||
-           ends_with(base, ".mak");
-  return ends_with(base, ".yml") || ends_with(base, ".yaml");
+  if (w == written::spaces) return k == file_kind::makefile;
+  return k == file_kind::yaml;
 }
 
 bool filters_take_file(const walk_filters& f, std::string_view path) {

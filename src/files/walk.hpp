@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "kinds.hpp"
+
 namespace morek {
 
 // --include, --exclude and --exclude-dir, with GNU grep's meaning: globs
@@ -24,9 +26,9 @@ struct walk_filters {
 enum class written { tabs, spaces, per_file };
 
 // Whether a file reached through a directory is one a conversion would make
-// invalid for its format, by its name: patches and tab-separated data always,
+// invalid for its format, by its kind: patches and tab-separated data always,
 // makefiles when no tab may be written, YAML when tabs may be.
-bool kept_out_by_kind(std::string_view base, written w);
+bool kept_out(file_kind k, written w);
 
 // Whether the filters take the file at path (below the operand).
 bool filters_take_file(const walk_filters& f, std::string_view path);

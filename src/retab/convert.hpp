@@ -92,6 +92,10 @@ struct grids {
   bool keep_tabs = tab1 == tab2;
   // --indent-only: lines may have an indentation (else every blank is kept).
   bool indents = indent_only != 2;
+  // A makefile: a line's first tab stays one, and blanks that open a line
+  // without one stay as they are, so that no line becomes, or stops being, a
+  // recipe line.
+  bool makefile = make_lines == 1;
 };
 
 // What convert_masked did.
@@ -118,8 +122,36 @@ template <bool CMode, charset Enc, bool IndentOnly>
   bool in_run = false;           // a run of convertible spaces is pending
   column run_start = 0;          // output column of the pending run's first space
   bool in_line_comment = false;  // after "//" on this line
+  std::size_t i = from;
+  // Where the line's indentation would start.
+  std::size_t indent_from = from;
+  bool kept_indent = false;
+  if (g.makefile && first_piece && from < to && !(CMode && lex.quote != 0)) {
+    if (in[from] == '\t') {
+      // A recipe line: the tab is the syntax's, and stays one; what follows
+      // it converts, from the column the tab reached.
+      *o++ = '\t';
+      in_col = grid1.to_next_stop(0);
+      out_col = grid2.to_next_stop(0);
+      if (in_col > out_col) {
+        run_start = out_col;
+        in_run = true;
+        out_col = in_col;
+      }
+      indent_from = i = from + 1;
+    } else if (in[from] == ' ') {
+      // Not a recipe line, and no tab may make it one: its blanks as they are.
+      for (; i < to && (in[i] == ' ' || in[i] == '\t'); ++i) {
+        *o++ = in[i];
+        in_col += in[i] == ' ' ? 1 : grid1.to_next_stop(in_col);
+        out_col += in[i] == ' ' ? 1 : grid2.to_next_stop(out_col);
+      }
+      kept_indent = true;
+      indent_from = i;
+    }
+  }
   // IndentOnly: the line may open with an indentation.
-  const bool may_indent = IndentOnly && first_piece && g.indents && !(CMode && lex.quote != 0);
+  const bool may_indent = IndentOnly && first_piece && g.indents && !kept_indent && !(CMode && lex.quote != 0);
 
   auto close_run = [&] {
     if (in_run) {
@@ -147,7 +179,6 @@ template <bool CMode, charset Enc, bool IndentOnly>
     out_col += (c == '\t' && protect) ? grid2.to_next_stop(out_col) : 1;
   };
 
-  std::size_t i = from;
   while (i < to) {
     // The last byte is always decided: what follows it is not the line's.
     const std::size_t next = next_bit(special, i, to - 1);
@@ -177,8 +208,9 @@ template <bool CMode, charset Enc, bool IndentOnly>
           ++i;
         }
       } while (i < to && (in[i] == ' ' || in[i] == '\t'));
-      if (IndentOnly && !(may_indent && run_from == from && i < to && in[i] != '\n')) {
+      if (IndentOnly && !(may_indent && run_from == indent_from && i < to && in[i] != '\n')) {
         // Not the indentation: the blanks as they are, each tab to its stop.
+        close_run();
         out_col += col - in_col;
         for (std::size_t k = run_from; k < i; ++k) {
           if (in[k] == ' ') {

@@ -37,6 +37,7 @@ extern eol_mode line_ends;  // --eol; text without it
 extern int spaces_only;  // 1: never as tabs (--spaces); tab2 is then tab1
 extern int indent_only;  // 1: only the indentation is re-tabulated; the rest of the line is kept (--indent-only);
                          // 2: no line has an indentation: every blank is kept (a file without indent_style)
+extern int make_lines;   // 1: a makefile: no line gains or loses the tab it begins with
 
 // What the bytes of the input are, from the settings above.
 enum class charset { sjis, utf8, latin1 };

@@ -64,7 +64,9 @@ stream_result convert_all(text_reader& reader, unsigned char* in_buf, bool trim)
       if (trim && c.end - s >= 2 && (w[c.end - 2] == ' ' || w[c.end - 2] == '\t')) {
         lex = before;
         std::size_t cut = c.end - 1;
-        while (cut > s && (w[cut - 1] == ' ' || w[cut - 1] == '\t')) --cut;
+        // A makefile's recipe line keeps the tab it begins with.
+        const std::size_t least = g.makefile && !continuing && w[s] == '\t' ? s + 1 : s;
+        while (cut > least && (w[cut - 1] == ' ' || w[cut - 1] == '\t')) --cut;
         c.out = convert_masked<CMode, Enc, IndentOnly>(w, special_mask, s, cut, lex, g, o, !continuing).out;
       }
       continuing = false;
@@ -83,7 +85,7 @@ stream_result convert_all(text_reader& reader, unsigned char* in_buf, bool trim)
         return result;
       }
       const bool whole_line = in_buf[got - 1] == '\n';
-      const std::size_t n = trim ? trim_line(in_buf, got) : got;
+      const std::size_t n = !trim ? got : g.makefile && !continuing && in_buf[0] == '\t' ? 1 + trim_line(in_buf + 1, got - 1) : trim_line(in_buf, got);
       out_commit(
           convert_line(in_buf, n, lex, out_reserve(convert_bound(n, tab1)), reader.last_line_had_cr(), !continuing));
       if (whole_line) ++result.lines;
