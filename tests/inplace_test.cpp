@@ -288,38 +288,71 @@ TEST(InPlaceRefuses, NulLongLinesAndHardLinks) {
   fs::create_hard_link(linked, s.path("other-name.c"));
   const std::string fine = s.put("fine.c", "\tx\n");
   const tool_result r = morek({"-i", "8", "4", nul, long_line, linked, fine});
-  EXPECT_EQ(r.err, nul + ": holds a NUL byte; left as it is\n" + long_line +
-                       ": line 3 is 511 bytes or longer; left as it is\n" + linked +
-                       ": has 2 hard links; left as it is\n");
+  EXPECT_EQ(r.err, nul + ": holds a NUL byte; left as it is\n" + linked + ": has 2 hard links; left as it is\n");
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(read_file(nul), std::string("\tx\n\0\n", 5));
-  EXPECT_EQ(read_file(long_line), "\tx\n\ty\n" + std::string(510, 'z') + "\r\n");
+  EXPECT_EQ(read_file(long_line), "\t\tx\n\t\ty\n" + std::string(510, 'z') + "\r\n") << "a long line is a line";
   EXPECT_EQ(read_file(linked), "\tx\n");
   EXPECT_EQ(read_file(fine), "\t\tx\n") << "the run goes on after a refusal";
   EXPECT_TRUE(s.leftovers().empty());
 }
 
-// A line too long for a file mode is refused whatever -b says: the filter's
-// pieces would lose the blanks at their ends.
-TEST(InPlaceRefuses, LongLinesWhateverTheBufferSize) {
-  scratch s;
-  std::string words;
-  for (int i = 0; i < 70; ++i) words += "token" + std::to_string(100 + i) + " ";
-  words += "\n";
-  const std::string f = s.put("l.c", "\tx\n" + words);
-  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{{"-i", "-b298", "8", "4"},
-                                                                                    {"-i", "-b256", "8", "8"},
-                                                                                    {"--check", "-b256", "8", "4"},
-                                                                                    {"-b300", "--check", "4", "4"}}) {
-    std::vector<std::string> with_file = args;
-    with_file.push_back(f);
-    const tool_result r = morek(with_file);
-    EXPECT_EQ(r.err, f + ": line 2 is 511 bytes or longer; left as it is\n") << args[1];
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(read_file(f), "\tx\n" + words);
+// Lines of any length are converted whole in the file modes, whatever -b
+// says: 511 bytes, 64 KB (past the reader's window) and 10 MB, under -i,
+// --check and --diff, by the command line and by .editorconfig.
+struct long_line_case {
+  const char* name;
+  std::size_t units;  // "abcdefg<TAB>" after the indentation
+};
+void PrintTo(const long_line_case& c, std::ostream* os) { *os << c.name; }
+
+class LongLines : public testing::TestWithParam<long_line_case> {};
+
+TEST_P(LongLines, AreConvertedWhole) {
+  const std::size_t k = GetParam().units;
+  std::string unit = "abcdefg\t", line = "\t";
+  for (std::size_t i = 0; i < k; ++i) line += unit;
+  // At 8 to 4, each tab after text is one column: a space; the last trails.
+  std::string by_widths = "\t\t";
+  for (std::size_t i = 0; i + 1 < k; ++i) by_widths += "abcdefg ";
+  by_widths += "abcdefg\n";
+  // By .editorconfig (spaces of 4): the indentation alone; tabs after text stay.
+  const std::string by_editorconfig = "    " + line.substr(1) + "\n";
+  line += "\n";
+  for (const bool editorconfig : {false, true}) {
+    for (const char* mode : {"--check", "--diff", "-i"}) {
+      scratch s;
+      s.put(".editorconfig", "root = true\n[*]\nindent_style = space\nindent_size = 4\n");
+      const std::string f = s.put("l.c", "x\n" + line + "y\n");
+      std::vector<std::string> args = {mode, "-b256"};
+      if (editorconfig) {
+        args.push_back("--editorconfig");
+      } else {
+        args.insert(args.end(), {"8", "4"});
+      }
+      args.push_back(f);
+      const tool_result r = morek(args);
+      const std::string want = "x\n" + (editorconfig ? by_editorconfig : by_widths) + "y\n";
+      EXPECT_EQ(r.err, "") << mode << editorconfig;
+      EXPECT_EQ(r.status, std::string(mode) == "-i" ? 0 : 1) << mode << editorconfig;
+      if (std::string(mode) == "--check") {
+        EXPECT_EQ(r.out, f + "\n");
+      }
+      if (std::string(mode) == "--diff") {
+        EXPECT_NE(r.out.find("\n+" + want.substr(2, 64)), std::string::npos) << editorconfig;
+      }
+      EXPECT_TRUE(read_file(f) == (std::string(mode) == "-i" ? want : "x\n" + line + "y\n")) << mode << editorconfig;
+    }
   }
 }
+
+const long_line_case long_line_cases[] = {
+    {"of_511_bytes", 64},
+    {"of_64_kilobytes", 8192},
+    {"of_10_megabytes", 10 << 17},
+};
+INSTANTIATE_TEST_SUITE_P(Table, LongLines, testing::ValuesIn(long_line_cases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(InPlaceRefuses, HardLinkedFileThatIsAlreadyRight) {
   scratch s;

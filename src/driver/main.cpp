@@ -285,9 +285,6 @@ int main(int argc, char** argv) {
   // Files are UTF-8 unless the command line says otherwise: a blank after a
   // byte from 0x80 up is then never taken into a Shift-JIS pair.
   if (on_files && !files.sjis && latin1_input == 0) utf8_input = 1;
-  // Files are never cut into pieces: a piece loses its trailing blanks, and
-  // with them the blanks between words. A line too long is refused instead.
-  if (on_files && BUFSIZE <= static_cast<int>(LINE_LIMIT)) BUFSIZE = static_cast<int>(LINE_LIMIT) + 1;
 
   // The converter writes straight to the output: the line is the only buffer.
   in_buf.reset(line_buffer());

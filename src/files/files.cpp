@@ -375,27 +375,25 @@ void convert_file(outcome& o, text_reader& reader, unsigned char* in_buf, const 
                     .stop_at_nul = true,
                     .cr_runs = line_ends == eol_mode::lf || line_ends == eol_mode::crlf});
   out_target = to_job;
-  const stream_result r = convert_stream(reader, in_buf, o.settings.trim);
+  const stream_result r = convert_stream(reader, in_buf, o.settings.trim, true);
   (void)out_flush();
-  if (r.too_long == 0 && !reader.nul_seen()) finish_final_line(j);
+  const bool whole = !r.no_memory && !r.too_wide;
+  if (whole && !reader.nul_seen()) finish_final_line(j);
   out_target = write_stdout;
   job = nullptr;
   make_lines = 0;
   python.finish();
 
-  const std::string too_long =
-      "line " + std::to_string(r.lines + 1) + " is " + std::to_string(LINE_LIMIT) + " bytes or longer";
-  if (o.walked() && (reader.nul_seen() || r.too_long != 0)) {
-    // Binary, or generated: not a file to convert, nor a failure of the run.
+  if (o.walked() && reader.nul_seen()) {
+    // Binary: not a file to convert, nor a failure of the run.
     if (o.fresh.fd >= 0) discard(o.fresh);
     o.converted.clear();
     o.original_text.clear();
     o.v = verdict::skipped;
-    o.message = reader.nul_seen() ? std::string() : "skipped: " + too_long;
     return;
   }
   if (const std::size_t line = python.rejected_line(); line != 0 && !reader.failed() && !reader.nul_seen() &&
-                                                      r.too_long == 0 && j.failure.empty()) {
+                                                      whole && j.failure.empty()) {
     // Python would reject the conversion: the file stays as it is, and needs no change.
     if (o.fresh.fd >= 0) discard(o.fresh);
     o.converted.clear();
@@ -406,7 +404,10 @@ void convert_file(outcome& o, text_reader& reader, unsigned char* in_buf, const 
   }
   if (reader.failed()) fail_job(j, with_errno("can't read", reader.errno_value()));
   if (reader.nul_seen()) fail_job(j, "holds a NUL byte; left as it is");
-  if (r.too_long != 0) fail_job(j, too_long + "; left as it is");
+  if (r.no_memory) fail_job(j, "line " + std::to_string(r.lines + 1) + ": cannot get memory; left as it is");
+  if (r.too_wide)
+    fail_job(j, "line " + std::to_string(r.lines + 1) + " is wider than " + std::to_string(LONG_LINE_COLUMNS) +
+                    " columns; left as it is");
   if (j.mode == job_state::comparing) {
     // The conversion so far is the file's start: it differs if it is shorter.
     struct stat now;

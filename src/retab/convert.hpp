@@ -77,7 +77,7 @@ inline unsigned char* line_end(unsigned char* o, bool had_cr) {
 
 // A grid whose stops no line reaches (a line's columns stay far below it):
 // gaps on it are all spaces.
-inline constexpr int NO_STOPS = 1 << 20;
+inline constexpr int NO_STOPS = 1 << 30;
 static_assert(static_cast<long long>(LINE_LIMIT) * TAB_MAX < NO_STOPS);
 
 // The tab stops of the input and of the output, and the stops that gaps may

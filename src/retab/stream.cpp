@@ -1,6 +1,8 @@
 #include "stream.hpp"
 
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 
 #include "convert.hpp"
 #include "settings.hpp"
@@ -18,6 +20,53 @@ std::size_t trim_line(unsigned char* line, std::size_t n) {
 namespace {
 
 static_assert(text_reader::PAD >= CONVERT_PAD);
+static_assert(LONG_LINE_COLUMNS < static_cast<std::size_t>(NO_STOPS));
+
+// Memory for lines converted whole: the line, its mask and its conversion.
+// It grows with the longest line and is kept for the next, and freed at exit.
+struct grown {
+  void* p = nullptr;
+  std::size_t size = 0;
+  grown() = default;
+  grown(const grown&) = delete;
+  grown& operator=(const grown&) = delete;
+  ~grown() { std::free(p); }
+  // At least n bytes, the old ones kept; false when they cannot be had.
+  bool reserve(std::size_t n) {
+    if (n <= size) return true;
+    std::size_t want = size < 4096 ? 4096 : size;
+    while (want < n) want = want > SIZE_MAX / 2 ? n : want * 2;
+    void* q = std::realloc(p, want);
+    if (q == nullptr) return false;
+    p = q;
+    size = want;
+    return true;
+  }
+  unsigned char* bytes() const { return static_cast<unsigned char*>(p); }
+};
+grown long_line, long_mask, long_out;
+
+// Gathers the rest of a line from the window on, through as many reads as it
+// takes, into long_line; returns its length and whether its LF had a CR
+// (had_cr), or SIZE_MAX when memory runs out.
+std::size_t gather_line(text_reader& reader, bool& had_cr) {
+  std::size_t n = 0;
+  if (!long_line.reserve(static_cast<std::size_t>(BUFSIZE) + CONVERT_PAD)) return SIZE_MAX;
+  for (;;) {
+    const unsigned char* w = reader.window();
+    const std::size_t len = reader.window_size();
+    const void* nl = std::memchr(w, '\n', len);
+    const std::size_t take = nl == nullptr ? len : static_cast<std::size_t>(static_cast<const unsigned char*>(nl) - w) + 1;
+    if (!long_line.reserve(n + take + CONVERT_PAD)) return SIZE_MAX;
+    std::memcpy(long_line.bytes() + n, w, take);
+    n += take;
+    if (nl != nullptr) had_cr = reader.crlf_at(take - 1);
+    reader.consume(take);
+    if (nl != nullptr || !reader.read_more()) break;
+  }
+  std::memset(long_line.bytes() + n, 0, CONVERT_PAD);
+  return n;
+}
 
 std::uint64_t special_mask[mask_words(text_reader::BLOCK)];
 
@@ -25,8 +74,44 @@ std::uint64_t special_mask[mask_words(text_reader::BLOCK)];
 // line reader would deliver whole are converted where they stand. The rest
 // (pieces of long lines, lines too long, an unfinished last line) go through
 // the line reader and in_buf, one line at a time.
+// Converts the line that starts the window whole, however long; false, with
+// the reason in result, when it cannot be.
 template <bool CMode, charset Enc, bool IndentOnly>
-stream_result convert_all(text_reader& reader, unsigned char* in_buf, bool trim) {
+bool convert_long_line(text_reader& reader, bool trim, lex_state& lex, const grids& g, stream_result& result) {
+  bool had_cr = false;
+  std::size_t n = gather_line(reader, had_cr);
+  if (n == SIZE_MAX) {
+    result.no_memory = true;
+    return false;
+  }
+  unsigned char* const line = long_line.bytes();
+  if (trim) n = g.makefile && line[0] == '\t' ? 1 + trim_line(line + 1, n - 1) : trim_line(line, n);
+  // The conversion is no longer than the line with every tab as the spaces
+  // it stands for, nor are its columns wider.
+  std::size_t tabs = 0;
+  for (const unsigned char* p = line; (p = static_cast<const unsigned char*>(std::memchr(p, '\t', n - (p - line)))) != nullptr; ++p)
+    ++tabs;
+  const std::size_t widest = n + tabs * static_cast<std::size_t>(tab1 - 1);
+  if (widest > LONG_LINE_COLUMNS) {
+    result.too_wide = true;
+    return false;
+  }
+  if (!long_mask.reserve(mask_words(n + CONVERT_PAD) * sizeof(std::uint64_t)) ||
+      !long_out.reserve(widest + 2 + CONVERT_PAD)) {
+    result.no_memory = true;
+    return false;
+  }
+  auto* mask = static_cast<std::uint64_t*>(long_mask.p);
+  classify<CMode>(line, n, mask);
+  const converted c = convert_masked<CMode, Enc, IndentOnly>(line, mask, 0, n, lex, g, long_out.bytes());
+  unsigned char* end = c.newline ? line_end(c.out, had_cr) : c.out;
+  out_write(long_out.bytes(), static_cast<std::size_t>(end - long_out.bytes()));
+  if (c.newline) ++result.lines;
+  return true;
+}
+
+template <bool CMode, charset Enc, bool IndentOnly>
+stream_result convert_all(text_reader& reader, unsigned char* in_buf, bool trim, bool whole_lines) {
   stream_result result;
   lex_state lex;
   // Only --eol=keep writes line ends as they came; the rest need not look.
@@ -76,6 +161,11 @@ stream_result convert_all(text_reader& reader, unsigned char* in_buf, bool trim)
     }
     reader.consume(s);
 
+    if (by_line_reader && whole_lines) {
+      if (!convert_long_line<CMode, Enc, IndentOnly>(reader, trim, lex, g, result)) return result;
+      more = true;
+      continue;
+    }
     if (by_line_reader) {
       const std::size_t got = reader.get_line(in_buf, read_max);
       if (got == 0) return result;
@@ -99,9 +189,9 @@ stream_result convert_all(text_reader& reader, unsigned char* in_buf, bool trim)
 
 }  // namespace
 
-stream_result convert_stream(text_reader& reader, unsigned char* in_buf, bool trim) {
+stream_result convert_stream(text_reader& reader, unsigned char* in_buf, bool trim, bool whole_lines) {
   return with_scan_settings([&]<bool CMode, charset Enc, bool IndentOnly>() {
-    return convert_all<CMode, Enc, IndentOnly>(reader, in_buf, trim);
+    return convert_all<CMode, Enc, IndentOnly>(reader, in_buf, trim, whole_lines);
   });
 }
 

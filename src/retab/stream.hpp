@@ -15,13 +15,24 @@ struct stream_result {
   // Lines converted and written whole, newline included: the too-long line,
   // if any, is the one after them.
   std::size_t lines = 0;
+  // whole_lines: a line that could not be converted whole stopped the run
+  // before it was written, the one after `lines`: memory for it could not be
+  // had (no_memory), or its columns would pass LONG_LINE_COLUMNS (too_wide).
+  bool no_memory = false;
+  bool too_wide = false;
 };
+
+// Most columns a line converted whole may reach.
+inline constexpr std::size_t LONG_LINE_COLUMNS = std::size_t{1} << 29;
 
 // Reads lines of at most BUFSIZE - 1 bytes from reader, cuts their trailing
 // blanks when trim is set, and writes each converted line through the output
 // writer. in_buf holds BUFSIZE + 2 bytes and the converter's padding past the
 // longest line converted. Read errors end the input (reader.failed() tells).
-stream_result convert_stream(text_reader& reader, unsigned char* in_buf, bool trim);
+// whole_lines (the file modes): no line is too long or cut into pieces; one
+// that does not fit the reader's window is gathered into memory that grows
+// with the longest line, from BUFSIZE bytes on, and converted whole.
+stream_result convert_stream(text_reader& reader, unsigned char* in_buf, bool trim, bool whole_lines = false);
 
 // Cuts the blanks at the end of the n-byte line, keeping its newline; returns
 // the new length.
