@@ -107,15 +107,33 @@ TEST(EditorConfig, ShowSettings) {
   t.put("u16.txt", "x\n");
   t.put(".editorconfig", read_file(t.path(".editorconfig")) + "[u16.txt]\ncharset = utf-16le\n");
   const tool_result r = t.run({"--editorconfig", "--show-settings", "Makefile", "src", "u16.txt"});
-  EXPECT_EQ(r.out,
-            "Makefile: tab 8, indent tabs, eol lf, final newline, utf8\n"
-            "src/a.c: tab 8, indent tabs, eol lf, trim, final newline, utf8\n"
-            "src/lib/.editorconfig: tab 8, indent kept, eol lf, final newline, utf8\n"
-            "src/lib/b.c: tab 4, indent spaces, eol lf, final newline, utf8\n"
-            "src/lib/n.txt: tab 8, indent kept, eol lf, no final newline, utf8\n"
-            "u16.txt: skipped: charset utf-16le\n");
+  // Each file's settings, then its properties as an EditorConfig core prints them.
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"Makefile: tab 8, indent tabs, eol lf, final newline, utf8",
+       "end_of_line=lf\ninsert_final_newline=true\nindent_style=tab\nindent_size=tab\n"},
+      {"src/a.c: tab 8, indent tabs, eol lf, trim, final newline, utf8",
+       "end_of_line=lf\ninsert_final_newline=true\nindent_style=tab\ntab_width=8\ntrim_trailing_whitespace=true\n"
+       "indent_size=8\n"},
+      {"src/lib/.editorconfig: tab 8, indent kept, eol lf, final newline, utf8",
+       "end_of_line=lf\ninsert_final_newline=true\n"},
+      {"src/lib/b.c: tab 4, indent spaces, eol lf, final newline, utf8",
+       "end_of_line=lf\ninsert_final_newline=true\nindent_style=space\ntab_width=4\n"},
+      {"src/lib/n.txt: tab 8, indent kept, eol lf, no final newline, utf8",
+       "end_of_line=lf\ninsert_final_newline=false\n"},
+      {"u16.txt: skipped: charset utf-16le", "end_of_line=lf\ninsert_final_newline=true\ncharset=utf-16le\n"}};
+  std::string want;
+  for (const auto& [line, properties] : files) want += line + "\n" + properties;
+  EXPECT_EQ(r.out, want);
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.status, 0);
+  // The C core prints the same properties, where it is installed.
+  if (std::system("command -v editorconfig >/dev/null 2>&1") != 0) return;
+  for (const auto& [line, properties] : files) {
+    const std::string out = t.path("core.out");
+    const std::string command = "editorconfig '" + t.path(line.substr(0, line.find(':'))) + "' > '" + out + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(read_file(out), properties) << line;
+  }
 }
 
 // A .editorconfig that is refused: named once with its line, status 2, the

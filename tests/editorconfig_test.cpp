@@ -22,6 +22,7 @@ struct glob_case {
   const char* glob;
   const char* path;  // relative to the .editorconfig's directory
   bool matches;
+  bool core_agrees = true;  // the C core (0.12.6, Debian's) answers the same
 };
 void PrintTo(const glob_case& c, std::ostream* os) { *os << "[" << c.glob << "] " << c.path; }
 
@@ -37,6 +38,15 @@ TEST_P(Globs, MatchAsTheFormatSays) {
   // file's path gets for all of its globs.
   std::size_t budget = 4096;
   EXPECT_EQ(g.matches(c.path, budget), std::optional<bool>(c.matches));
+  // The C core's answer, where it is installed.
+  if (c.core_agrees && std::system("command -v editorconfig >/dev/null 2>&1") == 0) {
+    scratch_dir s;
+    (void)s.write(".editorconfig", std::string("root = true\n[") + c.glob + "]\nk = v\n");
+    const std::string out = s.path("out");
+    const std::string command = "editorconfig '" + s.path(c.path) + "' > '" + out + "' 2>&1";
+    ASSERT_NE(std::system(command.c_str()), -1);
+    EXPECT_EQ(read_file(out) == "k=v\n", c.matches) << "the C core differs";
+  }
 }
 
 const glob_case glob_cases[] = {
@@ -72,10 +82,19 @@ const glob_case glob_cases[] = {
     {"[!abc].c", "d.c", true},
     {"[!abc].c", "a.c", false},
     {"[a-c].c", "b.c", true},
-    {"[ab*c{1..2}].c", "*.c", true},
-    {"[ab*c{1..2}].c", "{.c", true},
+    // The C core reads braces inside brackets too.
+    {"[ab*c{1..2}].c", "*.c", true, false},
+    {"[ab*c{1..2}].c", "{.c", true, false},
     {"[ab*c{1..2}].c", "x.c", false},
-    {"[!x]", "/", false},
+    {"[!x]", "/", false, false},  // no file's path
+    // An escaped ']' is one of the set, and closes nothing.
+    {"[\\]ab].g", "].g", true},
+    {"[\\]ab].g", "b.g", true},
+    {"[\\]ab].g", "c.g", false},
+    // As the core test suite has it; Debian's C core predates that.
+    {"[!\\]ab].g", "c.g", true, false},
+    {"[!\\]ab].g", "].g", false, false},
+    {"[ab]].g", "b].g", true},
     // "{s1,s2}", nested too; "{s1}" is itself.
     {"{a,b}.c", "a.c", true},
     {"{a,b}.c", "b.c", true},
@@ -91,9 +110,15 @@ const glob_case glob_cases[] = {
     {"{1..3}.c", "4.c", false},
     {"{1..3}.c", "10.c", false},
     {"{-1..4}.c", "-1.c", true},
-    {"{-1..4}.c", "0.c", true},
+    {"{-1..4}.c", "0.c", false},  // a number that starts with 0 is none, as the C core reads it
+    {"{-1..4}.c", "+3.c", true},
+    {"{3..120}", "060", false},
+    {"{3..120}", "60", true},
+    {"file{01..10}.txt", "file05.txt", false},
+    {"file{01..10}.txt", "file5.txt", true},
+    {"{5..5}", "5", true},
     {"{-1..4}.c", "-2.c", false},
-    {"{3..1}.c", "{3..1}.c", true},
+    {"{3..1}.c", "{3..1}.c", false},  // a range, of nothing
     {"{3..1}.c", "2.c", false},
     {"file{1..12}", "file12", true},
     // A backslash takes the next character as it is.
@@ -108,7 +133,8 @@ INSTANTIATE_TEST_SUITE_P(Table, Globs, testing::ValuesIn(glob_cases));
 struct parse_case {
   const char* name;
   std::string text;
-  std::string error;  // empty: accepted
+  std::string error;      // empty: accepted
+  std::string pairs = "";  // accepted: the last section's pairs, "key=value;" each
 };
 void PrintTo(const parse_case& c, std::ostream* os) { *os << c.name; }
 
@@ -120,6 +146,11 @@ TEST_P(Parse, AcceptsOrRefusesWithTheLine) {
   EXPECT_EQ(f.error, c.error);
   if (!c.error.empty()) {
     EXPECT_TRUE(f.sections.empty());
+  } else if (!c.pairs.empty()) {
+    ASSERT_FALSE(f.sections.empty());
+    std::string pairs;
+    for (const auto& [k, v] : f.sections.back().pairs) pairs += k + "=" + v + ";";
+    EXPECT_EQ(pairs, c.pairs);
   }
 }
 
@@ -141,7 +172,13 @@ const parse_case parse_cases[] = {
     {"comments_and_blanks", "; c\n# c\n\n  \t\nroot = true\n[*]\n  k  =  v w  \n", ""},
     {"crlf_and_bom", "\xef\xbb\xbfroot = true\r\n[*]\r\nk = v\r\n", ""},
     {"no_value_is_empty", "[*]\nk =\n", ""},
-    {"no_inline_comments", "[*]\nk = v ; not a comment\n", ""},
+    // As the C core reads them: a ';' or '#' after a blank starts a comment,
+    // after a section's name or a value; ':' separates as '=' does.
+    {"comment_after_a_value", "[*]\nk = v ; c\nj = w # c\ni = x;y#z\n", "", "k=v;j=w;i=x;y#z;"},
+    {"comment_after_a_section", "[*.c] ; c files\nk = v\n[*.h]# no blank before it\nj = w\n", "", "j=w;"},
+    {"colon", "[*]\nindent_style: tab\nk : v = w\n", "", "indent_style=tab;k : v=w;"},
+    {"section_to_its_last_bracket", "[a]b]\nk = v\n", "", "k=v;"},
+    {"section_without_its_bracket", "[*.c ; ]\nk = v\n", "line 1: neither a section, a pair nor a comment"},
     {"a_line_of_neither", "[*.c]\nindent_style\n", "line 2: neither a section, a pair nor a comment"},
     {"a_pair_without_a_key", "[*]\n= v\n", "line 2: a pair without a key"},
     {"section_name_too_long", "[" + std::string(EC_MAX_NAME + 1, 'a') + "]\n",

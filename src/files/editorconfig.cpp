@@ -15,13 +15,36 @@ namespace {
 
 bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
+// A ';' or '#' after a blank starts a comment, to the end of the line.
+bool comment_at(std::string_view s, std::size_t i) {
+  return (s[i] == ';' || s[i] == '#') && i > 0 && (is_blank(s[i - 1]) || s[i - 1] == '\n');
+}
+
+// Where the first c stands in s from `from` on, before any comment; npos
+// when none does. c = '\0': where the comment starts, or the end of s.
+std::size_t first_before_comment(std::string_view s, std::size_t from, char c) {
+  for (std::size_t i = from; i < s.size(); ++i) {
+    if (s[i] == c) return i;
+    if (comment_at(s, i)) return c == '\0' ? i : std::string_view::npos;
+  }
+  return c == '\0' ? s.size() : std::string_view::npos;
+}
+
+// Where the last c stands in s from `from` on, before any comment.
+std::size_t last_before_comment(std::string_view s, std::size_t from, char c) {
+  std::size_t last = std::string_view::npos;
+  for (std::size_t i = from; i < s.size() && !comment_at(s, i); ++i)
+    if (s[i] == c) last = i;
+  return last;
+}
+
 std::string_view trimmed(std::string_view s) {
   while (!s.empty() && is_blank(s.front())) s.remove_prefix(1);
   while (!s.empty() && is_blank(s.back())) s.remove_suffix(1);
   return s;
 }
 
-// "n1..n2" with n1 < n2: the two numbers.
+// "n1..n2", each with an optional sign: the two numbers.
 bool number_range(std::string_view s, long long& lo, long long& hi) {
   const std::size_t dots = s.find("..");
   if (dots == std::string_view::npos) return false;
@@ -37,7 +60,9 @@ bool number_range(std::string_view s, long long& lo, long long& hi) {
     if (neg) v = -v;
     return true;
   };
-  return number(s.substr(0, dots), lo) && number(s.substr(dots + 2), hi) && lo < hi;
+  // As the C core takes them: any two integers; a range whose first is past
+  // its second matches nothing.
+  return number(s.substr(0, dots), lo) && number(s.substr(dots + 2), hi);
 }
 
 }  // namespace
@@ -63,13 +88,21 @@ struct glob_compiler {
     const auto n = static_cast<std::uint32_t>(glob.size());
     next_bracket.assign(n + 1, n);
     next_slash.assign(n + 1, n);
+    // A ']' after an odd run of backslashes is escaped: it closes nothing.
+    std::vector<bool> escaped(n + 1, false);
+    std::uint32_t run = 0;
+    for (std::uint32_t i = 0; i < n; ++i) {
+      escaped[i] = run % 2 == 1;
+      run = glob[i] == '\\' ? run + 1 : 0;
+    }
     for (std::uint32_t i = n; i-- > 0;) {
-      next_bracket[i] = glob[i] == ']' ? i : next_bracket[i + 1];
+      next_bracket[i] = glob[i] == ']' && !escaped[i] ? i : next_bracket[i + 1];
       next_slash[i] = glob[i] == '/' ? i : next_slash[i + 1];
     }
   }
   std::size_t at(std::string_view s, std::size_t i) const { return static_cast<std::size_t>(s.data() - whole.data()) + i; }
-  // The first ']' in s from i on, npos when none.
+  // The first ']' in s from i on that no backslash escapes, npos when none;
+  // s[i - 1] is no backslash.
   std::size_t bracket_from(std::string_view s, std::size_t i) const {
     if (i >= s.size()) return std::string_view::npos;
     const std::size_t k = next_bracket[at(s, i)] - at(s, 0);
@@ -363,11 +396,15 @@ std::optional<bool> ec_glob::matches(std::string_view path, std::size_t& budget)
           if (p < n && sets_[static_cast<std::size_t>(st.set)].has(c)) at_[p + 1].push_back(st.out);
           break;
         case op::number: {
-          // An integer in the range: an optional '-', then digits.
+          // An integer in the range: an optional sign, then digits, the first
+          // of which is no '0' unless a sign stands before it (as the C core
+          // matches them: "060" and "0" are no numbers, "-05" is -5).
           const auto [lo, hi] = ranges_[static_cast<std::size_t>(st.set)];
           std::size_t q = p;
           const bool neg = q < n && path[q] == '-';
-          if (neg) ++q;
+          const bool sign = neg || (q < n && path[q] == '+');
+          if (sign) ++q;
+          if (!sign && q < n && path[q] == '0') break;
           long long v = 0;
           for (std::size_t digits = 0; q < n && path[q] >= '0' && path[q] <= '9' && digits < 18; ++q, ++digits) {
             v = v * 10 + (path[q] - '0');
@@ -406,8 +443,12 @@ ec_file parse_editorconfig(std::string_view text) {
     at = end + 1;
     ++line_no;
     if (line.empty() || line[0] == ';' || line[0] == '#') continue;
-    if (line[0] == '[' && line.back() == ']' && line.size() >= 2) {
-      const std::string_view name = line.substr(1, line.size() - 2);
+    if (line[0] == '[') {
+      // The name ends at the last ']' before a comment, if any; what follows
+      // that ']' is no part of it.
+      const std::size_t close = last_before_comment(line, 1, ']');
+      if (close == std::string_view::npos) return refuse("neither a section, a pair nor a comment");
+      const std::string_view name = line.substr(1, close - 1);
       if (name.size() > EC_MAX_NAME)
         return refuse("section name longer than " + std::to_string(EC_MAX_NAME) + " bytes");
       ec_file::section& s = f.sections.emplace_back();
@@ -415,10 +456,14 @@ ec_file parse_editorconfig(std::string_view text) {
       if (!s.glob.compile(name, why)) return refuse(why);
       continue;
     }
-    const std::size_t eq = line.find('=');
+    // "key = value" or "key: value", the first '=' before a comment winning;
+    // the value ends at a comment.
+    std::size_t eq = first_before_comment(line, 0, '=');
+    if (eq == std::string_view::npos) eq = first_before_comment(line, 0, ':');
     if (eq == std::string_view::npos) return refuse("neither a section, a pair nor a comment");
     const std::string_view key = trimmed(line.substr(0, eq));
-    const std::string_view value = trimmed(line.substr(eq + 1));
+    std::string_view value = trimmed(line.substr(eq + 1));
+    value = trimmed(value.substr(0, first_before_comment(value, 0, '\0')));
     if (key.empty()) return refuse("a pair without a key");
     if (key.size() > EC_MAX_KEY) return refuse("key longer than " + std::to_string(EC_MAX_KEY) + " bytes");
     if (value.size() > EC_MAX_VALUE) return refuse("value longer than " + std::to_string(EC_MAX_VALUE) + " bytes");
@@ -498,6 +543,41 @@ int directory_above(int fd, std::size_t levels) {
   return at == fd ? ::fcntl(fd, F_DUPFD_CLOEXEC, 0) : at;
 }
 
+// As a core keeps the pairs it prints: the first setting of a key gives its
+// place, a later one its value; the values of the standard keys in lower case.
+void show(std::vector<std::pair<std::string, std::string>>& shown, const std::string& key, std::string value) {
+  for (const char* standard : {"end_of_line", "indent_style", "indent_size", "insert_final_newline",
+                               "trim_trailing_whitespace", "charset"})
+    if (key == standard) value = ec_lowered(value);
+  for (auto& [k, v] : shown) {
+    if (k == key) {
+      v = std::move(value);
+      return;
+    }
+  }
+  shown.emplace_back(key, std::move(value));
+}
+
+const std::string* shown_value(const std::vector<std::pair<std::string, std::string>>& shown, std::string_view key) {
+  for (const auto& [k, v] : shown)
+    if (k == key) return &v;
+  return nullptr;
+}
+
+// The values a core derives: indent_size from indent_style = tab, and
+// indent_size and tab_width from each other.
+void derive_shown(std::vector<std::pair<std::string, std::string>>& shown) {
+  const std::string* style = shown_value(shown, "indent_style");
+  if (style != nullptr && *style == "tab" && shown_value(shown, "indent_size") == nullptr)
+    show(shown, "indent_size", "tab");
+  const std::string* size = shown_value(shown, "indent_size");
+  const std::string* width = shown_value(shown, "tab_width");
+  if (size != nullptr && width != nullptr && *size == "tab") show(shown, "indent_size", std::string(*width));
+  size = shown_value(shown, "indent_size");
+  if (size != nullptr && shown_value(shown, "tab_width") == nullptr && *size != "tab")
+    show(shown, "tab_width", std::string(*size));
+}
+
 }  // namespace
 
 ec_properties ec_lookup::properties(const std::string& absolute_path) { return properties(absolute_path, -1); }
@@ -570,9 +650,11 @@ ec_properties ec_lookup::properties(const std::string& absolute_path, int dir_fd
           props.values.erase(key);
         else
           props.values[key] = value;
+        show(props.shown, key, value);
       }
     }
   }
+  derive_shown(props.shown);
   return props;
 }
 

@@ -91,6 +91,9 @@ ec_file parse_editorconfig(std::string_view text);
 // What the properties that apply to a file come to.
 struct ec_properties {
   std::map<std::string, std::string> values;  // key to value, "unset" ones removed
+  // What an EditorConfig core prints: key and value in the order the keys
+  // were first set, "unset" ones kept, with the values it derives.
+  std::vector<std::pair<std::string, std::string>> shown;
   std::string error;                          // a .editorconfig that governs the file was refused: why
   std::string error_file;                     // and which
   std::vector<std::pair<std::string, std::string>> notes;  // each .editorconfig on the way left unread, and why

@@ -80,6 +80,7 @@ struct outcome {
   std::string original_text;  // --diff: the file, once its conversion differs
   std::string diff;           // --diff: what to print
   written written_as = written::per_file;  // reached through a directory: what the walk writes, for its kinds
+  std::string properties;                  // --show-settings: "key=value" lines, as a core prints them
 
   bool walked() const { return root != nullptr; }
   // Done with the file: what is still open of it is closed.
@@ -599,6 +600,8 @@ void choose_settings(outcome& o, ec_lookup& lookup, std::set<std::string>& repor
       lookup.properties(o.dir->absolute.empty() ? std::string() : joined_path(o.dir->absolute, o.base), o.dir->fd);
   for (const auto& [file, why] : props.notes)
     if (reported.insert(file).second) o.preface += quoted_name(file) + ": " + why + "\n";
+  if (opt.show_settings)
+    for (const auto& [key, value] : props.shown) o.properties += key + "=" + value + "\n";
   if (!props.error.empty()) {
     const std::string& who = props.error_file.empty() ? o.name : props.error_file;
     if (reported.insert(who).second) o.preface += quoted_name(who) + ": " + props.error + "\n";
@@ -675,6 +678,7 @@ int run_files(std::span<char* const> operands, const file_options& opt, text_rea
     if (opt.show_settings && o.v != verdict::duplicate) {
       // Each file's line goes to standard output, whatever became of it.
       res.names += quoted_name(o.name) + ": " + (o.v == verdict::unchanged ? describe(o.settings) : o.message) + "\n";
+      res.names += o.properties;
       o.message.clear();
       if (o.v == verdict::unchanged) o.v = verdict::skipped;
     }
