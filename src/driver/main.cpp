@@ -168,6 +168,8 @@ bool long_option(const char* opt, file_request& files, bool& eol_given) {
     files.check = true;
   } else if (o == "--diff") {
     files.diff = true;
+  } else if (o == "--all-files") {
+    files.opt.filters.all_files = true;
   } else if (o == "--editorconfig") {
     files.opt.editorconfig = true;
   } else if (o == "--show-settings") {

@@ -16,6 +16,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <map>
 
 extern char** environ;
 
@@ -38,12 +39,35 @@ bool is_vcs_directory(std::string_view name) { return name == ".git" || name == 
 
 std::string with_errno_text(const char* what, int e) { return std::string(what) + ": " + std::strerror(e); }
 
-// Whether a file at path (below the operand) goes on the list: its
-// directories, its name and its kind all let it.
-bool takes(const walk_filters& f, std::string_view path, written w) {
-  for (std::size_t slash = path.find('/'); slash != std::string_view::npos; slash = path.find('/', slash + 1))
-    if (!filters_take_dir(f, path.substr(0, slash))) return false;
-  return filters_take_file(f, path) && !kept_out(kind_by_name(base_of(path)), w);
+bool exists_at(int dir, const std::string& path) {
+  struct stat st;
+  return ::fstatat(dir, path.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+// Whether the directory at path below the one open as dir holds dependencies
+// that a tool fetched.
+bool fetched(int dir, std::string_view path) {
+  const std::string_view name = base_of(path);
+  const std::string parent(path.substr(0, path.size() - name.size()));
+  const std::string self(path);
+  return fetched_directory(
+      name, [&](const char* file) { return exists_at(dir, self + "/" + file); },
+      [&](const char* file) { return exists_at(dir, parent.empty() ? std::string(file) : parent + file); });
+}
+
+// Whether a file at path (below the operand open as dir) goes on the list:
+// its directories, its name and its kind all let it. Directories already
+// judged are in dirs_taken.
+bool takes(int dir, const walk_filters& f, std::string_view path, written w, std::map<std::string, bool>& dirs_taken) {
+  for (std::size_t slash = path.find('/'); slash != std::string_view::npos; slash = path.find('/', slash + 1)) {
+    const std::string d(path.substr(0, slash));
+    auto it = dirs_taken.find(d);
+    if (it == dirs_taken.end())
+      it = dirs_taken.emplace(d, filters_take_dir(f, d) && (f.all_files || !fetched(dir, d))).first;
+    if (!it->second) return false;
+  }
+  const file_kind k = kind_by_name(base_of(path));
+  return filters_take_file(f, path) && !kept_out(k, w) && (f.all_files || k != file_kind::generated);
 }
 
 // git, found once on the PATH as the directory the run started in sees it:
@@ -290,7 +314,8 @@ bool read_directory(int fd, const std::string& prefix, const walk_filters& f, st
     }
     const std::string path = prefix + std::string(name);
     if (type == DT_DIR) {
-      if (!is_vcs_directory(name) && filters_take_dir(f, path)) d.subdirs.emplace_back(name);
+      if (!is_vcs_directory(name) && filters_take_dir(f, path) && (f.all_files || !fetched(fd, name)))
+        d.subdirs.emplace_back(name);
     } else if (type == DT_REG) {
       paths.push_back(path);
     }
@@ -419,8 +444,9 @@ listing list_directory(int dir, const walk_filters& filters, written w) {
     }
     walk(own, filters, found, l);
   }
+  std::map<std::string, bool> dirs_taken;
   for (std::string& p : found)
-    if (takes(filters, p, w)) l.paths.push_back(std::move(p));
+    if (takes(dir, filters, p, w, dirs_taken)) l.paths.push_back(std::move(p));
   std::sort(l.paths.begin(), l.paths.end());
   return l;
 }

@@ -18,6 +18,9 @@ struct walk_filters {
   std::vector<std::string> include;
   std::vector<std::string> exclude;
   std::vector<std::string> exclude_dir;
+  // --all-files: files that tools write (lock files, minified assets) and
+  // directories of fetched dependencies are taken in too.
+  bool all_files = false;
 };
 
 // What a walk writes, for the kinds of file it must leave out: tabs, spaces
