@@ -135,6 +135,7 @@ struct parse_case {
   std::string text;
   std::string error;      // empty: accepted
   std::string pairs = "";  // accepted: the last section's pairs, "key=value;" each
+  const char* file = "";   // a file that the last section alone governs, to ask the C core about
 };
 void PrintTo(const parse_case& c, std::ostream* os) { *os << c.name; }
 
@@ -151,6 +152,16 @@ TEST_P(Parse, AcceptsOrRefusesWithTheLine) {
     std::string pairs;
     for (const auto& [k, v] : f.sections.back().pairs) pairs += k + "=" + v + ";";
     EXPECT_EQ(pairs, c.pairs);
+    // The C core reads the same pairs, where it is installed.
+    if (*c.file != '\0' && std::system("command -v editorconfig >/dev/null 2>&1") == 0) {
+      scratch_dir t;
+      (void)t.write(".editorconfig", "root = true\n" + c.text);
+      const std::string command = "editorconfig '" + t.path(c.file) + "' > '" + t.path("out") + "'";
+      ASSERT_EQ(std::system(command.c_str()), 0);
+      const std::string core = read_file(t.path("out"));
+      for (const auto& [k, v] : f.sections.back().pairs)
+        EXPECT_NE(core.find(k + "=" + v + "\n"), std::string::npos) << k << " in\n" << core;
+    }
   }
 }
 
@@ -174,10 +185,10 @@ const parse_case parse_cases[] = {
     {"no_value_is_empty", "[*]\nk =\n", ""},
     // As the C core reads them: a ';' or '#' after a blank starts a comment,
     // after a section's name or a value; ':' separates as '=' does.
-    {"comment_after_a_value", "[*]\nk = v ; c\nj = w # c\ni = x;y#z\n", "", "k=v;j=w;i=x;y#z;"},
-    {"comment_after_a_section", "[*.c] ; c files\nk = v\n[*.h]# no blank before it\nj = w\n", "", "j=w;"},
-    {"colon", "[*]\nindent_style: tab\nk : v = w\n", "", "indent_style=tab;k : v=w;"},
-    {"section_to_its_last_bracket", "[a]b]\nk = v\n", "", "k=v;"},
+    {"comment_after_a_value", "[*]\nk = v ; c\nj = w # c\ni = x;y#z\n", "", "k=v;j=w;i=x;y#z;", "x"},
+    {"comment_after_a_section", "[*.c] ; c files\nk = v\n[*.h]# no blank before it\nj = w\n", "", "j=w;", "x.h"},
+    {"colon", "[*]\nindent_style: tab\nk : v = w\n", "", "indent_style=tab;k : v=w;", "x"},
+    {"section_to_its_last_bracket", "[a]b]\nk = v\n", "", "k=v;", "a]b"},
     {"section_without_its_bracket", "[*.c ; ]\nk = v\n", "line 1: neither a section, a pair nor a comment"},
     {"a_line_of_neither", "[*.c]\nindent_style\n", "line 2: neither a section, a pair nor a comment"},
     {"a_pair_without_a_key", "[*]\n= v\n", "line 2: a pair without a key"},
