@@ -109,16 +109,16 @@ TEST(EditorConfig, ShowSettings) {
   const tool_result r = t.run({"--editorconfig", "--show-settings", "Makefile", "src", "u16.txt"});
   // Each file's settings, then its properties as an EditorConfig core prints them.
   const std::vector<std::pair<std::string, std::string>> files = {
-      {"Makefile: tab 8, indent tabs, eol lf, final newline, utf8",
+      {"Makefile: tab 8, indent tabs, eol lf, final newline, utf8, lang text",
        "end_of_line=lf\ninsert_final_newline=true\nindent_style=tab\nindent_size=tab\n"},
-      {"src/a.c: tab 8, indent tabs, eol lf, trim, final newline, utf8",
+      {"src/a.c: tab 8, indent tabs, eol lf, trim, final newline, utf8, lang c",
        "end_of_line=lf\ninsert_final_newline=true\nindent_style=tab\ntab_width=8\ntrim_trailing_whitespace=true\n"
        "indent_size=8\n"},
-      {"src/lib/.editorconfig: tab 8, indent kept, eol lf, final newline, utf8",
+      {"src/lib/.editorconfig: tab 8, indent kept, eol lf, final newline, utf8, lang text",
        "end_of_line=lf\ninsert_final_newline=true\n"},
-      {"src/lib/b.c: tab 4, indent spaces, eol lf, final newline, utf8",
+      {"src/lib/b.c: tab 4, indent spaces, eol lf, final newline, utf8, lang c",
        "end_of_line=lf\ninsert_final_newline=true\nindent_style=space\ntab_width=4\n"},
-      {"src/lib/n.txt: tab 8, indent kept, eol lf, no final newline, utf8",
+      {"src/lib/n.txt: tab 8, indent kept, eol lf, no final newline, utf8, lang text",
        "end_of_line=lf\ninsert_final_newline=false\n"},
       {"u16.txt: skipped: charset utf-16le", "end_of_line=lf\ninsert_final_newline=true\ncharset=utf-16le\n"}};
   std::string want;
@@ -276,6 +276,15 @@ const syntax_case syntax_cases[] = {
     {"clang_format_left_out", "", {"--indent-only", "4", "4"}, ".clang-format", "A:\n    B: 1\n", "A:\n    B: 1\n", ""},
     {"yaml_by_first_line_left_out", "", {"--indent-only", "4", "4"}, "conf", "%YAML 1.2\na:\n    b: 1\n",
      "%YAML 1.2\na:\n    b: 1\n", ""},
+    // A file of the C family keeps its literals, as -c keeps them; --lang=text reads it as text.
+    {"c_literal_kept", "", {"8", "4"}, "a.c", "\ts = \"a\t\tb  c\";\t// x\n", "\t\ts = \"a\t\tb  c\";\t// x\n", ""},
+    {"c_literal_as_text", "", {"--lang=text", "8", "4"}, "a.c", "\ts = \"a\t\tb  c\";\t// x\n",
+     "\t\ts = \"a\t\t\tb  c\";\t// x\n", ""},
+    {"c_literal_by_lang", "", {"--lang=c", "8", "4"}, "a.txt", "\ts = \"a\t\tb\";\n", "\t\ts = \"a\t\tb\";\n", ""},
+    {"text_file_as_before", "", {"8", "4"}, "a.txt", "\ts = \"a\t\tb\";\n", "\t\ts = \"a\t\t\tb\";\n", ""},
+    // A line that begins inside a literal (after a backslash-newline) keeps its blanks.
+    {"c_continued_literal_under_editorconfig", tabs_8, {"--editorconfig"}, "a.h",
+     "        s = \"a\\\n        b\";\n", "\ts = \"a\\\n        b\";\n", ""},
     // Python never gets indentation it would reject.
     {"python_mix_left_alone", tabs_8, {"--editorconfig"}, "a.py", "def f():\n    if x:\n        return 1\n",
      "def f():\n    if x:\n        return 1\n", python_rejects},

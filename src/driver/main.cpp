@@ -17,6 +17,7 @@
 #include "errmsg.hpp"
 #include "files.hpp"
 #include "help.hpp"
+#include "kinds.hpp"
 #include "mem.hpp"
 #include "settings.hpp"
 #include "stream.hpp"
@@ -138,6 +139,7 @@ struct file_request {
   file_options opt;
   const char* colour = "auto";
   bool sjis = false;  // --sjis: Shift-JIS, the filter's default, asked for
+  bool lang_given = false;
 };
 
 // A long option "--name=value": the value, or null when opt is not one.
@@ -168,6 +170,15 @@ bool long_option(const char* opt, file_request& files, bool& eol_given) {
     files.check = true;
   } else if (o == "--diff") {
     files.diff = true;
+  } else if (const char* name = value_of(o, "--lang")) {
+    if (std::strcmp(name, "auto") == 0) {
+      files.opt.lang_auto = true;
+    } else if (!language_named(name, files.opt.lang)) {
+      fail("%s: unknown language (c, text or auto)\n", opt);
+    } else {
+      files.opt.lang_auto = false;
+    }
+    files.lang_given = true;
   } else if (o == "--all-files") {
     files.opt.filters.all_files = true;
   } else if (o == "--editorconfig") {
@@ -277,6 +288,8 @@ int main(int argc, char** argv) {
   if (files.opt.show_settings && (files.in_place || files.diff))
     fail("--show-settings: converts nothing; not with -i or --diff\n");
   const bool on_files = files.in_place || files.check || files.diff || files.opt.show_settings;
+  // The filter reads text unless --lang names a language; --lang=c is -c.
+  if (!on_files && files.lang_given && !files.opt.lang_auto && files.opt.lang == language::c) ign_str = 1;
   // --spaces writes no tab, so it takes no tab2, and each file's
   // .editorconfig gives its widths. With -i, --check and --diff, the files
   // follow the widths, and one at least.

@@ -361,6 +361,10 @@ void convert_file(outcome& o, text_reader& reader, unsigned char* in_buf, const 
     return;
   }
   python_indent_check python;
+  // A file of the C family keeps its literals, as -c keeps them.
+  const language lang = opt.lang_auto ? language_of(o.base) : opt.lang;
+  const int ign_str_given = ign_str;
+  if (lang == language::c) ign_str = 1;
 
   job_state j;
   j.fd = fd;
@@ -383,6 +387,7 @@ void convert_file(outcome& o, text_reader& reader, unsigned char* in_buf, const 
   out_target = write_stdout;
   job = nullptr;
   make_lines = 0;
+  ign_str = ign_str_given;
   python.finish();
 
   if (o.walked() && reader.nul_seen()) {
@@ -677,7 +682,11 @@ int run_files(std::span<char* const> operands, const file_options& opt, text_rea
     if (o.v == verdict::unchanged && opt.editorconfig) choose_settings(o, lookup, reported, opt);
     if (opt.show_settings && o.v != verdict::duplicate) {
       // Each file's line goes to standard output, whatever became of it.
-      res.names += quoted_name(o.name) + ": " + (o.v == verdict::unchanged ? describe(o.settings) : o.message) + "\n";
+      const language lang = opt.lang_auto ? language_of(o.base) : opt.lang;
+      res.names += quoted_name(o.name) + ": " +
+                   (o.v == verdict::unchanged ? describe(o.settings) + (lang == language::c ? ", lang c" : ", lang text")
+                                              : o.message) +
+                   "\n";
       res.names += o.properties;
       o.message.clear();
       if (o.v == verdict::unchanged) o.v = verdict::skipped;

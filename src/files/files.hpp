@@ -24,6 +24,8 @@ struct file_options {
   command_line_style cli;                   // --editorconfig: what the command line says, which wins
   bool show_settings = false;               // --editorconfig: print each file's settings, convert nothing
   std::string cwd;                          // --diff: the current directory, for names outside it
+  bool lang_auto = true;                    // --lang=auto: each file in the language its name gives
+  language lang = language::text;           // else --lang's language, for every file
 };
 
 // Converts each file as the filter would, with the settings in force, byte

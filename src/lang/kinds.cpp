@@ -126,6 +126,26 @@ file_kind kind_of(std::string_view base, std::string_view head) {
   return k != file_kind::other || has_known_extension(base) ? k : kind_by_first_line(head);
 }
 
+language language_of(std::string_view base) {
+  const std::size_t dot = base.rfind('.');
+  if (dot == std::string_view::npos || dot == 0) return language::text;
+  const std::string_view ext = base.substr(dot + 1);
+  for (const std::string_view c : {"c", "h", "cc", "cpp", "cxx", "hh", "hpp", "hxx", "ipp", "inl", "m", "mm"})
+    if (ext == c) return language::c;
+  return language::text;
+}
+
+bool language_named(std::string_view name, language& l) {
+  if (name == "c") {
+    l = language::c;
+  } else if (name == "text") {
+    l = language::text;
+  } else {
+    return false;
+  }
+  return true;
+}
+
 bool fetched_directory(std::string_view name, const std::function<bool(const char*)>& holds,
                        const std::function<bool(const char*)>& beside) {
   if (name == "node_modules" || name == ".venv") return true;

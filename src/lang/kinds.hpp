@@ -43,6 +43,18 @@ file_kind kind_by_first_line(std::string_view line);
 // first newline is not looked at).
 file_kind kind_of(std::string_view base, std::string_view head);
 
+// The language a file is read in, for its literals: the C family's "..."
+// and '...' with backslash escapes, outside /* */ and // comments, are kept
+// as they are (what -c does). Other languages are read as text, for now.
+enum class language { text, c };
+
+// The language of a file by its name: C, C++ and Objective-C by their
+// extensions (.c .h .cc .cpp .cxx .hh .hpp .hxx .ipp .inl .m .mm).
+language language_of(std::string_view base);
+
+// The language --lang=NAME names: "c" or "text"; false for any other name.
+bool language_named(std::string_view name, language& l);
+
 // Whether a directory named name holds dependencies that a tool fetched:
 // node_modules and .venv, vendor where it holds modules.txt, target where a
 // Cargo.toml stands beside it. holds(file) and beside(file) answer whether
