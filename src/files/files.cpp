@@ -90,7 +90,6 @@ struct outcome {
   }
 };
 
-std::string with_errno(const char* what, int e) { return std::string(what) + ": " + std::strerror(e); }
 
 // The file being converted, as the output target sees it.
 struct job_state {

@@ -13,8 +13,6 @@ namespace morek {
 
 namespace {
 
-std::string with_errno(const char* what, int e) { return std::string(what) + ": " + std::strerror(e); }
-
 // The absolute path of the directory open as fd, named path. realpath fails
 // where a directory above is not searchable; the kernel still knows the path
 // of an open directory. Empty when neither says.
@@ -34,6 +32,8 @@ std::string absolute_of(const std::string& path, int fd) {
 }
 
 }  // namespace
+
+std::string with_errno(const char* what, int e) { return std::string(what) + ": " + std::strerror(e); }
 
 dir_handle::~dir_handle() {
   if (fd >= 0) ::close(fd);

@@ -67,6 +67,9 @@ class locator {
 
 // The name a file reached below a directory operand gets: the operand and
 // the path below it, or the path alone below ".".
+// "what: the system's words for e".
+std::string with_errno(const char* what, int e);
+
 std::string joined_name(std::string_view operand, const std::string& below);
 
 // dir/name, for an absolute dir.

@@ -20,6 +20,8 @@
 
 extern char** environ;
 
+#include "locate.hpp"
+
 namespace morek {
 
 namespace {
@@ -37,7 +39,6 @@ std::string_view base_of(std::string_view path) {
 
 bool is_vcs_directory(std::string_view name) { return name == ".git" || name == ".hg" || name == ".svn"; }
 
-std::string with_errno_text(const char* what, int e) { return std::string(what) + ": " + std::strerror(e); }
 
 bool exists_at(int dir, const std::string& path) {
   struct stat st;
@@ -201,11 +202,11 @@ git_answer git_listing(int dir, std::vector<std::string>& paths, listing& l) {
   }
   int out_pipe[2], err_pipe[2];
   if (::pipe2(out_pipe, O_CLOEXEC) != 0) {
-    l.note = with_errno_text("can't run git", errno);
+    l.note = with_errno("can't run git", errno);
     return git_answer::unavailable;
   }
   if (::pipe2(err_pipe, O_CLOEXEC) != 0) {
-    l.note = with_errno_text("can't run git", errno);
+    l.note = with_errno("can't run git", errno);
     ::close(out_pipe[0]);
     ::close(out_pipe[1]);
     return git_answer::unavailable;
@@ -238,7 +239,7 @@ git_answer git_listing(int dir, std::vector<std::string>& paths, listing& l) {
   ::close(out_pipe[0]);
   ::close(err_pipe[0]);
   if (spawned != 0) {
-    l.note = with_errno_text("can't run git", spawned);
+    l.note = with_errno("can't run git", spawned);
     return git_answer::unavailable;
   }
   if (!finished) ::kill(pid, SIGKILL);
@@ -439,7 +440,7 @@ listing list_directory(int dir, const walk_filters& filters, written w) {
     found.clear();
     const int own = ::fcntl(dir, F_DUPFD_CLOEXEC, 0);
     if (own < 0) {
-      l.errors.push_back(with_errno_text("can't read all of it", errno));
+      l.errors.push_back(with_errno("can't read all of it", errno));
       return l;
     }
     walk(own, filters, found, l);
