@@ -11,6 +11,7 @@
 #include <memory>
 #include <new>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "convert.hpp"
@@ -18,6 +19,8 @@
 #include "files.hpp"
 #include "help.hpp"
 #include "kinds.hpp"
+#include "languages.hpp"
+#include "lexer.hpp"
 #include "mem.hpp"
 #include "settings.hpp"
 #include "stream.hpp"
@@ -174,7 +177,7 @@ bool long_option(const char* opt, file_request& files, bool& eol_given) {
     if (std::strcmp(name, "auto") == 0) {
       files.opt.lang_auto = true;
     } else if (!language_named(name, files.opt.lang)) {
-      fail("%s: unknown language (c, text or auto)\n", opt);
+      fail("%s: unknown language (%s or auto)\n", opt, std::string(language_names()).c_str());
     } else {
       files.opt.lang_auto = false;
     }
@@ -288,8 +291,12 @@ int main(int argc, char** argv) {
   if (files.opt.show_settings && (files.in_place || files.diff))
     fail("--show-settings: converts nothing; not with -i or --diff\n");
   const bool on_files = files.in_place || files.check || files.diff || files.opt.show_settings;
-  // The filter reads text unless --lang names a language; --lang=c is -c.
-  if (!on_files && files.lang_given && !files.opt.lang_auto && files.opt.lang == language::c) ign_str = 1;
+  // The filter reads text unless --lang names a language.
+  static literal_lexer filter_lexer;
+  if (!on_files && files.lang_given && !files.opt.lang_auto && files.opt.lang != language::text) {
+    filter_lexer.start(files.opt.lang);
+    literals = &filter_lexer;
+  }
   // --spaces writes no tab, so it takes no tab2, and each file's
   // .editorconfig gives its widths. With -i, --check and --diff, the files
   // follow the widths, and one at least.

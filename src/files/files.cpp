@@ -22,6 +22,8 @@
 #include "errmsg.hpp"
 #include "file_settings.hpp"
 #include "kinds.hpp"
+#include "languages.hpp"
+#include "lexer.hpp"
 #include "locate.hpp"
 #include "names.hpp"
 #include "python_indent.hpp"
@@ -313,6 +315,19 @@ bool wide_text(int fd) {
                     (n == 4 && head[0] == 0 && head[1] == 0 && head[2] == 0xFE && head[3] == 0xFF));
 }
 
+// The first bytes of the file, for a name that does not say its language;
+// empty when it cannot be read (or need not be).
+std::string first_line(const outcome& o) {
+  if (language_by_name(o.base) != language::text) return {};
+  const int fd = ::openat(o.dir->fd, o.base.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return {};
+  struct stat st;
+  char head[256];
+  const ssize_t n = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? ::pread(fd, head, sizeof head, 0) : -1;
+  ::close(fd);
+  return n > 0 ? std::string(head, static_cast<std::size_t>(n)) : std::string();
+}
+
 // Converts one file, located, into o, up to where it waits to be put in place.
 void convert_file(outcome& o, text_reader& reader, unsigned char* in_buf, const file_options& opt) {
   struct stat st;
@@ -360,10 +375,12 @@ void convert_file(outcome& o, text_reader& reader, unsigned char* in_buf, const 
     return;
   }
   python_indent_check python;
-  // A file of the C family keeps its literals, as -c keeps them.
-  const language lang = opt.lang_auto ? language_of(o.base) : opt.lang;
-  const int ign_str_given = ign_str;
-  if (lang == language::c) ign_str = 1;
+  // A file in a language keeps its literals as its lexer finds them.
+  static literal_lexer file_lexer;
+  const language lang = opt.lang_auto ? language_of(o.base, std::string_view(head, head_len > 0 ? static_cast<std::size_t>(head_len) : 0)) : opt.lang;
+  literal_lexer* const literals_given = literals;
+  file_lexer.start(lang);
+  literals = lang == language::text ? nullptr : &file_lexer;
 
   job_state j;
   j.fd = fd;
@@ -386,7 +403,7 @@ void convert_file(outcome& o, text_reader& reader, unsigned char* in_buf, const 
   out_target = write_stdout;
   job = nullptr;
   make_lines = 0;
-  ign_str = ign_str_given;
+  literals = literals_given;
   python.finish();
 
   if (o.walked() && reader.nul_seen()) {
@@ -681,9 +698,9 @@ int run_files(std::span<char* const> operands, const file_options& opt, text_rea
     if (o.v == verdict::unchanged && opt.editorconfig) choose_settings(o, lookup, reported, opt);
     if (opt.show_settings && o.v != verdict::duplicate) {
       // Each file's line goes to standard output, whatever became of it.
-      const language lang = opt.lang_auto ? language_of(o.base) : opt.lang;
+      const language lang = opt.lang_auto ? language_of(o.base, first_line(o)) : opt.lang;
       res.names += quoted_name(o.name) + ": " +
-                   (o.v == verdict::unchanged ? describe(o.settings) + (lang == language::c ? ", lang c" : ", lang text")
+                   (o.v == verdict::unchanged ? describe(o.settings) + ", lang " + std::string(forms_of(lang).name)
                                               : o.message) +
                    "\n";
       res.names += o.properties;

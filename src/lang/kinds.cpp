@@ -47,21 +47,14 @@ constexpr std::array table{
     kind_name{name_match::suffix, ".tsv", file_kind::tsv},
 };
 
-// Extensions of the languages and formats that morek knows by name: a file
-// that has one is what it says, whatever its first line.
-constexpr std::string_view known_extensions[] = {
-    "c",    "h",     "cc",  "cpp",   "cxx",    "hh",   "hpp",  "hxx", "ipp",  "inl",  "m",   "mm",  "java",
-    "kt",   "kts",   "scala", "sc",  "groovy", "gradle", "swift", "dart", "cs", "js",  "mjs", "cjs", "jsx",
-    "ts",   "tsx",   "mts", "cts",   "go",     "rs",   "php",  "py",  "pyi",  "pyw",  "sh",  "bash", "zsh",
-    "ksh",  "bats",  "rb",  "rake",  "gemspec", "pl",  "pm",   "t",   "json", "toml", "md",  "txt"};
-
+// A file whose name has the extension of a language or of these formats is
+// what its name says, whatever its first line.
 bool has_known_extension(std::string_view base) {
+  if (language_by_name(base) != language::text) return true;
   const std::size_t dot = base.rfind('.');
   if (dot == std::string_view::npos || dot == 0) return false;
   const std::string_view ext = base.substr(dot + 1);
-  for (const std::string_view k : known_extensions)
-    if (ext == k) return true;
-  return false;
+  return ext == "json" || ext == "toml" || ext == "md" || ext == "txt";
 }
 
 bool matches(const kind_name& k, std::string_view base) {
@@ -126,24 +119,9 @@ file_kind kind_of(std::string_view base, std::string_view head) {
   return k != file_kind::other || has_known_extension(base) ? k : kind_by_first_line(head);
 }
 
-language language_of(std::string_view base) {
-  const std::size_t dot = base.rfind('.');
-  if (dot == std::string_view::npos || dot == 0) return language::text;
-  const std::string_view ext = base.substr(dot + 1);
-  for (const std::string_view c : {"c", "h", "cc", "cpp", "cxx", "hh", "hpp", "hxx", "ipp", "inl", "m", "mm"})
-    if (ext == c) return language::c;
-  return language::text;
-}
-
-bool language_named(std::string_view name, language& l) {
-  if (name == "c") {
-    l = language::c;
-  } else if (name == "text") {
-    l = language::text;
-  } else {
-    return false;
-  }
-  return true;
+language language_of(std::string_view base, std::string_view head) {
+  const language by_name = language_by_name(base);
+  return by_name != language::text || has_known_extension(base) ? by_name : language_by_first_line(head);
 }
 
 bool fetched_directory(std::string_view name, const std::function<bool(const char*)>& holds,

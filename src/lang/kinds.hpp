@@ -7,6 +7,8 @@
 #include <span>
 #include <string_view>
 
+#include "languages.hpp"
+
 namespace morek {
 
 enum class file_kind {
@@ -43,17 +45,9 @@ file_kind kind_by_first_line(std::string_view line);
 // first newline is not looked at).
 file_kind kind_of(std::string_view base, std::string_view head);
 
-// The language a file is read in, for its literals: the C family's "..."
-// and '...' with backslash escapes, outside /* */ and // comments, are kept
-// as they are (what -c does). Other languages are read as text, for now.
-enum class language { text, c };
-
-// The language of a file by its name: C, C++ and Objective-C by their
-// extensions (.c .h .cc .cpp .cxx .hh .hpp .hxx .ipp .inl .m .mm).
-language language_of(std::string_view base);
-
-// The language --lang=NAME names: "c" or "text"; false for any other name.
-bool language_named(std::string_view name, language& l);
+// The language a file is read in: by its name, else, for a name without a
+// known extension, by its first line (head, as for kind_of).
+language language_of(std::string_view base, std::string_view head);
 
 // Whether a directory named name holds dependencies that a tool fetched:
 // node_modules and .venv, vendor where it holds modules.txt, target where a

@@ -11,6 +11,7 @@
 
 #include "classify.hpp"
 #include "expand.hpp"
+#include "lexer.hpp"
 #include "retab.hpp"
 #include "settings.hpp"
 #include "simd.hpp"
@@ -110,11 +111,15 @@ struct converted {
 // mask that classify made for in. Enc: what the bytes are. IndentOnly: only a
 // run of blanks that opens the line, on its first piece (first_piece), and is
 // followed by more of it is re-tabulated; other blanks are written as they
-// are, tabs as spaces unless g.keep_tabs.
-template <bool CMode, charset Enc, bool IndentOnly>
+// are, tabs as spaces unless g.keep_tabs. Lit: a language's lexer found the
+// literals, whose bytes are set in lit; they are written as they are, and a
+// line that begins inside one has no indentation.
+template <bool CMode, charset Enc, bool IndentOnly, bool Lit = false>
 [[gnu::always_inline]] inline converted convert_masked(const unsigned char* in, const std::uint64_t* special,
                                                        std::size_t from, std::size_t to, lex_state& lex, const grids& g,
-                                                       unsigned char* o, bool first_piece = true) {
+                                                       unsigned char* o, bool first_piece = true,
+                                                       const std::uint64_t* lit = nullptr) {
+  auto literal = [&](std::size_t k) { return Lit && ((lit[k / 64] >> (k % 64)) & 1) != 0; };
   const tab_grid& grid1 = g.in;
   const tab_grid& grid2 = g.out;
   column in_col = 0;             // column on the tab1 grid, as the expansion counts
@@ -126,7 +131,7 @@ template <bool CMode, charset Enc, bool IndentOnly>
   // Where the line's indentation would start.
   std::size_t indent_from = from;
   bool kept_indent = false;
-  if (g.makefile && first_piece && from < to && !(CMode && lex.quote != 0)) {
+  if (g.makefile && first_piece && from < to && !(CMode && lex.quote != 0) && !literal(from)) {
     if (in[from] == '\t') {
       // A recipe line: the tab is the syntax's, and stays one; what follows
       // it converts, from the column the tab reached.
@@ -151,7 +156,8 @@ template <bool CMode, charset Enc, bool IndentOnly>
     }
   }
   // IndentOnly: the line may open with an indentation.
-  const bool may_indent = IndentOnly && first_piece && g.indents && !kept_indent && !(CMode && lex.quote != 0);
+  const bool may_indent =
+      IndentOnly && first_piece && g.indents && !kept_indent && !(CMode && lex.quote != 0) && !(from < to && literal(from));
 
   auto close_run = [&] {
     if (in_run) {
@@ -193,7 +199,7 @@ template <bool CMode, charset Enc, bool IndentOnly>
     }
     unsigned char c = in[i];
     if (c == '\n') return {o, i + 1, true};
-    if ((c == ' ' || c == '\t') && !(CMode && lex.quote != 0)) {
+    if ((c == ' ' || c == '\t') && !(CMode && lex.quote != 0) && !literal(i)) {
       // Blanks outside literals touch no lexical state: only the column where
       // their run ends counts.
       const std::size_t run_from = i;
@@ -207,7 +213,7 @@ template <bool CMode, charset Enc, bool IndentOnly>
           col += grid1.to_next_stop(col);
           ++i;
         }
-      } while (i < to && (in[i] == ' ' || in[i] == '\t'));
+      } while (i < to && (in[i] == ' ' || in[i] == '\t') && !literal(i));
       if (IndentOnly && !(may_indent && run_from == indent_from && i < to && in[i] != '\n')) {
         // Not the indentation: the blanks as they are, each tab to its stop.
         close_run();
@@ -234,7 +240,7 @@ template <bool CMode, charset Enc, bool IndentOnly>
         ++in_col;
       });
     }
-    const bool protect = CMode && lex.quote != 0;
+    const bool protect = (CMode && lex.quote != 0) || literal(i);
     if (c == '\t') {
       const column step = grid1.to_next_stop(in_col);
       in_col += step;
@@ -272,40 +278,48 @@ template <bool CMode, charset Enc, bool IndentOnly>
 // Longest line convert_line takes.
 inline constexpr std::size_t CONVERT_LINE_MAX = 1024;
 
-// Calls f.template operator()<CMode, Enc, IndentOnly>() with the
-// instantiation that the settings select.
+// Calls f.template operator()<CMode, Enc, IndentOnly, Lit>() with the
+// instantiation that the settings select: a language's lexer (Lit) before -c.
 template <class F>
 decltype(auto) with_scan_settings(F&& f) {
-  auto by_style = [&]<bool CMode, charset Enc>() -> decltype(auto) {
-    if (indent_only != 0) return f.template operator()<CMode, Enc, true>();
-    return f.template operator()<CMode, Enc, false>();
+  auto by_style = [&]<bool CMode, charset Enc, bool Lit>() -> decltype(auto) {
+    if (indent_only != 0) return f.template operator()<CMode, Enc, true, Lit>();
+    return f.template operator()<CMode, Enc, false, Lit>();
   };
-  auto by_charset = [&]<bool CMode>() -> decltype(auto) {
+  auto by_charset = [&]<bool CMode, bool Lit>() -> decltype(auto) {
     switch (input_charset()) {
       case charset::utf8:
-        return by_style.template operator()<CMode, charset::utf8>();
+        return by_style.template operator()<CMode, charset::utf8, Lit>();
       case charset::latin1:
-        return by_style.template operator()<CMode, charset::latin1>();
+        return by_style.template operator()<CMode, charset::latin1, Lit>();
       default:
-        return by_style.template operator()<CMode, charset::sjis>();
+        return by_style.template operator()<CMode, charset::sjis, Lit>();
     }
   };
-  if (ign_str == 1) return by_charset.template operator()<true>();
-  return by_charset.template operator()<false>();
+  if (literals != nullptr) return by_charset.template operator()<false, true>();
+  if (ign_str == 1) return by_charset.template operator()<true, false>();
+  return by_charset.template operator()<false, false>();
 }
 
 // Converts one line of n bytes (n <= CONVERT_LINE_MAX), ending in a newline
 // unless it is the input's last line or a piece of a long one, into out and
 // returns the end of what it wrote; had_cr says that the newline stood after a
 // CR (see line_end); first_piece is false for the later pieces of a long
-// line. in must be readable CONVERT_PAD bytes past n, and out must hold
+// line. Under a language's lexer, line_lit holds the line's literals when the
+// caller found them (else the line is lexed here). in must be readable CONVERT_PAD bytes past n, and out must hold
 // convert_bound(n) bytes. Reads the settings.
 inline unsigned char* convert_line(const unsigned char* in, std::size_t n, lex_state& lex, unsigned char* out,
-                                   bool had_cr = false, bool first_piece = true) {
+                                   bool had_cr = false, bool first_piece = true,
+                                   const std::uint64_t* line_lit = nullptr) {
   std::uint64_t special[mask_words(CONVERT_LINE_MAX)];
-  return with_scan_settings([&]<bool CMode, charset Enc, bool IndentOnly>() {
+  std::uint64_t lit_here[mask_words(CONVERT_LINE_MAX)];
+  const std::uint64_t* lit = line_lit != nullptr ? line_lit : lit_here;
+  return with_scan_settings([&]<bool CMode, charset Enc, bool IndentOnly, bool Lit>() {
     classify<CMode>(in, n, special);
-    const converted c = convert_masked<CMode, Enc, IndentOnly>(in, special, 0, n, lex, grids{}, out, first_piece);
+    if constexpr (Lit)
+      if (line_lit == nullptr) literals->scan(in, n, first_piece, lit_here, 0);
+    const converted c =
+        convert_masked<CMode, Enc, IndentOnly, Lit>(in, special, 0, n, lex, grids{}, out, first_piece, lit);
     return c.newline ? line_end(c.out, had_cr) : c.out;
   });
 }

@@ -6,6 +6,8 @@
 
 namespace morek {
 
+class literal_lexer;
+
 // A display column from the start of the line, from 0. Lines are shorter
 // than 511 bytes and a byte grows to at most 256 columns, so a column stays
 // far below the int limit.
@@ -37,6 +39,9 @@ extern eol_mode line_ends;  // --eol; text without it
 extern int spaces_only;  // 1: never as tabs (--spaces); tab2 is then tab1
 extern int indent_only;  // 1: only the indentation is re-tabulated; the rest of the line is kept (--indent-only);
                          // 2: no line has an indentation: every blank is kept (a file without indent_style)
+// A language's lexer, which says what bytes lie inside literals (--lang);
+// nullptr: text, or C's literals as -c reads them.
+extern literal_lexer* literals;
 extern int make_lines;   // 1: a makefile: no line gains or loses the tab it begins with
 
 // What the bytes of the input are, from the settings above.

@@ -9,10 +9,11 @@
 
 namespace morek {
 
-std::size_t trim_line(unsigned char* line, std::size_t n) {
+std::size_t trim_line(unsigned char* line, std::size_t n, const std::uint64_t* lit) {
   const bool has_newline = n > 0 && line[n - 1] == '\n';
-  std::size_t end = n;
-  while (end > 0 && (line[end - 1] == ' ' || line[end - 1] == '\t' || line[end - 1] == '\n')) --end;
+  std::size_t end = has_newline ? n - 1 : n;
+  auto literal = [&](std::size_t k) { return lit != nullptr && ((lit[k / 64] >> (k % 64)) & 1) != 0; };
+  while (end > 0 && (line[end - 1] == ' ' || line[end - 1] == '\t') && !literal(end - 1)) --end;
   if (has_newline) line[end++] = '\n';
   return end;
 }
@@ -44,7 +45,7 @@ struct grown {
   }
   unsigned char* bytes() const { return static_cast<unsigned char*>(p); }
 };
-grown long_line, long_mask, long_out;
+grown long_line, long_mask, long_lit, long_out;
 
 // Gathers the rest of a line from the window on, through as many reads as it
 // takes, into long_line; returns its length and whether its LF had a CR
@@ -69,6 +70,8 @@ std::size_t gather_line(text_reader& reader, bool& had_cr) {
 }
 
 std::uint64_t special_mask[mask_words(text_reader::BLOCK)];
+// The literals of the window's lines, as a language's lexer finds them.
+std::uint64_t lit_mask[mask_words(text_reader::BLOCK)];
 
 // Lines that end in a newline within the window and are no longer than the
 // line reader would deliver whole are converted where they stand. The rest
@@ -76,7 +79,7 @@ std::uint64_t special_mask[mask_words(text_reader::BLOCK)];
 // the line reader and in_buf, one line at a time.
 // Converts the line that starts the window whole, however long; false, with
 // the reason in result, when it cannot be.
-template <bool CMode, charset Enc, bool IndentOnly>
+template <bool CMode, charset Enc, bool IndentOnly, bool Lit>
 bool convert_long_line(text_reader& reader, bool trim, lex_state& lex, const grids& g, stream_result& result) {
   bool had_cr = false;
   std::size_t n = gather_line(reader, had_cr);
@@ -85,7 +88,18 @@ bool convert_long_line(text_reader& reader, bool trim, lex_state& lex, const gri
     return false;
   }
   unsigned char* const line = long_line.bytes();
-  if (trim) n = g.makefile && line[0] == '\t' ? 1 + trim_line(line + 1, n - 1) : trim_line(line, n);
+  auto* lit = static_cast<std::uint64_t*>(long_lit.p);
+  if constexpr (Lit) {
+    if (!long_lit.reserve(mask_words(n + CONVERT_PAD) * sizeof(std::uint64_t))) {
+      result.no_memory = true;
+      return false;
+    }
+    lit = static_cast<std::uint64_t*>(long_lit.p);
+    literals->scan(line, n, true, lit, 0);
+    if (trim) n = trim_line(line, n, lit);
+  } else if (trim) {
+    n = g.makefile && line[0] == '\t' ? 1 + trim_line(line + 1, n - 1) : trim_line(line, n);
+  }
   // The conversion is no longer than the line with every tab as the spaces
   // it stands for, nor are its columns wider.
   std::size_t tabs = 0;
@@ -103,14 +117,14 @@ bool convert_long_line(text_reader& reader, bool trim, lex_state& lex, const gri
   }
   auto* mask = static_cast<std::uint64_t*>(long_mask.p);
   classify<CMode>(line, n, mask);
-  const converted c = convert_masked<CMode, Enc, IndentOnly>(line, mask, 0, n, lex, g, long_out.bytes());
+  const converted c = convert_masked<CMode, Enc, IndentOnly, Lit>(line, mask, 0, n, lex, g, long_out.bytes(), true, lit);
   unsigned char* end = c.newline ? line_end(c.out, had_cr) : c.out;
   out_write(long_out.bytes(), static_cast<std::size_t>(end - long_out.bytes()));
   if (c.newline) ++result.lines;
   return true;
 }
 
-template <bool CMode, charset Enc, bool IndentOnly>
+template <bool CMode, charset Enc, bool IndentOnly, bool Lit>
 stream_result convert_all(text_reader& reader, unsigned char* in_buf, bool trim, bool whole_lines) {
   stream_result result;
   lex_state lex;
@@ -140,7 +154,18 @@ stream_result convert_all(text_reader& reader, unsigned char* in_buf, bool trim,
       unsigned char* o = out_reserve(room);
       const lex_state before = lex;
       const std::size_t to = len - s > fast_max ? s + fast_max : len;
-      converted c = convert_masked<CMode, Enc, IndentOnly>(w, special_mask, s, to, lex, g, o, !continuing);
+      if constexpr (Lit) {
+        // Lexed once, so only a line that ends here is converted.
+        const void* nl = std::memchr(w + s, '\n', to - s);
+        if (nl == nullptr) {
+          by_line_reader = len - s >= fast_max || !more;
+          break;
+        }
+        const auto e = static_cast<std::size_t>(static_cast<const unsigned char*>(nl) - w) + 1;
+        literals->scan(w + s, e - s, !continuing, lit_mask, s);
+      }
+      converted c =
+          convert_masked<CMode, Enc, IndentOnly, Lit>(w, special_mask, s, to, lex, g, o, !continuing, lit_mask);
       if (!c.newline) {
         lex = before;
         by_line_reader = len - s >= fast_max || !more;
@@ -151,8 +176,10 @@ stream_result convert_all(text_reader& reader, unsigned char* in_buf, bool trim,
         std::size_t cut = c.end - 1;
         // A makefile's recipe line keeps the tab it begins with.
         const std::size_t least = g.makefile && !continuing && w[s] == '\t' ? s + 1 : s;
-        while (cut > least && (w[cut - 1] == ' ' || w[cut - 1] == '\t')) --cut;
-        c.out = convert_masked<CMode, Enc, IndentOnly>(w, special_mask, s, cut, lex, g, o, !continuing).out;
+        while (cut > least && (w[cut - 1] == ' ' || w[cut - 1] == '\t') &&
+               !(Lit && ((lit_mask[(cut - 1) / 64] >> ((cut - 1) % 64)) & 1) != 0))
+          --cut;
+        c.out = convert_masked<CMode, Enc, IndentOnly, Lit>(w, special_mask, s, cut, lex, g, o, !continuing, lit_mask).out;
       }
       continuing = false;
       out_commit(line_end(c.out, keep && reader.crlf_at(c.end - 1)));
@@ -162,7 +189,7 @@ stream_result convert_all(text_reader& reader, unsigned char* in_buf, bool trim,
     reader.consume(s);
 
     if (by_line_reader && whole_lines) {
-      if (!convert_long_line<CMode, Enc, IndentOnly>(reader, trim, lex, g, result)) return result;
+      if (!convert_long_line<CMode, Enc, IndentOnly, Lit>(reader, trim, lex, g, result)) return result;
       more = true;
       continue;
     }
@@ -175,9 +202,14 @@ stream_result convert_all(text_reader& reader, unsigned char* in_buf, bool trim,
         return result;
       }
       const bool whole_line = in_buf[got - 1] == '\n';
-      const std::size_t n = !trim ? got : g.makefile && !continuing && in_buf[0] == '\t' ? 1 + trim_line(in_buf + 1, got - 1) : trim_line(in_buf, got);
-      out_commit(
-          convert_line(in_buf, n, lex, out_reserve(convert_bound(n, tab1)), reader.last_line_had_cr(), !continuing));
+      std::uint64_t line_lit[mask_words(LINE_LIMIT)];
+      if constexpr (Lit) literals->scan(in_buf, got, !continuing, line_lit, 0);
+      const std::size_t n = !trim                                              ? got
+                            : Lit                                              ? trim_line(in_buf, got, line_lit)
+                            : g.makefile && !continuing && in_buf[0] == '\t' ? 1 + trim_line(in_buf + 1, got - 1)
+                                                                               : trim_line(in_buf, got);
+      out_commit(convert_line(in_buf, n, lex, out_reserve(convert_bound(n, tab1)), reader.last_line_had_cr(),
+                              !continuing, Lit ? line_lit : nullptr));
       if (whole_line) ++result.lines;
       continuing = !whole_line;
       more = true;
@@ -190,8 +222,8 @@ stream_result convert_all(text_reader& reader, unsigned char* in_buf, bool trim,
 }  // namespace
 
 stream_result convert_stream(text_reader& reader, unsigned char* in_buf, bool trim, bool whole_lines) {
-  return with_scan_settings([&]<bool CMode, charset Enc, bool IndentOnly>() {
-    return convert_all<CMode, Enc, IndentOnly>(reader, in_buf, trim, whole_lines);
+  return with_scan_settings([&]<bool CMode, charset Enc, bool IndentOnly, bool Lit>() {
+    return convert_all<CMode, Enc, IndentOnly, Lit>(reader, in_buf, trim, whole_lines);
   });
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "textio.hpp"
 
@@ -34,8 +35,9 @@ inline constexpr std::size_t LONG_LINE_COLUMNS = std::size_t{1} << 29;
 // with the longest line, from BUFSIZE bytes on, and converted whole.
 stream_result convert_stream(text_reader& reader, unsigned char* in_buf, bool trim, bool whole_lines = false);
 
-// Cuts the blanks at the end of the n-byte line, keeping its newline; returns
-// the new length.
-std::size_t trim_line(unsigned char* line, std::size_t n);
+// Cuts the blanks at the end of the n-byte line, keeping its newline, and
+// those only outside the literals set in lit, when given; returns the new
+// length.
+std::size_t trim_line(unsigned char* line, std::size_t n, const std::uint64_t* lit = nullptr);
 
 }  // namespace morek

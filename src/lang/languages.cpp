@@ -1,0 +1,235 @@
+#include "languages.hpp"
+
+#include <array>
+#include <initializer_list>
+
+namespace morek {
+
+namespace {
+
+constexpr quote_form closed_by_line{.opens = true, .spans_lines = false, .escape = '\\'};
+constexpr quote_form spanning{.opens = true, .spans_lines = true, .escape = '\\'};
+constexpr quote_form raw_spanning{.opens = true, .spans_lines = true, .escape = 0};
+constexpr quote_form with(quote_form f, interpolation i) {
+  f.holds = i;
+  return f;
+}
+
+constexpr std::array<lexical_forms, 15> table{{
+    {.lang = language::text, .name = "text"},
+    {.lang = language::c,
+     .name = "c",
+     .line_comment = "//",
+     .block_comments = true,
+     .dq = closed_by_line,
+     .sq = closed_by_line,
+     .cpp_raw = true,
+     .digit_separators = true},
+    {.lang = language::java,
+     .name = "java",
+     .line_comment = "//",
+     .block_comments = true,
+     .dq = closed_by_line,
+     .sq = closed_by_line,
+     .triple_dq = true,
+     .triple = spanning},
+    {.lang = language::kotlin,
+     .name = "kotlin",
+     .line_comment = "//",
+     .block_comments = true,
+     .nested_comments = true,
+     .dq = with(closed_by_line, interpolation::dollar_brace),
+     .sq = closed_by_line,
+     .triple_dq = true,
+     .triple_sq = true,  // Groovy
+     .triple = with(raw_spanning, interpolation::dollar_brace),
+     .triple_greedy = true},
+    {.lang = language::csharp,
+     .name = "csharp",
+     .line_comment = "//",
+     .block_comments = true,
+     .dq = closed_by_line,
+     .sq = closed_by_line,
+     .triple_dq = true,
+     .triple = raw_spanning,
+     .triple_greedy = true,
+     .csharp_forms = true},
+    {.lang = language::swift,
+     .name = "swift",
+     .line_comment = "//",
+     .block_comments = true,
+     .nested_comments = true,
+     .dq = with(closed_by_line, interpolation::swift),
+     .triple_dq = true,
+     .triple = with(spanning, interpolation::swift),
+     .swift_raw = true},
+    {.lang = language::dart,
+     .name = "dart",
+     .line_comment = "//",
+     .block_comments = true,
+     .nested_comments = true,
+     .dq = with(closed_by_line, interpolation::dollar_brace),
+     .sq = with(closed_by_line, interpolation::dollar_brace),
+     .triple_dq = true,
+     .triple_sq = true,
+     .triple = with(spanning, interpolation::dollar_brace),
+     .dart_raw = true},
+    {.lang = language::js,
+     .name = "js",
+     .line_comment = "//",
+     .block_comments = true,
+     .dq = closed_by_line,
+     .sq = closed_by_line,
+     .bq = with(spanning, interpolation::dollar_brace),
+     .regex = regex_form::js},
+    {.lang = language::go,
+     .name = "go",
+     .line_comment = "//",
+     .block_comments = true,
+     .dq = closed_by_line,
+     .sq = closed_by_line,
+     .bq = raw_spanning},
+    {.lang = language::rust,
+     .name = "rust",
+     .line_comment = "//",
+     .block_comments = true,
+     .nested_comments = true,
+     .dq = spanning,
+     .rust_forms = true},
+    {.lang = language::php,
+     .name = "php",
+     .line_comment = "//",
+     .hash_comments = true,
+     .block_comments = true,
+     .dq = with(spanning, interpolation::php),
+     .sq = spanning,
+     .bq = with(spanning, interpolation::php),
+     .php_tags = true,
+     .heredoc = heredoc_form::php},
+    {.lang = language::python,
+     .name = "python",
+     .hash_comments = true,
+     .dq = closed_by_line,
+     .sq = closed_by_line,
+     .triple_dq = true,
+     .triple_sq = true,
+     .triple = spanning,
+     .python_prefixes = true},
+    {.lang = language::shell,
+     .name = "shell",
+     .hash_comments = true,
+     .hash_at_word_only = true,
+     .dq = with(spanning, interpolation::shell),
+     .sq = raw_spanning,
+     .shell_forms = true,
+     .heredoc = heredoc_form::shell},
+    {.lang = language::ruby,
+     .name = "ruby",
+     .hash_comments = true,
+     .pod_open = "=begin",
+     .pod_close = "=end",
+     .data_end = true,
+     .dq = with(spanning, interpolation::hash_brace),
+     .sq = spanning,
+     .bq = with(spanning, interpolation::hash_brace),
+     .ruby_percent = true,
+     .regex = regex_form::ruby,
+     .heredoc = heredoc_form::ruby},
+    {.lang = language::perl,
+     .name = "perl",
+     .hash_comments = true,
+     .pod_open = "=",
+     .pod_close = "=cut",
+     .data_end = true,
+     .dq = spanning,
+     .sq = spanning,
+     .bq = spanning,
+     .perl_forms = true,
+     .regex = regex_form::perl,
+     .heredoc = heredoc_form::perl},
+}};
+
+struct by_extension {
+  std::string_view ext;
+  language lang;
+};
+
+constexpr by_extension extensions[] = {
+    {"c", language::c},         {"h", language::c},          {"cc", language::c},        {"cpp", language::c},
+    {"cxx", language::c},       {"hh", language::c},         {"hpp", language::c},       {"hxx", language::c},
+    {"ipp", language::c},       {"inl", language::c},        {"m", language::c},         {"mm", language::c},
+    {"java", language::java},   {"kt", language::kotlin},    {"kts", language::kotlin},  {"scala", language::kotlin},
+    {"sc", language::kotlin},   {"groovy", language::kotlin}, {"gradle", language::kotlin}, {"swift", language::swift},
+    {"dart", language::dart},   {"cs", language::csharp},    {"js", language::js},       {"mjs", language::js},
+    {"cjs", language::js},      {"jsx", language::js},       {"ts", language::js},       {"tsx", language::js},
+    {"mts", language::js},      {"cts", language::js},       {"go", language::go},       {"rs", language::rust},
+    {"php", language::php},     {"py", language::python},    {"pyi", language::python},  {"pyw", language::python},
+    {"sh", language::shell},    {"bash", language::shell},   {"zsh", language::shell},   {"ksh", language::shell},
+    {"bats", language::shell},  {"rb", language::ruby},      {"rake", language::ruby},   {"gemspec", language::ruby},
+    {"pl", language::perl},     {"pm", language::perl},      {"t", language::perl},
+};
+
+std::string_view base_name(std::string_view path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+bool blank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view word(std::string_view s, std::size_t& at) {
+  while (at < s.size() && blank(s[at])) ++at;
+  const std::size_t from = at;
+  while (at < s.size() && !blank(s[at])) ++at;
+  return s.substr(from, at - from);
+}
+
+}  // namespace
+
+const lexical_forms& forms_of(language l) { return table[static_cast<std::size_t>(l)]; }
+
+language language_by_name(std::string_view base) {
+  if (base == "Rakefile" || base == "Gemfile" || base == "Guardfile" || base == "Vagrantfile") return language::ruby;
+  const std::size_t dot = base.rfind('.');
+  if (dot == std::string_view::npos || dot == 0) return language::text;
+  const std::string_view ext = base.substr(dot + 1);
+  for (const by_extension& e : extensions)
+    if (ext == e.ext) return e.lang;
+  return language::text;
+}
+
+language language_by_first_line(std::string_view line) {
+  line = line.substr(0, line.find('\n'));
+  if (line.substr(0, 2) != "#!") return language::text;
+  std::size_t at = 2;
+  std::string_view program = base_name(word(line, at));
+  if (program == "env") {
+    do {
+      program = base_name(word(line, at));
+    } while (!program.empty() && program[0] == '-');
+  }
+  if (!program.empty() && program.back() == '\r') program.remove_suffix(1);
+  for (const std::string_view sh : {"sh", "bash", "zsh", "ksh", "dash"})
+    if (program == sh) return language::shell;
+  if (program.substr(0, 6) == "python") return language::python;
+  if (program.substr(0, 4) == "ruby") return language::ruby;
+  if (program.substr(0, 4) == "perl") return language::perl;
+  if (program == "node" || program == "nodejs") return language::js;
+  if (program.substr(0, 3) == "php") return language::php;
+  return language::text;
+}
+
+bool language_named(std::string_view name, language& l) {
+  for (const lexical_forms& f : table) {
+    if (f.name == name) {
+      l = f.lang;
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string_view language_names() {
+  return "c, java, kotlin, csharp, swift, dart, js, go, rust, php, python, shell, ruby, perl, text";
+}
+
+}  // namespace morek

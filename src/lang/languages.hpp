@@ -1,0 +1,99 @@
+// The languages whose literals a conversion keeps: for each, the names and
+// first lines that say a file is in it, and its lexical forms, in one table
+// that the lexer follows.
+#pragma once
+
+#include <string_view>
+
+namespace morek {
+
+enum class language : unsigned char {
+  text,  // no literals: every line is converted
+  c,     // C, C++, Objective-C
+  java,
+  kotlin,  // Kotlin, Scala, Groovy: "${...}" in strings
+  csharp,
+  swift,
+  dart,
+  js,  // JavaScript, TypeScript
+  go,
+  rust,
+  php,
+  python,
+  shell,
+  ruby,
+  perl,
+};
+
+// What "${" and the like open inside a string: code, up to the matching
+// closer, with literals of its own.
+enum class interpolation : unsigned char {
+  none,
+  dollar_brace,  // ${ ... }
+  brace,         // { ... }, "{{" a brace (Python's f-strings, C#'s $"...")
+  hash_brace,    // #{ ... }
+  shell,         // $( ... ), ${ ... }, ` ... `
+  swift,         // \( ... )
+  php,           // {$ ... }, ${ ... }
+};
+
+// What a quote opens outside literals and comments.
+struct quote_form {
+  bool opens = false;
+  bool spans_lines = false;    // else the line's end closes it (it is an error there)
+  unsigned char escape = 0;    // the escape byte, or 0
+  interpolation holds = interpolation::none;
+};
+
+enum class heredoc_form : unsigned char { none, shell, ruby, perl, php };
+
+// Where a '/' in code may open a regular expression, and how to tell.
+enum class regex_form : unsigned char { none, js, ruby, perl };
+
+struct lexical_forms {
+  language lang = language::text;
+  std::string_view name{};          // as --lang and --show-settings spell it
+  std::string_view line_comment{};  // "//" or empty
+  bool hash_comments = false;     // '#' starts a comment...
+  bool hash_at_word_only = false; // ...only where a word starts (shell)
+  bool block_comments = false;    // /* */
+  bool nested_comments = false;
+  std::string_view pod_open{}, pod_close{};  // lines of documentation: "=begin" to "=end"
+  bool data_end = false;                 // a line __END__ (or __DATA__) ends the code
+  quote_form dq{}, sq{}, bq{};           // what " ' and ` open
+  bool triple_dq = false, triple_sq = false;  // """...""" and '''...'''
+  quote_form triple{};
+  bool triple_greedy = false;  // a run of more quotes than opened closes at its end
+  bool cpp_raw = false;        // R"d(...)d" with u8R uR UR LR
+  bool rust_forms = false;     // r#"..."# b"" c"" br cr, 'x' against lifetimes
+  bool digit_separators = false;  // 1'000
+  bool csharp_forms = false;   // @"..." $"..." $@"..." """..."""
+  bool swift_raw = false;      // #"..."#
+  bool dart_raw = false;       // r'...'
+  bool python_prefixes = false;  // r b u f and pairs; f holds {expressions}
+  bool shell_forms = false;    // $'...', a backslash escapes in code
+  bool ruby_percent = false;   // %q() %w[] ...
+  bool perl_forms = false;     // q qq qw qx m qr s tr y; $' and $" are variables
+  bool php_tags = false;       // text outside <?php ... ?> is output
+  regex_form regex = regex_form::none;
+  heredoc_form heredoc = heredoc_form::none;
+};
+
+// The forms of a language.
+const lexical_forms& forms_of(language l);
+
+// The language of a file by its name (extension, or Rakefile and the like);
+// text when the name says none.
+language language_by_name(std::string_view base);
+
+// The language a first line names: "#!" and a program, through env and its
+// options (sh bash zsh ksh dash, python*, ruby, perl, node, php); text when none.
+language language_by_first_line(std::string_view line);
+
+// The language --lang=NAME names; false for a name that is no language's.
+bool language_named(std::string_view name, language& l);
+
+// The names --lang takes, for messages and help: "c, java, ..., text".
+std::string_view language_names();
+
+}  // namespace morek
