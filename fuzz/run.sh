@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 secs=${1:-20}
 cmake --workflow --preset fuzz >/dev/null
-for target in passes errmsg strings editorconfig; do
+for target in passes errmsg strings editorconfig lexer; do
   scratch=$(mktemp -d)
   echo "== fuzz_$target for ${secs}s"
   build/fuzz/fuzz_$target -max_total_time="$secs" -print_final_stats=0 -artifact_prefix="build/fuzz/$target-" \

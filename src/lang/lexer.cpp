@@ -11,6 +11,10 @@ namespace morek {
 namespace {
 
 constexpr std::size_t NONE = SIZE_MAX;
+// How far the lexer looks along a line for one decision, so that a line of
+// any length is lexed in time linear in its length: a regular expression
+// longer than this is taken for a division, a run of digits for a number.
+constexpr std::size_t LOOK_LIMIT = 4096;
 
 bool blank(unsigned char c) { return c == ' ' || c == '\t'; }
 bool alpha(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
@@ -200,8 +204,8 @@ std::size_t literal_lexer::open_quote(const unsigned char* p, std::size_t i, std
   }
   if (f.digit_separators && q == '\'' && i > 0 && (alpha(p[i - 1]) || digit(p[i - 1]))) {
     std::size_t w = i;
-    while (w > 0 && (word_byte(p[w - 1]) || p[w - 1] == '\'' || p[w - 1] == '.')) --w;
-    if (digit(p[w])) return i + 1;  // 1'000'000
+    while (w > 0 && i - w < LOOK_LIMIT && (word_byte(p[w - 1]) || p[w - 1] == '\'' || p[w - 1] == '.')) --w;
+    if (digit(p[w]) || i - w >= LOOK_LIMIT) return i + 1;  // 1'000'000
   }
   if (f.rust_forms && q == '\'') {
     // 'x', '\n' and b'x' are characters; 'a and 'static are lifetimes and labels.
@@ -347,11 +351,11 @@ std::size_t literal_lexer::open_heredoc(const unsigned char* p, std::size_t i, s
       too_long = true;
     }
   };
-  while (k < n) {
+  while (k < n && !too_long) {
     const unsigned char c = p[k];
     if (c == '\'' || c == '"' || c == '`') {
       ++k;
-      while (k < n && p[k] != c && p[k] != '\n') add(p[k++]);
+      while (k < n && p[k] != c && p[k] != '\n' && !too_long) add(p[k++]);
       if (k >= n || p[k] != c) {
         len = 0;
         break;
@@ -408,7 +412,8 @@ std::size_t literal_lexer::open_regex(const unsigned char* p, std::size_t i, std
   }
   if (operand) return i + 1;
   bool in_class = false;
-  for (std::size_t j = i + 1; j < n && p[j] != '\n'; ++j) {
+  const std::size_t limit = n - i > LOOK_LIMIT ? i + LOOK_LIMIT : n;
+  for (std::size_t j = i + 1; j < limit && p[j] != '\n'; ++j) {
     if (p[j] == '\\') {
       ++j;
     } else if (p[j] == '[') {
@@ -618,7 +623,13 @@ void literal_lexer::scan(const unsigned char* p, std::size_t n, bool line_start,
           ++i;
           continue;
         }
-        if (fr.html) {
+        if (fr.slash_after) {
+          if (!next_is('/')) {
+            ++i;
+            continue;
+          }
+          end = i + 2;
+        } else if (fr.html) {
           if (!next_is('?')) {
             ++i;
             continue;
@@ -762,7 +773,23 @@ void literal_lexer::scan(const unsigned char* p, std::size_t n, bool line_start,
         i = open_quote(p, i, n, lit_from);
         break;
       case '/':
-        if (!f.line_comment.empty() && next_is('/')) {
+        if (f.rust_forms && next_is('/') && i + 2 < n && (p[i + 2] == '!' || (p[i + 2] == '/' && !(i + 3 < n && p[i + 3] == '/')))) {
+          // A doc comment is the string of a #[doc] attribute: kept.
+          const void* nl = std::memchr(p + i, '\n', n - i);
+          const std::size_t e = nl != nullptr ? static_cast<std::size_t>(static_cast<const unsigned char*>(nl) - p) : n;
+          if (strings_ == 0) mark(i, e);
+          last_operand_ = false;
+          i = e;
+        } else if (f.rust_forms && next_is('*') && i + 2 < n &&
+                   (p[i + 2] == '!' || (p[i + 2] == '*' && !(i + 3 < n && (p[i + 3] == '*' || p[i + 3] == '/'))))) {
+          frame doc;
+          doc.kind = string;
+          doc.close = '*';
+          doc.slash_after = true;
+          push(doc);
+          note_open(i, lit_from);
+          i += 3;
+        } else if (!f.line_comment.empty() && next_is('/')) {
           last_operand_ = operand_before(p, i);
           in_line_comment_ = true;
           i += 2;
@@ -804,7 +831,10 @@ void literal_lexer::scan(const unsigned char* p, std::size_t n, bool line_start,
         }
         break;
       case '\\':
-        i += f.shell_forms ? 2 : 1;  // the shell's escape: \' \" \# are plain bytes
+        // The shell's escape: \' \" \# are plain bytes, and an escaped blank
+        // is part of its word (a pattern's [\ \<TAB>]): kept.
+        if (f.shell_forms && i + 1 < n && blank(p[i + 1]) && strings_ == 0) mark(i, i + 2);
+        i += f.shell_forms ? 2 : 1;
         break;
       case '<':
         i = f.heredoc != heredoc_form::none && next_is('<') ? open_heredoc(p, i, n) : i + 1;

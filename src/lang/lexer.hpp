@@ -47,6 +47,7 @@ class literal_lexer {
     bool greedy = false;       // a longer run of close bytes ends it at its end
     bool cpp_raw = false;      // closes with )delimiter"
     bool html = false;         // PHP's output text, up to "<?"
+    bool slash_after = false;  // closes with close and '/' (Rust's doc comments /** */)
     interpolation holds = interpolation::none;
     std::uint32_t depth = 0;   // open brackets (or nested comments) inside it
   };

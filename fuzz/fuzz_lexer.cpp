@@ -1,0 +1,41 @@
+// The lexer of every language on random text: the first byte picks the
+// language, the rest is lexed line by line, whole and in random pieces. The
+// lexer that leaps between the bytes that matter must find the same literals
+// as the plain one that looks at each byte, and neither may crash or hang
+// (libFuzzer's timeout holds the time to the input's length).
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "fuzz_check.hpp"
+#include "lexer.hpp"
+
+using namespace morek;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 2) return 0;
+  const auto lang = static_cast<language>(data[0] % (static_cast<unsigned>(language::perl) + 1));
+  const std::size_t piece = 1 + data[1] % 64;
+  std::vector<unsigned char> text(data + 2, data + size);
+  const std::size_t n = text.size();
+  text.resize(n + LEXER_PAD);
+  std::vector<std::uint64_t> fast(n / 64 + 2), plain(n / 64 + 2), pieces(n / 64 + 2);
+  literal_lexer a, b, c;
+  a.start(lang);
+  b.start(lang);
+  c.start(lang);
+  for (std::size_t s = 0; s < n;) {
+    const void* nl = std::memchr(text.data() + s, '\n', n - s);
+    const std::size_t e = nl != nullptr ? static_cast<std::size_t>(static_cast<const unsigned char*>(nl) - text.data()) + 1 : n;
+    a.scan<true>(text.data() + s, e - s, true, fast.data(), s);
+    b.scan<false>(text.data() + s, e - s, true, plain.data(), s);
+    // The same line in pieces, as the filter reads a line longer than its buffer.
+    for (std::size_t p = s; p < e; p += piece) {
+      const std::size_t len = e - p < piece ? e - p : piece;
+      c.scan<true>(text.data() + p, len, p == s, pieces.data(), p);
+    }
+    s = e;
+  }
+  check(fast == plain, "the leaping lexer finds what the plain one finds");
+  return 0;
+}

@@ -1,0 +1,216 @@
+// Each language's literals, through the tool in every style: a table of the
+// forms each lexer knows, a randomized comparison of the leaping lexer with
+// the plain one, and generated programs whose literals must come out as they
+// went in.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "lexer.hpp"
+#include "run_tool.hpp"
+
+using namespace morek;
+
+namespace {
+
+const std::vector<std::vector<std::string>> styles = {
+    {"8", "4"}, {"4", "8"}, {"--spaces", "4"}, {"--indent-only", "4", "4"}, {"--indent-only", "--spaces", "2"}, {"-t", "4", "2"},
+};
+
+std::string convert(const std::string& lang, const std::vector<std::string>& style, const std::string& text) {
+  std::vector<std::string> args = {"--eol=keep", "--utf8", "--lang=" + lang};
+  args.insert(args.end(), style.begin(), style.end());
+  const tool_result r = run_tool(args, text);
+  EXPECT_EQ(r.status, 0) << r.err;
+  return r.out;
+}
+
+struct form_case {
+  const char* name;
+  const char* lang;
+  std::string program;
+  std::string literal;  // kept byte for byte in every style
+};
+void PrintTo(const form_case& c, std::ostream* os) { *os << c.name; }
+
+class LiteralForms : public testing::TestWithParam<form_case> {};
+
+// The literal comes out whole in every style, the code around it is
+// converted in one at least, and read as text the literal would change.
+TEST_P(LiteralForms, KeptWholeAndCodeConverted) {
+  const form_case& c = GetParam();
+  ASSERT_NE(c.program.find(c.literal), std::string::npos);
+  bool code_converted = false, text_changes_it = false;
+  for (const auto& style : styles) {
+    const std::string out = convert(c.lang, style, c.program);
+    EXPECT_NE(out.find(c.literal), std::string::npos) << "style " << testing::PrintToString(style) << ":\n" << out;
+    code_converted = code_converted || out != c.program;
+    text_changes_it = text_changes_it || convert("text", style, c.program).find(c.literal) == std::string::npos;
+  }
+  EXPECT_TRUE(code_converted);
+  EXPECT_TRUE(text_changes_it);
+}
+
+const form_case form_cases[] = {
+    {"c_string", "c", "int f() {\n        return g(\"a\t  b\");\n}\n", "\"a\t  b\""},
+    {"c_continued_string", "c", "\tputs(\"a  \\\n\t  b\");\n", "\"a  \\\n\t  b\""},
+    {"c_char_after_comment_quote", "c", "/* don't */\n\tx = '\t';  // it's\n", "'\t'"},
+    {"c_digit_separator", "c", "\tint  n = 1'000;\n\ts = \"\t  \";\n", "\"\t  \""},
+    {"cpp_raw", "c", "auto s = R\"x(\n\t  a  \n  )\" )x\";\n\tint  y;\n", "R\"x(\n\t  a  \n  )\" )x\""},
+    {"cpp_raw_prefixed", "c", "\tauto s = u8R\"(\t  )\";\n", "u8R\"(\t  )\""},
+    {"java_text_block", "java", "class A {\n    String s = \"\"\"\n\t  x  \\\"\"\"\n        \"\"\";\n}\n",
+     "\"\"\"\n\t  x  \\\"\"\"\n        \"\"\""},
+    {"kotlin_raw_greedy", "kotlin", "\tval s = \"\"\"\n\t ${a}  \"\"\"\"\n    val  t = 1\n", "\"\"\"\n\t ${a}  \"\"\"\""},
+    {"kotlin_template_code", "kotlin", "\tval s = \"a ${f(\"x\t y\")}  b\"\n", "\"a ${f(\"x\t y\")}  b\""},
+    {"csharp_verbatim", "csharp", "\tvar s = @\"a \"\" \t b\n  c\";\n", "@\"a \"\" \t b\n  c\""},
+    {"csharp_interpolated", "csharp", "\tvar s = $\"{d[\"k\"]}\t x\";\n", "$\"{d[\"k\"]}\t x\""},
+    {"csharp_raw", "csharp", "\tvar s = \"\"\"\n\t  raw \" \n  \"\"\";\n", "\"\"\"\n\t  raw \" \n  \"\"\""},
+    {"swift_raw", "swift", "\tlet s = #\"a \"\t b\"#\n", "#\"a \"\t b\"#"},
+    {"swift_interpolation", "swift", "\tlet s = \"\\(f(\"x\t y\"))  z\"\n", "\"\\(f(\"x\t y\"))  z\""},
+    {"swift_multiline", "swift", "\tlet s = \"\"\"\n\t  m\n  \"\"\"\n", "\"\"\"\n\t  m\n  \"\"\""},
+    {"dart_raw_and_triple", "dart", "\tvar s = r'a\\\t ' + '''\n\t x''';\n", "r'a\\\t ' + '''\n\t x'''"},
+    {"dart_interpolation", "dart", "\tvar s = \"${f(\"a\t b\")}  \";\n", "\"${f(\"a\t b\")}  \""},
+    {"js_template", "js", "\tconst t = `a ${ `b ${\"c\t d\"}` }\n\t x`;\n", "`a ${ `b ${\"c\t d\"}` }\n\t x`"},
+    {"js_regex_then_string", "js", "\tlet r = /[\"']  /g, s = \"a\t  b\";\n", "\"a\t  b\""},
+    {"js_regex_kept", "js", "\tif (x) return /\t  [/]/.test(s);\n", "/\t  [/]/"},
+    {"js_division_then_string", "js", "\tlet d = a / b, s = 'x\t y';\n", "'x\t y'"},
+    {"go_raw", "go", "func f() {\n\tx := `\n\t  a: b\n`\n}\n", "`\n\t  a: b\n`"},
+    {"go_rune_and_string", "go", "\tc := '\t'\n\ts := \"a\t  b\"\n", "\"a\t  b\""},
+    {"rust_raw_hashes", "rust", "\tlet s = r##\"a \"# \t b\"##;\n", "r##\"a \"# \t b\"##"},
+    {"rust_multiline", "rust", "\tlet s = \"a\n\t  b\";\n", "\"a\n\t  b\""},
+    {"rust_lifetimes", "rust", "fn f<'a>(x: &'a str) -> &'a str {\n\t\"\t  \"\n}\n", "\"\t  \""},
+    {"rust_doc_line", "rust", "\t/// a  b\n\tfn f() {}\n", "/// a  b"},
+    {"rust_doc_block", "rust", "/** c\n\t  d */\n\tfn f() {}\n", "/** c\n\t  d */"},
+    {"rust_nested_comment", "rust", "/* /* */ \" */\n\tlet s = \"a\t b\";\n", "\"a\t b\""},
+    {"php_heredoc", "php", "<?php\n\t$a = <<<EOT\n\t  x {$b[\"k\"]}\n  EOT;\n", "\t  x {$b[\"k\"]}\n  EOT;\n"},
+    {"php_nowdoc", "php", "<?php\n\t$a = <<<'EOT'\n\t y\nEOT;\n", "\t y\nEOT;\n"},
+    {"php_output_text", "php", "<?php\n\techo 1;\n?>\n\t  <pre>  x</pre>\n<?php\n", "\n\t  <pre>  x</pre>\n<?php"},
+    {"php_spanning_string", "php", "<?php\n\t$a = 'a\n\t  b';\n", "'a\n\t  b'"},
+    {"python_docstring", "python", "def f():\n\t\"\"\"doc\n\t  x\"\"\"\n\treturn 1\n", "\"\"\"doc\n\t  x\"\"\""},
+    {"python_fstring", "python", "def f():\n\treturn f\"{d['k']}\t  x\"\n", "f\"{d['k']}\t  x\""},
+    {"python_prefixed_triple", "python", "def f():\n\treturn rb'''\n\t y'''\n", "rb'''\n\t y'''"},
+    {"shell_heredoc", "shell", "if x; then\n\tcat <<EOF\n\t  body\nEOF\nfi\n", "\t  body\nEOF\n"},
+    {"shell_dash_heredoc", "shell", "f() {\n\tcat <<-EOF\n\t\tbody  x\n\tEOF\n}\n", "\t\tbody  x\n\tEOF\n"},
+    {"shell_two_heredocs", "shell", "\tcat <<'A' <<\"B\" # c\n\ta  a\nA\n\tb  b\nB\n", "\ta  a\nA\n\tb  b\nB\n"},
+    {"shell_strings", "shell", "\techo \"$(echo \"a\t b\")\" $'c\\'\t d'\n", "\"$(echo \"a\t b\")\" $'c\\'\t d'"},
+    {"shell_escaped_tab", "shell", "\tcase $x in [\\ \\\t]) ;; esac\n", "[\\ \\\t]"},
+    {"shell_hash_in_word", "shell", "\techo a#b 'c\t  d'\n", "'c\t  d'"},
+    {"ruby_squiggly_heredoc", "ruby", "\tx = <<~EOS\n\t  a  b\n\tEOS\n", "\t  a  b\n\tEOS\n"},
+    {"ruby_percent", "ruby", "\ty = %w[a\t  b] + %q(c (d)\t e)\n", "%q(c (d)\t e)"},
+    {"ruby_interpolation", "ruby", "\tz = \"#{h[\"k\"]}\t  x\"\n", "\"#{h[\"k\"]}\t  x\""},
+    {"ruby_documentation", "ruby", "=begin\n\t  doc\n=end\n\tx  = 1\n", "=begin\n\t  doc\n=end\n"},
+    {"ruby_data", "ruby", "\tx  = 1\n__END__\n\t  data\n", "__END__\n\t  data\n"},
+    {"perl_quote_like", "perl", "\tmy $x = q{a\t {b}  c};\n", "q{a\t {b}  c}"},
+    {"perl_substitution", "perl", "\t$y =~ s{a\t b} {c  d}g;\n", "s{a\t b} {c  d}"},
+    {"perl_heredoc", "perl", "\tprint <<\"END\";\n\t  body\nEND\n", "\t  body\nEND\n"},
+    {"perl_division_then_string", "perl", "\t$z = $a / 2; $s = \"a\t  b\";\n", "\"a\t  b\""},
+    {"perl_pod_and_data", "perl", "=pod\n\t  x\n=cut\n\tmy  $a;\n__DATA__\n\t  d\n", "=pod\n\t  x\n=cut\n"},
+};
+INSTANTIATE_TEST_SUITE_P(Table, LiteralForms, testing::ValuesIn(form_cases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+const language all_languages[] = {language::c,  language::java, language::kotlin, language::csharp, language::swift,
+                                  language::dart, language::js,  language::go,     language::rust,   language::php,
+                                  language::python, language::shell, language::ruby, language::perl};
+
+// Bytes that open, close, escape or nest something in one language or another.
+const char* const soup[] = {"\"",  "'",   "`",  "\\",  "/",   "*",   "#",  "<<",  "<<-", "<<~", "<<<", "EOF",
+                            "$",   "{",   "}",  "(",   ")",   "[",   "]",  "R\"x(", ")x\"", "r#\"", "\"#", "'a",
+                            "%q(", "%w[", "q{", "s{",  "<?php", "?>", "@\"", "$\"",  "\"\"\"", "'''", "=begin",
+                            "=end", "__END__", "f\"", "rb'", "\n", "\t", " ", "  ", "a", "x", "1", "=", "+", "|"};
+
+std::string random_text(std::mt19937& rng, int words) {
+  std::string s;
+  for (int k = 0; k < words; ++k) s += soup[rng() % std::size(soup)];
+  return s;
+}
+
+// Lexes text line by line; Skip picks the lexer.
+template <bool Skip>
+std::vector<std::uint64_t> literals_of(language l, std::string text) {
+  const std::size_t n = text.size();
+  text.resize(n + LEXER_PAD);
+  std::vector<std::uint64_t> lit(n / 64 + 1);
+  literal_lexer lexer;
+  lexer.start(l);
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  for (std::size_t s = 0; s < n;) {
+    const void* nl = std::memchr(p + s, '\n', n - s);
+    const std::size_t e = nl != nullptr ? static_cast<std::size_t>(static_cast<const unsigned char*>(nl) - p) + 1 : n;
+    lexer.scan<Skip>(p + s, e - s, true, lit.data(), s);
+    s = e;
+  }
+  return lit;
+}
+
+TEST(Lexer, LeapsToWhatThePlainOneFinds) {
+  std::mt19937 rng(21);
+  for (int round = 0; round < 3000; ++round) {
+    const language l = all_languages[round % std::size(all_languages)];
+    const std::string text = random_text(rng, 1 + static_cast<int>(rng() % 120));
+    ASSERT_EQ(literals_of<true>(l, text), literals_of<false>(l, text))
+        << forms_of(l).name << " on " << testing::PrintToString(text);
+  }
+}
+
+// Literal forms whose content may hold any blank, a newline where the form
+// spans lines; "@@" stands for the content.
+struct generated_form {
+  language lang;
+  const char* form;
+  bool spans;
+};
+const generated_form generated_forms[] = {
+    {language::c, "\"@@\"", false},          {language::c, "R\"d(@@)d\"", true},
+    {language::java, "\"\"\"\n@@\"\"\"", true}, {language::kotlin, "\"\"\"@@\"\"\"", true},
+    {language::csharp, "@\"@@\"", true},     {language::swift, "#\"@@\"#", true},
+    {language::dart, "'''@@'''", true},      {language::js, "`@@`", true},
+    {language::js, "'@@'", false},           {language::go, "`@@`", true},
+    {language::rust, "r#\"@@\"#", true},     {language::rust, "\"@@\"", true},
+    {language::php, "'@@'", true},           {language::python, "\"\"\"@@\"\"\"", true},
+    {language::python, "f'@@'", false},      {language::shell, "'@@'", true},
+    {language::shell, "<<EOF\n@@\nEOF\n", true}, {language::ruby, "%q(@@)", true},
+    {language::ruby, "<<~EOS\n@@\nEOS\n", true}, {language::perl, "q{@@}", true},
+};
+
+// Generated programs: lines of code, indented and spaced at random, around
+// literals of each form whose content is blanks, words and newlines. What
+// lies inside each literal comes out as it went in, in every style.
+TEST(Lexer, GeneratedProgramsKeepTheirLiterals) {
+  std::mt19937 rng(2121);
+  const char* const blanks[] = {" ", "  ", "\t", " \t", "\t  ", "    "};
+  for (int round = 0; round < 120; ++round) {
+    const generated_form& g = generated_forms[round % std::size(generated_forms)];
+    std::string program = forms_of(g.lang).lang == language::php ? "<?php\n" : "";
+    std::vector<std::string> literals;
+    for (int line = 0; line < 6; ++line) {
+      program += std::string(blanks[rng() % std::size(blanks)]) + "x" + blanks[rng() % std::size(blanks)] + "= ";
+      std::string content;
+      for (int k = 0; k < 8; ++k) {
+        const unsigned r = rng() % 4;
+        content += r == 0 && g.spans ? std::string("\n") + blanks[rng() % std::size(blanks)]
+                   : r == 1          ? "w"
+                                     : blanks[rng() % std::size(blanks)];
+      }
+      std::string literal = g.form;
+      literal.replace(literal.find("@@"), 2, content);
+      literals.push_back(literal);
+      program += literal + (literal.back() == '\n' ? "" : ";\n");
+    }
+    const auto& style = styles[rng() % styles.size()];
+    const std::string out = convert(std::string(forms_of(g.lang).name), style, program);
+    std::size_t at = 0;
+    for (const std::string& literal : literals) {
+      const std::size_t found = out.find(literal, at);
+      ASSERT_NE(found, std::string::npos) << forms_of(g.lang).name << " " << testing::PrintToString(style)
+                                          << "\n" << program << "---\n" << out;
+      at = found + literal.size();
+    }
+  }
+}
+
+}  // namespace
