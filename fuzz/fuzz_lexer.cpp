@@ -14,7 +14,7 @@ using namespace morek;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 2) return 0;
-  const auto lang = static_cast<language>(data[0] % (static_cast<unsigned>(language::perl) + 1));
+  const auto lang = static_cast<language>(data[0] % (static_cast<unsigned>(language::yaml) + 1));
   const std::size_t piece = 1 + data[1] % 64;
   std::vector<unsigned char> text(data + 2, data + size);
   const std::size_t n = text.size();

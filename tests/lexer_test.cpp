@@ -108,6 +108,9 @@ const form_case form_cases[] = {
     {"perl_substitution", "perl", "\t$y =~ s{a\t b} {c  d}g;\n", "s{a\t b} {c  d}"},
     {"perl_heredoc", "perl", "\tprint <<\"END\";\n\t  body\nEND\n", "\t  body\nEND\n"},
     {"perl_division_then_string", "perl", "\t$z = $a / 2; $s = \"a\t  b\";\n", "\"a\t  b\""},
+    {"yaml_block_scalar", "yaml", "a:\n\tb: |\n\t  x  \n\n\t   y\n\tc: 1\n", "\t  x  \n\n\t   y\n"},
+    {"yaml_plain_value", "yaml", "  a:\t x\ty  # it's\n  b: 1\n", "x\ty  # it's"},
+    {"yaml_quoted", "yaml", "  a: 1\n  b: 'it''s\n\t  z'\n", "'it''s\n\t  z'"},
     {"perl_pod_and_data", "perl", "=pod\n\t  x\n=cut\n\tmy  $a;\n__DATA__\n\t  d\n", "=pod\n\t  x\n=cut\n"},
 };
 INSTANTIATE_TEST_SUITE_P(Table, LiteralForms, testing::ValuesIn(form_cases),
@@ -115,7 +118,7 @@ INSTANTIATE_TEST_SUITE_P(Table, LiteralForms, testing::ValuesIn(form_cases),
 
 const language all_languages[] = {language::c,  language::java, language::kotlin, language::csharp, language::swift,
                                   language::dart, language::js,  language::go,     language::rust,   language::php,
-                                  language::python, language::shell, language::ruby, language::perl};
+                                  language::python, language::shell, language::ruby, language::perl, language::yaml};
 
 // Bytes that open, close, escape or nest something in one language or another.
 const char* const soup[] = {"\"",  "'",   "`",  "\\",  "/",   "*",   "#",  "<<",  "<<-", "<<~", "<<<", "EOF",
@@ -175,6 +178,7 @@ const generated_form generated_forms[] = {
     {language::python, "f'@@'", false},      {language::shell, "'@@'", true},
     {language::shell, "<<EOF\n@@\nEOF\n", true}, {language::ruby, "%q(@@)", true},
     {language::ruby, "<<~EOS\n@@\nEOS\n", true}, {language::perl, "q{@@}", true},
+    {language::yaml, ": '@@'", true},       {language::yaml, ": \"@@\"", true},
 };
 
 // Generated programs: lines of code, indented and spaced at random, around

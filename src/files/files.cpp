@@ -377,7 +377,9 @@ void convert_file(outcome& o, text_reader& reader, unsigned char* in_buf, const 
   python_indent_check python;
   // A file in a language keeps its literals as its lexer finds them.
   static literal_lexer file_lexer;
-  const language lang = opt.lang_auto ? language_of(o.base, std::string_view(head, head_len > 0 ? static_cast<std::size_t>(head_len) : 0)) : opt.lang;
+  const language lang = !opt.lang_auto            ? opt.lang
+                        : kind == file_kind::yaml ? language::yaml
+                                                  : language_of(o.base, std::string_view(head, head_len > 0 ? static_cast<std::size_t>(head_len) : 0));
   literal_lexer* const literals_given = literals;
   file_lexer.start(lang);
   literals = lang == language::text ? nullptr : &file_lexer;

@@ -15,7 +15,9 @@ constexpr quote_form with(quote_form f, interpolation i) {
   return f;
 }
 
-constexpr std::array<lexical_forms, 15> table{{
+constexpr quote_form doubled_quote{.opens = true, .spans_lines = true, .escape = 0};
+
+constexpr std::array<lexical_forms, 16> table{{
     {.lang = language::text, .name = "text"},
     {.lang = language::c,
      .name = "c",
@@ -147,6 +149,13 @@ constexpr std::array<lexical_forms, 15> table{{
      .perl_forms = true,
      .regex = regex_form::perl,
      .heredoc = heredoc_form::perl},
+    {.lang = language::yaml,
+     .name = "yaml",
+     .hash_comments = true,
+     .hash_at_word_only = true,
+     .dq = spanning,
+     .sq = doubled_quote,
+     .yaml_forms = true},
 }};
 
 struct by_extension {
@@ -166,7 +175,8 @@ constexpr by_extension extensions[] = {
     {"php", language::php},     {"py", language::python},    {"pyi", language::python},  {"pyw", language::python},
     {"sh", language::shell},    {"bash", language::shell},   {"zsh", language::shell},   {"ksh", language::shell},
     {"bats", language::shell},  {"rb", language::ruby},      {"rake", language::ruby},   {"gemspec", language::ruby},
-    {"pl", language::perl},     {"pm", language::perl},      {"t", language::perl},
+    {"pl", language::perl},     {"pm", language::perl},      {"t", language::perl},       {"yml", language::yaml},
+    {"yaml", language::yaml},
 };
 
 std::string_view base_name(std::string_view path) {
@@ -229,7 +239,7 @@ bool language_named(std::string_view name, language& l) {
 }
 
 std::string_view language_names() {
-  return "c, java, kotlin, csharp, swift, dart, js, go, rust, php, python, shell, ruby, perl, text";
+  return "c, java, kotlin, csharp, swift, dart, js, go, rust, php, python, shell, ruby, perl, yaml, text";
 }
 
 }  // namespace morek

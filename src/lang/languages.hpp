@@ -23,6 +23,7 @@ enum class language : unsigned char {
   shell,
   ruby,
   perl,
+  yaml,  // what follows a line's indentation, block scalars and quoted scalars
 };
 
 // What "${" and the like open inside a string: code, up to the matching
@@ -75,6 +76,7 @@ struct lexical_forms {
   bool ruby_percent = false;   // %q() %w[] ...
   bool perl_forms = false;     // q qq qw qx m qr s tr y; $' and $" are variables
   bool php_tags = false;       // text outside <?php ... ?> is output
+  bool yaml_forms = false;     // only indentation is code; | and > open block scalars; quotes open values only
   regex_form regex = regex_form::none;
   heredoc_form heredoc = heredoc_form::none;
 };

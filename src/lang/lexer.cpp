@@ -111,6 +111,7 @@ void literal_lexer::start(language l) {
   strings_ = 0;
   docs_ = docs_ready_ = 0;
   whole_line_ = in_line_comment_ = in_pod_ = gave_up_ = last_operand_ = false;
+  block_indent_ = block_next_ = -1;
   raw_len_ = 0;
   // The bytes that can change anything in code.
   code_count_ = 0;
@@ -126,6 +127,10 @@ void literal_lexer::start(language l) {
   if (f.heredoc != heredoc_form::none) want('<');
   if (f.ruby_percent) want('%');
   if (f.php_tags) want('?');
+  if (f.yaml_forms) {
+    want('|');
+    want('>');
+  }
   if (f.perl_forms)
     for (const unsigned char c : {'{', '(', '[', '|', '!', ','}) want(c);
   if (f.php_tags) {
@@ -195,6 +200,13 @@ std::size_t literal_lexer::open_quote(const unsigned char* p, std::size_t i, std
   bool raw_prefix = false;
 
   if (f.perl_forms && i > 0 && p[i - 1] == '$') return i + 1;  // $' and $" are variables
+  if (f.yaml_forms) {
+    // A quote opens a scalar only where a value starts (don't is plain).
+    std::size_t j = i;
+    while (j > 0 && blank(p[j - 1])) --j;
+    if (j > 0 && std::strchr(":-[{,?", p[j - 1]) == nullptr) return i + 1;
+    if (q == '\'') s.doubled = true;
+  }
   if (f.shell_forms && q == '\'' && i > 0 && p[i - 1] == '$') {
     take(f.dq);  // $'...' has C's escapes
     s.holds = interpolation::none;
@@ -509,8 +521,34 @@ void literal_lexer::scan(const unsigned char* p, std::size_t n, bool line_start,
     }
   }
 
+  if (f.yaml_forms && line_start && block_indent_ >= 0) {
+    // In a block scalar while blank or indented past its parent's line.
+    std::size_t k = 0;
+    while (k < n && p[k] == ' ') ++k;
+    if (k == n || p[k] == '\n' || p[k] == '\r' || p[k] == '\t' || static_cast<long>(k) > block_indent_) {
+      mark(0, n);
+      whole_line_ = !ends_line;
+      return;
+    }
+    block_indent_ = -1;
+  }
   std::size_t lit_from = strings_ > 0 ? 0 : NONE;
   std::size_t i = 0;
+  if (f.yaml_forms && line_start && strings_ == 0) {
+    // Only the indentation, and the blanks that separate a key from its
+    // value, are code: a tab or a run of blanks elsewhere may be a scalar's own.
+    std::size_t k = 0;
+    while (k < n && blank(p[k])) ++k;
+    mark(k, n);
+    for (std::size_t c = k; c + 1 < n && std::strchr("\"'#{[\n", p[c]) == nullptr; ++c) {
+      if (p[c] == ':' && blank(p[c + 1])) {
+        std::size_t e = c + 1;
+        while (e < n && blank(p[e])) ++e;
+        if (e < n && p[e] != '\n' && p[e] != '\r' && p[e] != '#') set_bits(lit, base + c + 1, base + e, false);
+        break;
+      }
+    }
+  }
   unsigned char want[32];
   while (i < n && !gave_up_) {
     frame& fr = stack_[top_];
@@ -875,6 +913,29 @@ void literal_lexer::scan(const unsigned char* p, std::size_t n, bool line_start,
         i += typed ? 3 : 2;
         break;
       }
+      case '|':
+      case '>':
+        if (f.yaml_forms && strings_ == 0) {
+          // A block scalar's indicator ends its line (a comment aside).
+          std::size_t k = i + 1;
+          while (k < n && (p[k] == '-' || p[k] == '+' || digit(p[k]))) ++k;
+          while (k < n && blank(p[k])) ++k;
+          std::size_t j = i;
+          while (j > 0 && blank(p[j - 1])) --j;
+          const bool after_key = j == 0 || std::strchr(":-?", p[j - 1]) != nullptr || (i > j);
+          if (after_key && (k >= n || p[k] == '\n' || p[k] == '\r' || p[k] == '#')) {
+            std::size_t indent = 0;
+            while (indent < n && p[indent] == ' ') ++indent;
+            block_next_ = static_cast<long>(indent);
+          }
+        }
+        if (f.perl_forms && c == '|') {
+          const std::size_t past = open_quote_like(p, i, lit_from);
+          i = past != NONE ? past : i + 1;
+        } else {
+          ++i;
+        }
+        break;
       case '?':
         if (f.php_tags && next_is('>')) {
           frame h;
@@ -891,7 +952,6 @@ void literal_lexer::scan(const unsigned char* p, std::size_t n, bool line_start,
       case '{':
       case '(':
       case '[':
-      case '|':
       case '!':
       case ',':
         if (f.perl_forms) {
@@ -915,6 +975,10 @@ void literal_lexer::scan(const unsigned char* p, std::size_t n, bool line_start,
   if (ends_line) {
     in_line_comment_ = false;
     docs_ready_ = docs_;
+    if (block_next_ >= 0) {
+      block_indent_ = block_next_;
+      block_next_ = -1;
+    }
   }
 }
 

@@ -73,6 +73,10 @@ class literal_lexer {
   bool in_pod_ = false;
   bool gave_up_ = false;       // the rest of the text is kept as it is
   bool last_operand_ = false;  // the code before the line ended with an operand
+  // YAML: a block scalar runs while lines are blank or indented past this
+  // (block_indent_ >= 0), from the line after its indicator (block_next_).
+  long block_indent_ = -1;
+  long block_next_ = -1;
   unsigned char raw_delim_[16];
   unsigned char raw_len_ = 0;
   unsigned char code_set_[24];
