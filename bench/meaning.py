@@ -279,8 +279,9 @@ class Judges:
 
     @staticmethod
     def perl_shape(path, root):
+        # A fixed hash seed, so that declarations come out in one order.
         r = subprocess.run(["perl", "-I" + os.path.join(root, "lib"), "-MO=Deparse", path], capture_output=True,
-                           timeout=60)
+                           timeout=60, env=dict(os.environ, PERL_HASH_SEED="0", PERL_PERTURB_KEYS="0"))
         return r.stdout if r.returncode == 0 else None
 
     @staticmethod

@@ -293,6 +293,19 @@ const syntax_case syntax_cases[] = {
      "skipped: line 4: Python would reject its indentation"},
     {"python_consistent_converted", "[*.py]\nindent_style = tab\ntab_width = 4\n", {"--editorconfig"}, "a.py",
      "def f():\n    if x:\n        return 1\n", "def f():\n\tif x:\n\t\treturn 1\n", ""},
+    // Each file in its language, by its name or its first line; a literal's
+    // blanks, trailing ones too, stay under trim_trailing_whitespace.
+    {"shell_heredoc_by_first_line", "[*]\nindent_style = space\nindent_size = 2\ntrim_trailing_whitespace = true\n",
+     {"--editorconfig"}, "run", "#!/bin/bash\nif x; then\n\tcat <<-EOF  \n\t\tkeep\t \n\tEOF\nfi\n",
+     "#!/bin/bash\nif x; then\n  cat <<-EOF\n\t\tkeep\t \n\tEOF\nfi\n", ""},
+    {"go_raw_string", "[*.go]\nindent_style = tab\ntab_width = 4\n", {"--editorconfig"}, "a.go",
+     "func f() {\n    s := `\n    a:  b\n`\n}\n", "func f() {\n\ts := `\n    a:  b\n`\n}\n", ""},
+    {"python_docstring", "", {"--indent-only", "4", "4"}, "a.py", "def f():\n    \"\"\"x\n        y\"\"\"\n",
+     "def f():\n\t\"\"\"x\n        y\"\"\"\n", ""},
+    {"yaml_block_under_spaces", "", {"--spaces", "2"}, "a.yml", "a: |\n  x\ty\t\nb:\t1\n", "a: |\n  x\ty\t\nb:  1\n",
+     ""},
+    {"js_by_name_under_lang_text", "", {"--lang=text", "--spaces", "4"}, "a.js", "\tf(`a\tb`);\n", "    f(`a    b`);\n",
+     ""},
 };
 INSTANTIATE_TEST_SUITE_P(Table, SyntaxBlanks, testing::ValuesIn(syntax_cases),
                          [](const auto& info) { return std::string(info.param.name); });
