@@ -315,6 +315,13 @@ bool wide_text(int fd) {
                     (n == 4 && head[0] == 0 && head[1] == 0 && head[2] == 0xFE && head[3] == 0xFF));
 }
 
+// The language a file is read in: --lang's, else its own (YAML by every
+// name of the table of kinds), by its name or its first bytes (head).
+language file_language(const file_options& opt, std::string_view base, std::string_view head) {
+  if (!opt.lang_auto) return opt.lang;
+  return kind_of(base, head) == file_kind::yaml ? language::yaml : language_of(base, head);
+}
+
 // The first bytes of the file, for a name that does not say its language;
 // empty when it cannot be read (or need not be).
 std::string first_line(const outcome& o) {
@@ -377,9 +384,8 @@ void convert_file(outcome& o, text_reader& reader, unsigned char* in_buf, const 
   python_indent_check python;
   // A file in a language keeps its literals as its lexer finds them.
   static literal_lexer file_lexer;
-  const language lang = !opt.lang_auto            ? opt.lang
-                        : kind == file_kind::yaml ? language::yaml
-                                                  : language_of(o.base, std::string_view(head, head_len > 0 ? static_cast<std::size_t>(head_len) : 0));
+  const language lang =
+      file_language(opt, o.base, std::string_view(head, head_len > 0 ? static_cast<std::size_t>(head_len) : 0));
   literal_lexer* const literals_given = literals;
   file_lexer.start(lang);
   literals = lang == language::text ? nullptr : &file_lexer;
@@ -700,7 +706,7 @@ int run_files(std::span<char* const> operands, const file_options& opt, text_rea
     if (o.v == verdict::unchanged && opt.editorconfig) choose_settings(o, lookup, reported, opt);
     if (opt.show_settings && o.v != verdict::duplicate) {
       // Each file's line goes to standard output, whatever became of it.
-      const language lang = opt.lang_auto ? language_of(o.base, first_line(o)) : opt.lang;
+      const language lang = file_language(opt, o.base, first_line(o));
       res.names += quoted_name(o.name) + ": " +
                    (o.v == verdict::unchanged ? describe(o.settings) + ", lang " + std::string(forms_of(lang).name)
                                               : o.message) +
