@@ -103,6 +103,7 @@ const form_case form_cases[] = {
     {"ruby_percent", "ruby", "\ty = %w[a\t  b] + %q(c (d)\t e)\n", "%q(c (d)\t e)"},
     {"ruby_interpolation", "ruby", "\tz = \"#{h[\"k\"]}\t  x\"\n", "\"#{h[\"k\"]}\t  x\""},
     {"ruby_documentation", "ruby", "=begin\n\t  doc\n=end\n\tx  = 1\n", "=begin\n\t  doc\n=end\n"},
+    {"ruby_regex_over_lines", "ruby", "\tr = Regexp.union(/a\n\t  b/x, 1)\n", "/a\n\t  b/x"},
     {"ruby_data", "ruby", "\tx  = 1\n__END__\n\t  data\n", "__END__\n\t  data\n"},
     {"perl_quote_like", "perl", "\tmy $x = q{a\t {b}  c};\n", "q{a\t {b}  c}"},
     {"perl_substitution", "perl", "\t$y =~ s{a\t b} {c  d}g;\n", "s{a\t b} {c  d}"},

@@ -425,7 +425,8 @@ std::size_t literal_lexer::open_regex(const unsigned char* p, std::size_t i, std
   if (operand) return i + 1;
   bool in_class = false;
   const std::size_t limit = n - i > LOOK_LIMIT ? i + LOOK_LIMIT : n;
-  for (std::size_t j = i + 1; j < limit && p[j] != '\n'; ++j) {
+  std::size_t j = i + 1;
+  for (; j < limit && p[j] != '\n'; ++j) {
     if (p[j] == '\\') {
       ++j;
     } else if (p[j] == '[') {
@@ -436,6 +437,15 @@ std::size_t literal_lexer::open_regex(const unsigned char* p, std::size_t i, std
       is_regex = j > i + 1 || forms_->regex != regex_form::js;
       return is_regex ? j + 1 : i + 1;
     }
+  }
+  if (forms_->regex != regex_form::js && (j >= n || p[j] == '\n')) {
+    // Ruby's and Perl's expressions span lines (under /x): the rest is one.
+    frame s;
+    s.kind = string;
+    s.close = '/';
+    s.escape = '\\';
+    s.holds = forms_->regex == regex_form::ruby ? interpolation::hash_brace : interpolation::none;
+    push(s);
   }
   return i + 1;
 }
@@ -843,13 +853,17 @@ void literal_lexer::scan(const unsigned char* p, std::size_t n, bool line_start,
             break;
           }
           bool is_regex = false;
+          const int strings_before = strings_;
           const std::size_t end = open_regex(p, i, n, is_regex);
           if (is_regex && strings_ == 0) mark(i, end);
+          if (strings_ > strings_before) note_open(i, lit_from);
           i = end;
         } else if (f.regex != regex_form::none) {
           bool is_regex = false;
+          const int strings_before = strings_;
           const std::size_t end = open_regex(p, i, n, is_regex);
           if (is_regex && strings_ == 0) mark(i, end);
+          if (strings_ > strings_before) note_open(i, lit_from);
           i = end;
         } else {
           ++i;
