@@ -84,7 +84,7 @@ const form_case form_cases[] = {
     {"rust_multiline", "rust", "\tlet s = \"a\n\t  b\";\n", "\"a\n\t  b\""},
     {"rust_lifetimes", "rust", "fn f<'a>(x: &'a str) -> &'a str {\n\t\"\t  \"\n}\n", "\"\t  \""},
     {"rust_doc_line", "rust", "\t/// a  b\n\tfn f() {}\n", "/// a  b"},
-    {"rust_doc_block", "rust", "/** c\n\t  d */\n\tfn f() {}\n", "/** c\n\t  d */"},
+    {"rust_doc_block", "rust", "/*! c src/**/*.rs\n\t  d */\n\tfn f() {}\n", "/*! c src/**/*.rs\n\t  d */"},
     {"rust_nested_comment", "rust", "/* /* */ \" */\n\tlet s = \"a\t b\";\n", "\"a\t b\""},
     {"php_heredoc", "php", "<?php\n\t$a = <<<EOT\n\t  x {$b[\"k\"]}\n  EOT;\n", "\t  x {$b[\"k\"]}\n  EOT;\n"},
     {"php_nowdoc", "php", "<?php\n\t$a = <<<'EOT'\n\t y\nEOT;\n", "\t y\nEOT;\n"},

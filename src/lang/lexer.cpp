@@ -589,6 +589,7 @@ void literal_lexer::scan(const unsigned char* p, std::size_t n, bool line_start,
       want[k++] = '\n';
       want[k++] = fr.close;
       if (fr.open != 0) want[k++] = fr.open;
+      if (fr.slash_after) want[k++] = '/';
       if (fr.escape != 0) want[k++] = fr.escape;
       switch (fr.holds) {
         case interpolation::dollar_brace:
@@ -664,6 +665,11 @@ void literal_lexer::scan(const unsigned char* p, std::size_t n, bool line_start,
         ++i;
         continue;
       }
+      if (fr.slash_after && c == '/' && next_is('*')) {
+        ++fr.depth;  // Rust's comments nest, doc comments too
+        i += 2;
+        continue;
+      }
       if (c == fr.close) {
         std::size_t end = i + 1;
         if (fr.open != 0 && fr.depth > 0) {
@@ -674,6 +680,11 @@ void literal_lexer::scan(const unsigned char* p, std::size_t n, bool line_start,
         if (fr.slash_after) {
           if (!next_is('/')) {
             ++i;
+            continue;
+          }
+          if (fr.depth > 0) {
+            --fr.depth;
+            i += 2;
             continue;
           }
           end = i + 2;
