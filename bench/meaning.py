@@ -271,7 +271,7 @@ class Judges:
         def strip(n):
             if isinstance(n, dict):
                 return {k: strip(v) for k, v in n.items()
-                        if k != "Comments" and not (isinstance(v, dict) and "Offset" in v)}
+                        if k not in ("Comments", "Last") and not (isinstance(v, dict) and "Offset" in v)}
             if isinstance(n, list):
                 return [strip(v) for v in n]
             return n

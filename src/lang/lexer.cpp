@@ -190,9 +190,11 @@ std::size_t literal_lexer::open_quote(const unsigned char* p, std::size_t i, std
     s.escape = qf.escape;
     s.holds = qf.holds;
   };
+  // A run of quotes, counted up to 255 (C#'s raw strings count them; no
+  // form needs more, and the bound keeps a line of quotes linear).
   auto run_of = [&](std::size_t from) {
     std::size_t r = 0;
-    while (from + r < n && p[from + r] == q) ++r;
+    while (from + r < n && p[from + r] == q && r < 255) ++r;
     return r;
   };
   bool triple_allowed = (q == '"' && f.triple_dq) || (q == '\'' && f.triple_sq);
