@@ -161,6 +161,24 @@ TEST(Lexer, LeapsToWhatThePlainOneFinds) {
   }
 }
 
+// Lines of one pattern over and over, which a lexer that looks back or ahead
+// without bound would take hours over: each must end (the suite's timeout
+// stands guard), marking nothing past the line.
+TEST(Lexer, PathologicalLinesEnd) {
+  const char* const patterns[] = {"\"", "'",  "/[", "1'", "<<'", "r#",  "#\"", "%q",   "q{", "$(",   "${",
+                                  "`",  "\\", "/*", "a /", " ", "\t", "'''", "@\"", "<<", "=~ /", "s/"};
+  for (const language l : all_languages) {
+    for (const char* pattern : patterns) {
+      std::string line;
+      while (line.size() < 256 * 1024) line += pattern;
+      line += '\n';
+      const auto lit = literals_of<true>(l, line);
+      // Marks only within the line.
+      EXPECT_EQ(lit.back() >> (line.size() % 64), 0u) << forms_of(l).name << " " << pattern;
+    }
+  }
+}
+
 // Literal forms whose content may hold any blank, a newline where the form
 // spans lines; "@@" stands for the content.
 struct generated_form {

@@ -707,7 +707,7 @@ void literal_lexer::scan(const unsigned char* p, std::size_t n, bool line_start,
           end = i + 2 + raw_len_;
         } else if (fr.count > 1) {
           std::size_t r = 0;
-          while (i + r < n && p[i + r] == c) ++r;
+          while (i + r < n && p[i + r] == c && (fr.greedy || r < fr.count)) ++r;
           if (r < fr.count) {
             i += r;
             continue;
