@@ -53,7 +53,7 @@ def main():
     ap.add_argument("trees", nargs="*")
     opt = ap.parse_args()
     morek = os.path.abspath(os.path.join(opt.build, "morek"))
-    gen = os.path.abspath(os.path.join(opt.build, "bench", "morek_gen_source"))
+    gen = os.path.abspath(os.path.join(opt.build, "morek_gen_source"))
     with tempfile.TemporaryDirectory() as work:
         src = os.path.join(work, "src.c")
         with open(src, "wb") as f:

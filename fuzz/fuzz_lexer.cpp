@@ -1,7 +1,8 @@
 // The lexer of every language on random text: the first byte picks the
-// language, the rest is lexed line by line, whole and in random pieces. The
-// lexer that leaps between the bytes that matter must find the same literals
-// as the plain one that looks at each byte, and neither may crash or hang
+// language, the rest is lexed line by line, all at once and in random
+// pieces. The lexer that leaps between the bytes that matter must find the
+// same literals as the plain one that looks at each byte, lines lexed at once
+// the same as one by one, and none may crash or hang
 // (libFuzzer's timeout holds the time to the input's length).
 #include <cstdint>
 #include <cstring>
@@ -19,11 +20,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<unsigned char> text(data + 2, data + size);
   const std::size_t n = text.size();
   text.resize(n + LEXER_PAD);
-  std::vector<std::uint64_t> fast(n / 64 + 2), plain(n / 64 + 2), pieces(n / 64 + 2);
-  literal_lexer a, b, c;
+  std::vector<std::uint64_t> fast(n / 64 + 2), plain(n / 64 + 2), pieces(n / 64 + 2), at_once(n / 64 + 2);
+  literal_lexer a, b, c, d;
   a.start(lang);
   b.start(lang);
   c.start(lang);
+  d.start(lang);
+  d.scan<true>(text.data(), n, true, at_once.data(), 0);
   for (std::size_t s = 0; s < n;) {
     const void* nl = std::memchr(text.data() + s, '\n', n - s);
     const std::size_t e = nl != nullptr ? static_cast<std::size_t>(static_cast<const unsigned char*>(nl) - text.data()) + 1 : n;
@@ -37,5 +40,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     s = e;
   }
   check(fast == plain, "the leaping lexer finds what the plain one finds");
+  check(fast == at_once, "lines lexed at once are lexed as one by one");
   return 0;
 }

@@ -133,9 +133,9 @@ std::string random_text(std::mt19937& rng, int words) {
   return s;
 }
 
-// Lexes text line by line; Skip picks the lexer.
+// Lexes text line by line, or at once; Skip picks the lexer.
 template <bool Skip>
-std::vector<std::uint64_t> literals_of(language l, std::string text) {
+std::vector<std::uint64_t> literals_of(language l, std::string text, bool at_once = false) {
   const std::size_t n = text.size();
   text.resize(n + LEXER_PAD);
   std::vector<std::uint64_t> lit(n / 64 + 1);
@@ -145,19 +145,23 @@ std::vector<std::uint64_t> literals_of(language l, std::string text) {
   for (std::size_t s = 0; s < n;) {
     const void* nl = std::memchr(p + s, '\n', n - s);
     const std::size_t e = nl != nullptr ? static_cast<std::size_t>(static_cast<const unsigned char*>(nl) - p) + 1 : n;
-    lexer.scan<Skip>(p + s, e - s, true, lit.data(), s);
-    s = e;
+    const std::size_t to = at_once ? n : e;
+    lexer.scan<Skip>(p + s, to - s, true, lit.data(), s);
+    s = to;
   }
   return lit;
 }
 
+// Line by line or all at once, leaping or looking at each byte: the same.
 TEST(Lexer, LeapsToWhatThePlainOneFinds) {
   std::mt19937 rng(21);
   for (int round = 0; round < 3000; ++round) {
     const language l = all_languages[round % std::size(all_languages)];
     const std::string text = random_text(rng, 1 + static_cast<int>(rng() % 120));
-    ASSERT_EQ(literals_of<true>(l, text), literals_of<false>(l, text))
-        << forms_of(l).name << " on " << testing::PrintToString(text);
+    const auto by_lines = literals_of<true>(l, text);
+    ASSERT_EQ(by_lines, literals_of<false>(l, text)) << forms_of(l).name << " on " << testing::PrintToString(text);
+    ASSERT_EQ(by_lines, literals_of<true>(l, text, true)) << forms_of(l).name << " at once on "
+                                                           << testing::PrintToString(text);
   }
 }
 

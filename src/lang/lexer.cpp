@@ -111,6 +111,7 @@ void literal_lexer::start(language l) {
   strings_ = 0;
   docs_ = docs_ready_ = 0;
   whole_line_ = in_line_comment_ = in_pod_ = gave_up_ = last_operand_ = false;
+  line_rules_ = !f.pod_open.empty() || f.data_end || f.yaml_forms;
   block_indent_ = block_next_ = -1;
   raw_len_ = 0;
   // The bytes that can change anything in code.
@@ -150,12 +151,85 @@ void literal_lexer::push(const frame& f) {
   }
   stack_[++top_] = f;
   if (f.kind == string) ++strings_;
+  ++changes_;
 }
+
+void literal_lexer::pop() {
+  if (stack_[top_].kind == string) --strings_;
+  --top_;
+  ++changes_;
+}
+
+std::size_t literal_lexer::begin_line(const unsigned char* p, std::size_t i, std::size_t n, std::uint64_t* lit,
+                                      std::size_t base) {
+  const lexical_forms& f = *forms_;
+  const void* nl = std::memchr(p + i, '\n', n - i);
+  const std::size_t e = nl != nullptr ? static_cast<std::size_t>(static_cast<const unsigned char*>(nl) - p) + 1 : n;
+  auto keep_whole = [&] {
+    set_bits(lit, base + i, base + e, true);
+    whole_line_ = nl == nullptr;
+    return e;
+  };
+  auto starts = [&](std::string_view w) { return e - i >= w.size() && std::memcmp(p + i, w.data(), w.size()) == 0; };
+  if (docs_ready_ > 0) {
+    if (ends_heredoc(p + i, e - i)) {
+      --docs_;
+      --docs_ready_;
+      std::memmove(doc_, doc_ + 1, static_cast<std::size_t>(docs_) * sizeof doc_[0]);
+    }
+    return keep_whole();
+  }
+  if (in_pod_) {
+    if (starts(f.pod_close)) in_pod_ = false;
+    return keep_whole();
+  }
+  if (top_ != 0) return i;
+  if (!f.pod_open.empty() && starts(f.pod_open)) {
+    const std::size_t w = i + f.pod_open.size();
+    if (f.pod_open.size() > 1 ? w == e || blank(p[w]) || p[w] == '\n' : w < e && alpha(p[w])) {
+      in_pod_ = true;
+      return keep_whole();
+    }
+  }
+  if (f.data_end) {
+    for (const std::string_view end : {"__END__", "__DATA__"}) {
+      const std::size_t w = i + end.size();
+      if (starts(end) && (w == e || p[w] == '\n' || p[w] == '\r')) {
+        gave_up_ = true;
+        return i;
+      }
+    }
+  }
+  if (f.yaml_forms) {
+    std::size_t k = i;
+    if (block_indent_ >= 0) {
+      // In a block scalar while blank or indented past its parent's line.
+      while (k < e && p[k] == ' ') ++k;
+      if (k == e || p[k] == '\n' || p[k] == '\r' || p[k] == '\t' || static_cast<long>(k - i) > block_indent_)
+        return keep_whole();
+      block_indent_ = -1;
+    }
+    // Only the indentation, and the blanks that separate a key from its
+    // value, are code: a tab or a run of blanks elsewhere may be a scalar's own.
+    for (k = i; k < e && blank(p[k]);) ++k;
+    set_bits(lit, base + k, base + e, true);
+    for (std::size_t c = k; c + 1 < e && std::strchr("\"'#{[\n", p[c]) == nullptr; ++c) {
+      if (p[c] == ':' && blank(p[c + 1])) {
+        std::size_t v = c + 1;
+        while (v < e && blank(p[v])) ++v;
+        if (v < e && p[v] != '\n' && p[v] != '\r' && p[v] != '#') set_bits(lit, base + c + 1, base + v, false);
+        break;
+      }
+    }
+  }
+  return i;
+}
+
 
 bool literal_lexer::operand_before(const unsigned char* p, std::size_t i) const {
   std::size_t j = i;
   while (j > 0 && (blank(p[j - 1]) || p[j - 1] == '\r')) --j;
-  if (j == 0) return last_operand_;
+  if (j == 0 || p[j - 1] == '\n') return last_operand_;
   const unsigned char c = p[j - 1];
   if (c == ')' || c == ']' || c == '"' || c == '\'' || c == '`') return true;
   if (c == '}') return forms_->regex != regex_form::js;
@@ -206,7 +280,7 @@ std::size_t literal_lexer::open_quote(const unsigned char* p, std::size_t i, std
     // A quote opens a scalar only where a value starts (don't is plain).
     std::size_t j = i;
     while (j > 0 && blank(p[j - 1])) --j;
-    if (j > 0 && std::strchr(":-[{,?", p[j - 1]) == nullptr) return i + 1;
+    if (j > 0 && std::strchr(":-[{,?\n", p[j - 1]) == nullptr) return i + 1;
     if (q == '\'') s.doubled = true;
   }
   if (f.shell_forms && q == '\'' && i > 0 && p[i - 1] == '$') {
@@ -225,7 +299,10 @@ std::size_t literal_lexer::open_quote(const unsigned char* p, std::size_t i, std
     // 'x', '\n' and b'x' are characters; 'a and 'static are lifetimes and labels.
     std::size_t len = 1;
     if (i + 1 < n && p[i + 1] >= 0xC0) len = p[i + 1] >= 0xF0 ? 4 : p[i + 1] >= 0xE0 ? 3 : 2;
-    if (!(i + 1 < n && p[i + 1] == '\\') && !(i + 1 + len < n && p[i + 1 + len] == '\'' && p[i + 1] != '\''))
+    for (std::size_t k = 1; k <= len && i + k < n; ++k)
+      if (p[i + k] == '\n') len = 0;  // no character: the line ends first
+    if (!(i + 1 < n && p[i + 1] == '\\') &&
+        !(len > 0 && i + 1 + len < n && p[i + 1 + len] == '\'' && p[i + 1] != '\''))
       return i + 1;
     s.spans = false;
     s.escape = '\\';
@@ -430,6 +507,10 @@ std::size_t literal_lexer::open_regex(const unsigned char* p, std::size_t i, std
   std::size_t j = i + 1;
   for (; j < limit && p[j] != '\n'; ++j) {
     if (p[j] == '\\') {
+      if (j + 1 < limit && p[j + 1] == '\n') {
+        ++j;  // the line ends first
+        break;
+      }
       ++j;
     } else if (p[j] == '[') {
       in_class = true;
@@ -489,81 +570,40 @@ void literal_lexer::scan(const unsigned char* p, std::size_t n, bool line_start,
     if (b > a) set_bits(lit, base + a, base + b, true);
   };
   if (n == 0) return;
-  const bool ends_line = p[n - 1] == '\n';
   const lexical_forms& f = *forms_;
-  if (gave_up_ || whole_line_) {
+  if (gave_up_) {
     mark(0, n);
-    if (ends_line) whole_line_ = false;
     return;
   }
-  if (line_start && docs_ready_ > 0) {
-    mark(0, n);
-    if (ends_heredoc(p, n)) {
-      --docs_;
-      --docs_ready_;
-      std::memmove(doc_, doc_ + 1, static_cast<std::size_t>(docs_) * sizeof doc_[0]);
-    }
-    whole_line_ = !ends_line;
-    return;
-  }
-  auto starts = [&](std::string_view s) {
-    return n >= s.size() && std::memcmp(p, s.data(), s.size()) == 0;
-  };
-  if (line_start && in_pod_) {
-    mark(0, n);
-    if (starts(f.pod_close)) in_pod_ = false;
-    whole_line_ = !ends_line;
-    return;
-  }
-  if (line_start && top_ == 0 && !in_line_comment_ && !f.pod_open.empty() && starts(f.pod_open) &&
-      (f.pod_open.size() > 1 ? n == f.pod_open.size() || blank(p[f.pod_open.size()]) || p[f.pod_open.size()] == '\n'
-                             : n > 1 && alpha(p[1]))) {
-    in_pod_ = true;
-    mark(0, n);
-    whole_line_ = !ends_line;
-    return;
-  }
-  if (line_start && top_ == 0 && f.data_end) {
-    for (const std::string_view end : {"__END__", "__DATA__"}) {
-      if (starts(end) && (n == end.size() || p[end.size()] == '\n' || p[end.size()] == '\r')) {
-        gave_up_ = true;
-        mark(0, n);
-        return;
-      }
-    }
-  }
-
-  if (f.yaml_forms && line_start && block_indent_ >= 0) {
-    // In a block scalar while blank or indented past its parent's line.
-    std::size_t k = 0;
-    while (k < n && p[k] == ' ') ++k;
-    if (k == n || p[k] == '\n' || p[k] == '\r' || p[k] == '\t' || static_cast<long>(k) > block_indent_) {
-      mark(0, n);
-      whole_line_ = !ends_line;
-      return;
-    }
-    block_indent_ = -1;
-  }
-  std::size_t lit_from = strings_ > 0 ? 0 : NONE;
   std::size_t i = 0;
-  if (f.yaml_forms && line_start && strings_ == 0) {
-    // Only the indentation, and the blanks that separate a key from its
-    // value, are code: a tab or a run of blanks elsewhere may be a scalar's own.
-    std::size_t k = 0;
-    while (k < n && blank(p[k])) ++k;
-    mark(k, n);
-    for (std::size_t c = k; c + 1 < n && std::strchr("\"'#{[\n", p[c]) == nullptr; ++c) {
-      if (p[c] == ':' && blank(p[c + 1])) {
-        std::size_t e = c + 1;
-        while (e < n && blank(p[e])) ++e;
-        if (e < n && p[e] != '\n' && p[e] != '\r' && p[e] != '#') set_bits(lit, base + c + 1, base + e, false);
-        break;
+  if (whole_line_) {
+    // The rest of a line that is kept whole, from an earlier piece.
+    const void* nl = std::memchr(p, '\n', n);
+    i = nl != nullptr ? static_cast<std::size_t>(static_cast<const unsigned char*>(nl) - p) + 1 : n;
+    mark(0, i);
+    whole_line_ = nl == nullptr;
+    line_start = true;
+  }
+  std::size_t lit_from = strings_ > 0 ? i : NONE;
+  std::size_t line_begin = i;
+  bool at_start = line_start;
+  unsigned char want[32];
+  int k = 0;
+  unsigned built = changes_ - 1;
+  while (i < n && !gave_up_) {
+    if (at_start) {
+      at_start = false;
+      line_begin = i;
+      if (docs_ready_ > 0 || line_rules_) {
+        const std::size_t past = begin_line(p, i, n, lit, base);
+        if (gave_up_) break;
+        if (past != i) {
+          i = past;
+          at_start = p[i - 1] == '\n';
+          continue;
+        }
       }
     }
-  }
-  unsigned char want[32];
-  while (i < n && !gave_up_) {
-    frame& fr = stack_[top_];
     if (in_line_comment_) {
       // Up to the line's end; PHP's "?>" ends the comment too.
       const unsigned char stops[2] = {'\n', '?'};
@@ -574,62 +614,82 @@ void literal_lexer::scan(const unsigned char* p, std::size_t n, bool line_start,
         ++i;
       }
       if (i >= n) break;
-      if (p[i] == '\n') {
-        in_line_comment_ = false;
-        ++i;
-        continue;
-      }
-      in_line_comment_ = false;  // "?>" is handled as code
+      in_line_comment_ = false;  // the newline, or "?>", is handled as code
     }
-    int k = 0;
-    if (fr.kind == code) {
-      std::memcpy(want, code_set_, static_cast<std::size_t>(code_count_));
-      k = code_count_;
-      if (fr.close != 0) want[k++] = fr.close;
-      if (fr.open != 0) want[k++] = fr.open;
-    } else if (fr.kind == string) {
-      want[k++] = '\n';
-      want[k++] = fr.close;
-      if (fr.open != 0) want[k++] = fr.open;
-      if (fr.slash_after) want[k++] = '/';
-      if (fr.escape != 0) want[k++] = fr.escape;
-      switch (fr.holds) {
-        case interpolation::dollar_brace:
-          want[k++] = '$';
-          break;
-        case interpolation::brace:
-          want[k++] = '{';
-          break;
-        case interpolation::hash_brace:
-          want[k++] = '#';
-          break;
-        case interpolation::shell:
-          want[k++] = '$';
-          want[k++] = '`';
-          break;
-        case interpolation::php:
-          want[k++] = '$';
-          want[k++] = '{';
-          break;
-        default:
-          break;
+    frame& fr = stack_[top_];
+    if (built != changes_) {
+      built = changes_;
+      k = 0;
+      if (fr.kind == code) {
+        std::memcpy(want, code_set_, static_cast<std::size_t>(code_count_));
+        k = code_count_;
+        if (fr.close != 0) want[k++] = fr.close;
+        if (fr.open != 0) want[k++] = fr.open;
+      } else if (fr.kind == string) {
+        want[k++] = '\n';
+        want[k++] = fr.close;
+        if (fr.open != 0) want[k++] = fr.open;
+        if (fr.slash_after) want[k++] = '/';
+        if (fr.escape != 0) want[k++] = fr.escape;
+        switch (fr.holds) {
+          case interpolation::dollar_brace:
+            want[k++] = '$';
+            break;
+          case interpolation::brace:
+            want[k++] = '{';
+            break;
+          case interpolation::hash_brace:
+            want[k++] = '#';
+            break;
+          case interpolation::shell:
+            want[k++] = '$';
+            want[k++] = '`';
+            break;
+          case interpolation::php:
+            want[k++] = '$';
+            want[k++] = '{';
+            break;
+          default:
+            break;
+        }
+      } else {
+        want[k++] = '\n';
+        want[k++] = '*';
+        if (f.nested_comments) want[k++] = '/';
       }
-    } else {
-      want[k++] = '\n';
-      want[k++] = '*';
-      if (f.nested_comments) want[k++] = '/';
     }
     if constexpr (Skip) i = find_any(p, i, n, want, k);
     if (i >= n) break;
     const unsigned char c = p[i];
     auto next_is = [&](unsigned char b) { return i + 1 < n && p[i + 1] == b; };
+    if (c == '\n') {
+      if (fr.kind == string && !fr.spans) {
+        // An unclosed literal that cannot span lines ends with its line.
+        pop();
+        if (strings_ == 0) {
+          mark(lit_from, i);
+          lit_from = NONE;
+        }
+      } else if (fr.kind == code && f.regex != regex_form::none) {
+        last_operand_ = operand_before(p, i);
+      }
+      in_line_comment_ = false;
+      docs_ready_ = docs_;
+      if (block_next_ >= 0) {
+        block_indent_ = block_next_;
+        block_next_ = -1;
+      }
+      ++i;
+      at_start = true;
+      continue;
+    }
 
     if (fr.kind == comment) {
       if (c == '*' && next_is('/')) {
         if (fr.depth > 0) {
           --fr.depth;
         } else {
-          --top_;
+          pop();
         }
         i += 2;
       } else if (c == '/' && next_is('*') && f.nested_comments) {
@@ -642,16 +702,6 @@ void literal_lexer::scan(const unsigned char* p, std::size_t n, bool line_start,
     }
 
     if (fr.kind == string) {
-      if (c == '\n' && !fr.spans) {
-        // An unclosed literal that cannot span lines ends with its line.
-        --top_;
-        if (--strings_ == 0) {
-          mark(lit_from, i);
-          lit_from = NONE;
-        }
-        ++i;
-        continue;
-      }
       if (fr.escape != 0 && c == fr.escape) {
         if (fr.holds == interpolation::swift && next_is('(')) {
           frame code_in;
@@ -660,6 +710,8 @@ void literal_lexer::scan(const unsigned char* p, std::size_t n, bool line_start,
           push(code_in);
         }
         i += 2;
+        // A backslash-newline continues the literal on a line of its own.
+        if (i <= n && p[i - 1] == '\n') at_start = true;
         continue;
       }
       if (fr.open != 0 && c == fr.open) {
@@ -742,11 +794,12 @@ void literal_lexer::scan(const unsigned char* p, std::size_t n, bool line_start,
           fr.open = closing_bracket(p[b]) != 0 ? p[b] : 0;
           fr.close = fr.open != 0 ? closing_bracket(p[b]) : p[b];
           fr.depth = 0;
+          ++changes_;
           i = b + 1;
           continue;
         }
-        --top_;
-        if (--strings_ == 0) {
+        pop();
+        if (strings_ == 0) {
           mark(lit_from, end);
           lit_from = NONE;
         }
@@ -804,16 +857,11 @@ void literal_lexer::scan(const unsigned char* p, std::size_t n, bool line_start,
     }
 
     // Code.
-    if (c == '\n') {
-      last_operand_ = operand_before(p, i);
-      ++i;
-      continue;
-    }
     if (top_ > 0 && c == fr.close) {
       if (fr.depth > 0) {
         --fr.depth;
       } else {
-        --top_;
+        pop();
       }
       ++i;
       continue;
@@ -885,7 +933,7 @@ void literal_lexer::scan(const unsigned char* p, std::size_t n, bool line_start,
       case '#':
         if (!f.hash_comments) {
           ++i;
-        } else if (f.hash_at_word_only && i > 0 && !blank(p[i - 1]) && std::strchr(";&|()", p[i - 1]) == nullptr) {
+        } else if (f.hash_at_word_only && i > 0 && !blank(p[i - 1]) && std::strchr(";&|()\n", p[i - 1]) == nullptr) {
           ++i;
         } else if ((f.perl_forms && i > 0 && p[i - 1] == '$') || (f.php_tags && next_is('['))) {
           ++i;
@@ -900,6 +948,7 @@ void literal_lexer::scan(const unsigned char* p, std::size_t n, bool line_start,
         // is part of its word (a pattern's [\ \<TAB>]): kept.
         if (f.shell_forms && i + 1 < n && blank(p[i + 1]) && strings_ == 0) mark(i, i + 2);
         i += f.shell_forms ? 2 : 1;
+        if (f.shell_forms && i <= n && p[i - 1] == '\n') at_start = true;
         break;
       case '<':
         i = f.heredoc != heredoc_form::none && next_is('<') ? open_heredoc(p, i, n) : i + 1;
@@ -949,11 +998,11 @@ void literal_lexer::scan(const unsigned char* p, std::size_t n, bool line_start,
           while (k < n && blank(p[k])) ++k;
           std::size_t j = i;
           while (j > 0 && blank(p[j - 1])) --j;
-          const bool after_key = j == 0 || std::strchr(":-?", p[j - 1]) != nullptr || (i > j);
+          const bool after_key = j == line_begin || std::strchr(":-?", p[j - 1]) != nullptr || (i > j);
           if (after_key && (k >= n || p[k] == '\n' || p[k] == '\r' || p[k] == '#')) {
-            std::size_t indent = 0;
+            std::size_t indent = line_begin;
             while (indent < n && p[indent] == ' ') ++indent;
-            block_next_ = static_cast<long>(indent);
+            block_next_ = static_cast<long>(indent - line_begin);
           }
         }
         if (f.perl_forms && c == '|') {
@@ -995,17 +1044,9 @@ void literal_lexer::scan(const unsigned char* p, std::size_t n, bool line_start,
   }
   // Giving up keeps the whole line: nothing of it is converted yet.
   if (gave_up_) {
-    mark(0, n);
+    mark(lit_from < line_begin ? lit_from : line_begin, n);
   } else if (lit_from != NONE) {
     mark(lit_from, n);
-  }
-  if (ends_line) {
-    in_line_comment_ = false;
-    docs_ready_ = docs_;
-    if (block_next_ >= 0) {
-      block_indent_ = block_next_;
-      block_next_ = -1;
-    }
   }
 }
 

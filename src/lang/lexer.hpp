@@ -24,9 +24,10 @@ class literal_lexer {
 
   // Sets bit base + k of lit (bit b is bit b % 64 of word b / 64) where byte
   // k of p[0, n) lies inside a literal, and clears it elsewhere; bits outside
-  // [base, base + n) are left alone. p is a line with its newline, or without
-  // one at the end of the text, or a piece of a longer line: line_start says
-  // whether p begins a line. p must be readable LEXER_PAD bytes past n.
+  // [base, base + n) are left alone. p holds lines with their newlines, the
+  // last of them without one at the end of the text or when it is a piece of
+  // a longer line: line_start says whether p begins a line. p must be
+  // readable LEXER_PAD bytes past n.
   // Skip leaps over the bytes that cannot matter; without it every byte is
   // looked at (the plain lexer that the leaping one is held to).
   template <bool Skip = true>
@@ -81,8 +82,15 @@ class literal_lexer {
   unsigned char raw_len_ = 0;
   unsigned char code_set_[24];
   int code_count_ = 0;
+  bool line_rules_ = false;  // lines' starts matter beyond here-documents (POD, __END__, YAML)
+  unsigned changes_ = 0;     // pushes and pops, for the set of bytes that matter in the frame on top
 
   void push(const frame& f);
+  void pop();
+  // At a line's start (p + i), what the line's start decides: a body of a
+  // here-document, documentation, the rest of the text as data, a YAML
+  // line's indentation. Returns past the line when it is kept whole, else i.
+  std::size_t begin_line(const unsigned char* p, std::size_t i, std::size_t n, std::uint64_t* lit, std::size_t base);
   bool operand_before(const unsigned char* p, std::size_t i) const;
   std::size_t open_quote(const unsigned char* p, std::size_t i, std::size_t n, std::size_t& lit_from);
   std::size_t open_heredoc(const unsigned char* p, std::size_t i, std::size_t n);

@@ -147,6 +147,7 @@ stream_result convert_all(text_reader& reader, unsigned char* in_buf, bool trim,
     classify<CMode>(w, len, special_mask);
 
     std::size_t s = 0;  // start of the next line in the window
+    std::size_t lexed_to = 0;  // the lexer has seen the window up to here
     bool by_line_reader = false;
     while (s < len) {
       // Converted on trust: a line that turns out longer than fast_max, or
@@ -155,14 +156,23 @@ stream_result convert_all(text_reader& reader, unsigned char* in_buf, bool trim,
       const lex_state before = lex;
       const std::size_t to = len - s > fast_max ? s + fast_max : len;
       if constexpr (Lit) {
-        // Lexed once, so only a line that ends here is converted.
-        const void* nl = std::memchr(w + s, '\n', to - s);
-        if (nl == nullptr) {
-          by_line_reader = len - s >= fast_max || !more;
-          break;
+        if (s >= lexed_to) {
+          // The lines that end here and are converted here, lexed at once
+          // (and once: a line that is not goes through the line reader).
+          std::size_t e = s;
+          for (;;) {
+            const std::size_t line_to = len - e > fast_max ? e + fast_max : len;
+            const void* nl = std::memchr(w + e, '\n', line_to - e);
+            if (nl == nullptr) break;
+            e = static_cast<std::size_t>(static_cast<const unsigned char*>(nl) - w) + 1;
+          }
+          if (e == s) {
+            by_line_reader = len - s >= fast_max || !more;
+            break;
+          }
+          literals->scan(w + s, e - s, !continuing, lit_mask, s);
+          lexed_to = e;
         }
-        const auto e = static_cast<std::size_t>(static_cast<const unsigned char*>(nl) - w) + 1;
-        literals->scan(w + s, e - s, !continuing, lit_mask, s);
       }
       converted c =
           convert_masked<CMode, Enc, IndentOnly, Lit>(w, special_mask, s, to, lex, g, o, !continuing, lit_mask);
