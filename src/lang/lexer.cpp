@@ -33,14 +33,28 @@ void set_bits(std::uint64_t* m, std::size_t from, std::size_t to, bool on) {
   }
 }
 
-// The first of p[i, n) that is one of want[0, k), or n. Reads up to 15
-// bytes past n.
-std::size_t find_any(const unsigned char* p, std::size_t i, std::size_t n, const unsigned char* want, int k) {
+// A set of bytes to look for, each also spread over a vector.
+struct byte_set {
+  unsigned char bytes[24];
+  int count = 0;
+#if defined(MOREK_SSE2)
+  __m128i spread[24];
+#endif
+  void add(unsigned char c) {
+#if defined(MOREK_SSE2)
+    spread[count] = _mm_set1_epi8(static_cast<char>(c));
+#endif
+    bytes[count++] = c;
+  }
+};
+
+// The first of p[i, n) that is in the set, or n. Reads up to 15 bytes past n.
+std::size_t find_any(const unsigned char* p, std::size_t i, std::size_t n, const byte_set& set) {
 #if defined(MOREK_SSE2)
   while (i < n) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-    __m128i hit = _mm_setzero_si128();
-    for (int j = 0; j < k; ++j) hit = _mm_or_si128(hit, _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(want[j]))));
+    __m128i hit = _mm_cmpeq_epi8(v, set.spread[0]);
+    for (int j = 1; j < set.count; ++j) hit = _mm_or_si128(hit, _mm_cmpeq_epi8(v, set.spread[j]));
     const auto m = static_cast<unsigned>(_mm_movemask_epi8(hit));
     if (m != 0) {
       i += static_cast<std::size_t>(__builtin_ctz(m));
@@ -51,8 +65,8 @@ std::size_t find_any(const unsigned char* p, std::size_t i, std::size_t n, const
   return n;
 #else
   for (; i < n; ++i)
-    for (int j = 0; j < k; ++j)
-      if (p[i] == want[j]) return i;
+    for (int j = 0; j < set.count; ++j)
+      if (p[i] == set.bytes[j]) return i;
   return n;
 #endif
 }
@@ -111,13 +125,15 @@ void literal_lexer::start(language l) {
   strings_ = 0;
   docs_ = docs_ready_ = 0;
   whole_line_ = in_line_comment_ = in_pod_ = gave_up_ = last_operand_ = false;
-  line_rules_ = !f.pod_open.empty() || f.data_end || f.yaml_forms;
   block_indent_ = block_next_ = -1;
   raw_len_ = 0;
   // The bytes that can change anything in code.
   code_count_ = 0;
   auto want = [&](unsigned char c) { code_set_[code_count_++] = c; };
-  want('\n');
+  line_rules_ = !f.pod_open.empty() || f.data_end || f.yaml_forms;
+  // A newline in code matters only where a line's start does, or what ends
+  // before it (a regular expression needs to know).
+  if (line_rules_ || f.heredoc != heredoc_form::none || f.regex != regex_form::none) want('\n');
   if (l == language::text) return;
   if (f.dq.opens) want('"');
   if (f.sq.opens || f.rust_forms) want('\'');
@@ -587,8 +603,9 @@ void literal_lexer::scan(const unsigned char* p, std::size_t n, bool line_start,
   std::size_t lit_from = strings_ > 0 ? i : NONE;
   std::size_t line_begin = i;
   bool at_start = line_start;
-  unsigned char want[32];
-  int k = 0;
+  byte_set want, comment_stops;
+  comment_stops.add('\n');
+  if (f.php_tags) comment_stops.add('?');
   unsigned built = changes_ - 1;
   while (i < n && !gave_up_) {
     if (at_start) {
@@ -606,9 +623,8 @@ void literal_lexer::scan(const unsigned char* p, std::size_t n, bool line_start,
     }
     if (in_line_comment_) {
       // Up to the line's end; PHP's "?>" ends the comment too.
-      const unsigned char stops[2] = {'\n', '?'};
       for (;;) {
-        i = Skip ? find_any(p, i, n, stops, f.php_tags ? 2 : 1) : i;
+        i = Skip ? find_any(p, i, n, comment_stops) : i;
         if (i >= n || p[i] == '\n') break;
         if (p[i] == '?' && f.php_tags && i + 1 < n && p[i + 1] == '>') break;
         ++i;
@@ -619,46 +635,45 @@ void literal_lexer::scan(const unsigned char* p, std::size_t n, bool line_start,
     frame& fr = stack_[top_];
     if (built != changes_) {
       built = changes_;
-      k = 0;
+      want.count = 0;
       if (fr.kind == code) {
-        std::memcpy(want, code_set_, static_cast<std::size_t>(code_count_));
-        k = code_count_;
-        if (fr.close != 0) want[k++] = fr.close;
-        if (fr.open != 0) want[k++] = fr.open;
+        for (int b = 0; b < code_count_; ++b) want.add(code_set_[b]);
+        if (fr.close != 0) want.add(fr.close);
+        if (fr.open != 0) want.add(fr.open);
       } else if (fr.kind == string) {
-        want[k++] = '\n';
-        want[k++] = fr.close;
-        if (fr.open != 0) want[k++] = fr.open;
-        if (fr.slash_after) want[k++] = '/';
-        if (fr.escape != 0) want[k++] = fr.escape;
+        want.add('\n');
+        want.add(fr.close);
+        if (fr.open != 0) want.add(fr.open);
+        if (fr.slash_after) want.add('/');
+        if (fr.escape != 0) want.add(fr.escape);
         switch (fr.holds) {
           case interpolation::dollar_brace:
-            want[k++] = '$';
+            want.add('$');
             break;
           case interpolation::brace:
-            want[k++] = '{';
+            want.add('{');
             break;
           case interpolation::hash_brace:
-            want[k++] = '#';
+            want.add('#');
             break;
           case interpolation::shell:
-            want[k++] = '$';
-            want[k++] = '`';
+            want.add('$');
+            want.add('`');
             break;
           case interpolation::php:
-            want[k++] = '$';
-            want[k++] = '{';
+            want.add('$');
+            want.add('{');
             break;
           default:
             break;
         }
       } else {
-        want[k++] = '\n';
-        want[k++] = '*';
-        if (f.nested_comments) want[k++] = '/';
+        want.add('\n');
+        want.add('*');
+        if (f.nested_comments) want.add('/');
       }
     }
-    if constexpr (Skip) i = find_any(p, i, n, want, k);
+    if constexpr (Skip) i = find_any(p, i, n, want);
     if (i >= n) break;
     const unsigned char c = p[i];
     auto next_is = [&](unsigned char b) { return i + 1 < n && p[i + 1] == b; };
@@ -899,7 +914,7 @@ void literal_lexer::scan(const unsigned char* p, std::size_t n, bool line_start,
           note_open(i, lit_from);
           i += 3;
         } else if (!f.line_comment.empty() && next_is('/')) {
-          last_operand_ = operand_before(p, i);
+          if (f.regex != regex_form::none) last_operand_ = operand_before(p, i);
           in_line_comment_ = true;
           i += 2;
         } else if (f.block_comments && next_is('*')) {
@@ -938,7 +953,7 @@ void literal_lexer::scan(const unsigned char* p, std::size_t n, bool line_start,
         } else if ((f.perl_forms && i > 0 && p[i - 1] == '$') || (f.php_tags && next_is('['))) {
           ++i;
         } else {
-          last_operand_ = operand_before(p, i);
+          if (f.regex != regex_form::none) last_operand_ = operand_before(p, i);
           in_line_comment_ = true;
           ++i;
         }

@@ -69,6 +69,34 @@ std::size_t gather_line(text_reader& reader, bool& had_cr) {
   return n;
 }
 
+// Where the lines from s on stop ending in a newline within the len bytes of
+// w, or being at most max bytes long (newline included): s when the first
+// does not. Reads up to 15 bytes past len.
+std::size_t short_lines_end(const unsigned char* w, std::size_t s, std::size_t len, std::size_t max) {
+  std::size_t line = s;  // the start of the line looked at
+#if defined(MOREK_SSE2)
+  for (std::size_t i = s; i < len; i += 16) {
+    auto m = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(w + i)), _mm_set1_epi8('\n'))));
+    if (len - i < 16) m &= (1u << (len - i)) - 1;
+    for (; m != 0; m &= m - 1) {
+      const std::size_t nl = i + static_cast<std::size_t>(__builtin_ctz(m));
+      if (nl + 1 - line > max) return line;
+      line = nl + 1;
+    }
+    if (i + 16 - line > max) return line;
+  }
+  return line;
+#else
+  for (;;) {
+    const std::size_t to = len - line > max ? line + max : len;
+    const void* nl = std::memchr(w + line, '\n', to - line);
+    if (nl == nullptr) return line;
+    line = static_cast<std::size_t>(static_cast<const unsigned char*>(nl) - w) + 1;
+  }
+#endif
+}
+
 std::uint64_t special_mask[mask_words(text_reader::BLOCK)];
 // The literals of the window's lines, as a language's lexer finds them.
 std::uint64_t lit_mask[mask_words(text_reader::BLOCK)];
@@ -159,13 +187,7 @@ stream_result convert_all(text_reader& reader, unsigned char* in_buf, bool trim,
         if (s >= lexed_to) {
           // The lines that end here and are converted here, lexed at once
           // (and once: a line that is not goes through the line reader).
-          std::size_t e = s;
-          for (;;) {
-            const std::size_t line_to = len - e > fast_max ? e + fast_max : len;
-            const void* nl = std::memchr(w + e, '\n', line_to - e);
-            if (nl == nullptr) break;
-            e = static_cast<std::size_t>(static_cast<const unsigned char*>(nl) - w) + 1;
-          }
+          const std::size_t e = short_lines_end(w, s, len, fast_max);
           if (e == s) {
             by_line_reader = len - s >= fast_max || !more;
             break;
