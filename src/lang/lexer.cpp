@@ -326,7 +326,7 @@ std::size_t literal_lexer::open_quote(const unsigned char* p, std::size_t i, std
     note_open(i, lit_from);
     return at;
   }
-  if (q == '"' && f.cpp_raw && prefix_is(p, i, {"R", "u8R", "uR", "UR", "LR"})) {
+  if (q == '"' && f.cpp_raw && i > 0 && p[i - 1] == 'R' && prefix_is(p, i, {"R", "u8R", "uR", "UR", "LR"})) {
     std::size_t d = i + 1;
     while (d < n && d - i - 1 < sizeof raw_delim_ && p[d] != '(' && !blank(p[d]) && p[d] != ')' && p[d] != '\\' &&
            p[d] != '\n')
@@ -346,7 +346,7 @@ std::size_t literal_lexer::open_quote(const unsigned char* p, std::size_t i, std
     std::size_t j = i;
     while (j > 0 && p[j - 1] == '#') --j;
     const std::size_t hashes = i - j;
-    const bool rust_raw = f.rust_forms && prefix_is(p, j, {"r", "br", "cr"});
+    const bool rust_raw = f.rust_forms && j > 0 && p[j - 1] == 'r' && prefix_is(p, j, {"r", "br", "cr"});
     const bool swift_raw = f.swift_raw && hashes > 0 && (j == 0 || !word_byte(p[j - 1]));
     if ((rust_raw || swift_raw) && hashes < 256) {
       s.hashes = static_cast<unsigned char>(hashes);
@@ -603,10 +603,66 @@ void literal_lexer::scan(const unsigned char* p, std::size_t n, bool line_start,
   std::size_t lit_from = strings_ > 0 ? i : NONE;
   std::size_t line_begin = i;
   bool at_start = line_start;
-  byte_set want, comment_stops;
+  // The bytes that matter in each kind of frame: the text's code, and the
+  // last two kinds of literal or comment met (a text mostly goes between its
+  // code and one or two kinds of string).
+  byte_set code_want, comment_stops, frame_want[2];
+  for (int b = 0; b < code_count_; ++b) code_want.add(code_set_[b]);
   comment_stops.add('\n');
   if (f.php_tags) comment_stops.add('?');
+  std::uint64_t frame_key[2] = {~std::uint64_t{0}, ~std::uint64_t{0}};
+  int next_slot = 0;
+  const byte_set* want = &code_want;
   unsigned built = changes_ - 1;
+  auto frame_set = [&](const frame& fr) -> const byte_set& {
+    const std::uint64_t key = std::uint64_t{fr.kind} | std::uint64_t{fr.close} << 8 | std::uint64_t{fr.open} << 16 |
+                              std::uint64_t{fr.escape} << 24 | std::uint64_t{static_cast<unsigned char>(fr.holds)} << 32 |
+                              std::uint64_t{fr.slash_after} << 40;
+    for (int slot = 0; slot < 2; ++slot)
+      if (frame_key[slot] == key) return frame_want[slot];
+    const int slot = next_slot;
+    next_slot ^= 1;
+    frame_key[slot] = key;
+    byte_set& set = frame_want[slot];
+    set.count = 0;
+    if (fr.kind == code) {
+      for (int b = 0; b < code_count_; ++b) set.add(code_set_[b]);
+      if (fr.close != 0) set.add(fr.close);
+      if (fr.open != 0) set.add(fr.open);
+    } else if (fr.kind == string) {
+      set.add('\n');
+      set.add(fr.close);
+      if (fr.open != 0) set.add(fr.open);
+      if (fr.slash_after) set.add('/');
+      if (fr.escape != 0) set.add(fr.escape);
+      switch (fr.holds) {
+        case interpolation::dollar_brace:
+          set.add('$');
+          break;
+        case interpolation::brace:
+          set.add('{');
+          break;
+        case interpolation::hash_brace:
+          set.add('#');
+          break;
+        case interpolation::shell:
+          set.add('$');
+          set.add('`');
+          break;
+        case interpolation::php:
+          set.add('$');
+          set.add('{');
+          break;
+        default:
+          break;
+      }
+    } else {
+      set.add('\n');
+      set.add('*');
+      if (f.nested_comments) set.add('/');
+    }
+    return set;
+  };
   while (i < n && !gave_up_) {
     if (at_start) {
       at_start = false;
@@ -635,45 +691,9 @@ void literal_lexer::scan(const unsigned char* p, std::size_t n, bool line_start,
     frame& fr = stack_[top_];
     if (built != changes_) {
       built = changes_;
-      want.count = 0;
-      if (fr.kind == code) {
-        for (int b = 0; b < code_count_; ++b) want.add(code_set_[b]);
-        if (fr.close != 0) want.add(fr.close);
-        if (fr.open != 0) want.add(fr.open);
-      } else if (fr.kind == string) {
-        want.add('\n');
-        want.add(fr.close);
-        if (fr.open != 0) want.add(fr.open);
-        if (fr.slash_after) want.add('/');
-        if (fr.escape != 0) want.add(fr.escape);
-        switch (fr.holds) {
-          case interpolation::dollar_brace:
-            want.add('$');
-            break;
-          case interpolation::brace:
-            want.add('{');
-            break;
-          case interpolation::hash_brace:
-            want.add('#');
-            break;
-          case interpolation::shell:
-            want.add('$');
-            want.add('`');
-            break;
-          case interpolation::php:
-            want.add('$');
-            want.add('{');
-            break;
-          default:
-            break;
-        }
-      } else {
-        want.add('\n');
-        want.add('*');
-        if (f.nested_comments) want.add('/');
-      }
+      want = fr.kind == code && fr.close == 0 && fr.open == 0 ? &code_want : &frame_set(fr);
     }
-    if constexpr (Skip) i = find_any(p, i, n, want);
+    if constexpr (Skip) i = find_any(p, i, n, *want);
     if (i >= n) break;
     const unsigned char c = p[i];
     auto next_is = [&](unsigned char b) { return i + 1 < n && p[i + 1] == b; };
