@@ -12,7 +12,8 @@ and comments left out:
   JS, TS   the TypeScript compiler's tree  Rust   rustc's AST (unpretty=ast-tree)
   C, C++   clang -Xclang -dump-raw-tokens  Ruby   Ripper.sexp
   shell    shfmt --to-json                 PHP    token_get_all
-  Perl     B::Deparse                      JSON   json, YAML  PyYAML (if installed)
+  Perl     B::Deparse                      Java   javac's tree (JavacTask.parse)
+  JSON     json                            YAML   PyYAML (if installed)
 
 A file is "same" when both parse alike, "changed" when both parse but
 differently, "broken" when only the original parses, "unjudged" when the
@@ -20,7 +21,7 @@ original does not parse either or no parser is at hand. It prints a table per
 language, with the lines that the conversion changed; --text runs the same
 conversion with --lang=text beside it, for the lines it would change.
 Needs python3, go, node with typescript (npm: MOREK_TS_DIR names the folder), rustc, clang, ruby, shfmt,
-php and perl; a missing one leaves its language unjudged.
+php, perl and java; a missing one leaves its language unjudged.
 """
 import argparse
 import collections
@@ -145,6 +146,48 @@ STDIN.each_line do |l|
 end
 '''
 
+JAVA_TREE = r'''import com.sun.source.tree.*;
+import com.sun.source.util.*;
+import javax.tools.*;
+import java.io.*;
+import java.nio.file.*;
+import java.util.*;
+
+public class JavaShape {
+  static String shape(String path) throws Exception {
+    JavaCompiler c = ToolProvider.getSystemJavaCompiler();
+    DiagnosticCollector<JavaFileObject> d = new DiagnosticCollector<>();
+    StandardJavaFileManager fm = c.getStandardFileManager(d, null, null);
+    JavacTask t = (JavacTask) c.getTask(null, fm, d, List.of("-proc:none"), null, fm.getJavaFileObjects(path));
+    StringBuilder sb = new StringBuilder();
+    for (CompilationUnitTree u : t.parse()) {
+      new TreeScanner<Void, Void>() {
+        @Override public Void scan(Tree tree, Void v) {
+          if (tree != null) {
+            sb.append(tree.getKind()).append(' ');
+            if (tree instanceof LiteralTree l) sb.append(String.valueOf(l.getValue())).append(' ');
+            if (tree instanceof IdentifierTree i) sb.append(i.getName()).append(' ');
+            if (tree instanceof MemberSelectTree m) sb.append(m.getIdentifier()).append(' ');
+          }
+          return super.scan(tree, v);
+        }
+      }.scan(u, null);
+    }
+    for (Diagnostic<?> x : d.getDiagnostics()) if (x.getKind() == Diagnostic.Kind.ERROR) return null;
+    return sb.toString();
+  }
+  public static void main(String[] a) throws Exception {
+    BufferedReader in = new BufferedReader(new InputStreamReader(System.in));
+    for (String l; (l = in.readLine()) != null;) {
+      String[] ab = l.split(" ");
+      String x = shape(ab[0]), y = shape(ab[1]);
+      System.out.println(x == null ? "unjudged" : y == null ? "broken" : x.equals(y) ? "same" : "changed");
+      System.out.flush();
+    }
+  }
+}
+'''
+
 PHP_TOKENS = r'''<?php
 function shape($path) {
   $out = [];
@@ -204,6 +247,12 @@ class Judges:
             with open(path, "w") as f:
                 f.write(RUBY_TREE)
             self.ruby = ["ruby", path]
+        self.java = None
+        if have("java"):
+            path = os.path.join(work, "JavaShape.java")
+            with open(path, "w") as f:
+                f.write(JAVA_TREE)
+            self.java = ["java", path]
         self.php = None
         if have("php"):
             path = os.path.join(work, "phptok.php")
@@ -308,6 +357,8 @@ class Judges:
             return self.batch(self.js, pairs, self.js_env)
         if lang == "ruby" and self.ruby:
             return self.batch(self.ruby, pairs)
+        if lang == "java" and self.java:
+            return self.batch(self.java, pairs)
         if lang == "php" and self.php:
             return self.batch(self.php, pairs)
         shape = {"python": self.python_shape, "json": self.json_shape, "yaml": self.yaml_shape if has_yaml() else None, "c": self.clang_shape if have("clang") else None,
