@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "kinds.hpp"
 #include "lexer.hpp"
 #include "run_tool.hpp"
 
@@ -116,6 +117,39 @@ const form_case form_cases[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Table, LiteralForms, testing::ValuesIn(form_cases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+struct language_case {
+  const char* base;
+  const char* head;
+  language lang;
+};
+
+// A file's language by its name, else, for a name without a known
+// extension, by its first line.
+TEST(Languages, ByNameThenFirstLine) {
+  const language_case cases[] = {
+      {"a.hpp", "", language::c},
+      {"a.tsx", "#!/usr/bin/env python3\n", language::js},
+      {"Gemfile", "", language::ruby},
+      {"run", "#!/bin/sh -e\n", language::shell},
+      {"run", "#!/usr/bin/env -S bash -x\n", language::shell},
+      {"tool", "#!/usr/local/bin/python3.12\r\n", language::python},
+      {"tool", "#! /usr/bin/perl -w\n", language::perl},
+      {"cli", "#!/usr/bin/env node\n", language::js},
+      {"notes.txt", "#!/bin/sh\n", language::text},
+      {"README", "#!not a program\n", language::text},
+      {"script", "echo hi\n", language::text},
+  };
+  for (const language_case& c : cases)
+    EXPECT_EQ(language_of(c.base, c.head), c.lang) << c.base << " " << testing::PrintToString(std::string(c.head));
+  for (const char* name : {"c", "rust", "yaml", "text"}) {
+    language l = language::text;
+    EXPECT_TRUE(language_named(name, l));
+    EXPECT_EQ(forms_of(l).name, name);
+  }
+  language l = language::c;
+  EXPECT_FALSE(language_named("cobol", l));
+}
 
 const language all_languages[] = {language::c,  language::java, language::kotlin, language::csharp, language::swift,
                                   language::dart, language::js,  language::go,     language::rust,   language::php,

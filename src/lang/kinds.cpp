@@ -78,11 +78,6 @@ std::string_view word(std::string_view s, std::size_t& at) {
   return s.substr(from, at - from);
 }
 
-std::string_view base_name(std::string_view path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
-
 }  // namespace
 
 std::span<const kind_name> kind_names() { return table; }
@@ -97,17 +92,11 @@ file_kind kind_by_first_line(std::string_view line) {
   line = line.substr(0, line.find('\n'));
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
   if (line.substr(0, 5) == "%YAML") return file_kind::yaml;
-  if (line.substr(0, 2) != "#!") return file_kind::other;
-  std::size_t at = 2;
-  std::string_view program = base_name(word(line, at));
-  if (program == "env") {
-    // env's own options (-S and the like) come before the program.
-    do {
-      program = base_name(word(line, at));
-    } while (!program.empty() && program[0] == '-');
-  }
+  const std::string_view program = interpreter_of(line);
   if (program.substr(0, 6) == "python") return file_kind::python;
   if (program == "make" || program == "gmake" || program == "bmake") {
+    // The program is a view into the line: its arguments follow it.
+    std::size_t at = static_cast<std::size_t>(program.data() + program.size() - line.data());
     for (std::string_view w = word(line, at); !w.empty(); w = word(line, at))
       if (w == "-f" || (w.size() > 2 && w[0] == '-' && w[1] != '-' && w.back() == 'f')) return file_kind::makefile;
   }

@@ -179,20 +179,6 @@ constexpr by_extension extensions[] = {
     {"yaml", language::yaml},
 };
 
-std::string_view base_name(std::string_view path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
-
-bool blank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view word(std::string_view s, std::size_t& at) {
-  while (at < s.size() && blank(s[at])) ++at;
-  const std::size_t from = at;
-  while (at < s.size() && !blank(s[at])) ++at;
-  return s.substr(from, at - from);
-}
-
 }  // namespace
 
 const lexical_forms& forms_of(language l) { return table[static_cast<std::size_t>(l)]; }
@@ -207,17 +193,33 @@ language language_by_name(std::string_view base) {
   return language::text;
 }
 
-language language_by_first_line(std::string_view line) {
+std::string_view interpreter_of(std::string_view line) {
   line = line.substr(0, line.find('\n'));
-  if (line.substr(0, 2) != "#!") return language::text;
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  if (line.substr(0, 2) != "#!") return {};
+  auto blank = [](char c) { return c == ' ' || c == '\t'; };
   std::size_t at = 2;
-  std::string_view program = base_name(word(line, at));
+  auto next_program = [&] {
+    while (at < line.size() && blank(line[at])) ++at;
+    const std::size_t from = at;
+    while (at < line.size() && !blank(line[at])) ++at;
+    const std::string_view path = line.substr(from, at - from);
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+  };
+  std::string_view program = next_program();
   if (program == "env") {
+    // env's own options (-S and the like) come before the program.
     do {
-      program = base_name(word(line, at));
+      program = next_program();
     } while (!program.empty() && program[0] == '-');
   }
-  if (!program.empty() && program.back() == '\r') program.remove_suffix(1);
+  return program;
+}
+
+language language_by_first_line(std::string_view line) {
+  const std::string_view program = interpreter_of(line);
+  if (program.empty()) return language::text;
   for (const std::string_view sh : {"sh", "bash", "zsh", "ksh", "dash"})
     if (program == sh) return language::shell;
   if (program.substr(0, 6) == "python") return language::python;

@@ -88,6 +88,10 @@ const lexical_forms& forms_of(language l);
 // text when the name says none.
 language language_by_name(std::string_view base);
 
+// The program a first line "#!" runs, by its base name, through env and
+// env's options; empty when the line is no "#!" line.
+std::string_view interpreter_of(std::string_view line);
+
 // The language a first line names: "#!" and a program, through env and its
 // options (sh bash zsh ksh dash, python*, ruby, perl, node, php); text when none.
 language language_by_first_line(std::string_view line);

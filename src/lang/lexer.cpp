@@ -942,18 +942,8 @@ void literal_lexer::scan(const unsigned char* p, std::size_t n, bool line_start,
           cm.kind = comment;
           push(cm);
           i += 2;
-        } else if (f.perl_forms) {
-          const std::size_t past = open_quote_like(p, i, lit_from);
-          if (past != NONE) {
-            i = past;
-            break;
-          }
-          bool is_regex = false;
-          const int strings_before = strings_;
-          const std::size_t end = open_regex(p, i, n, is_regex);
-          if (is_regex && strings_ == 0) mark(i, end);
-          if (strings_ > strings_before) note_open(i, lit_from);
-          i = end;
+        } else if (const std::size_t past = f.perl_forms ? open_quote_like(p, i, lit_from) : NONE; past != NONE) {
+          i = past;
         } else if (f.regex != regex_form::none) {
           bool is_regex = false;
           const int strings_before = strings_;
