@@ -331,7 +331,10 @@ class Judges:
         # A fixed hash seed, so that declarations come out in one order.
         r = subprocess.run(["perl", "-I" + os.path.join(root, "lib"), "-MO=Deparse", path], capture_output=True,
                            timeout=60, env=dict(os.environ, PERL_HASH_SEED="0", PERL_PERTURB_KEYS="0"))
-        return r.stdout if r.returncode == 0 else None
+        if r.returncode != 0:
+            return None
+        # __FILE__ comes out as the file's own path.
+        return r.stdout.replace(path.encode(), b"FILE").replace(os.path.dirname(path).encode(), b"DIR")
 
     @staticmethod
     def json_shape(path):
