@@ -313,7 +313,8 @@ class Judges:
     @staticmethod
     def shell_shape(path):
         with open(path, "rb") as f:
-            r = subprocess.run(["shfmt", "--to-json"], stdin=f, capture_output=True, text=True)
+            dialect = ["-ln", "bats"] if path.endswith(".bats") else []
+            r = subprocess.run(["shfmt", *dialect, "--to-json"], stdin=f, capture_output=True, text=True)
         if r.returncode != 0:
             return None
 
