@@ -334,8 +334,9 @@ class Judges:
                            timeout=60, env=dict(os.environ, PERL_HASH_SEED="0", PERL_PERTURB_KEYS="0"))
         if r.returncode != 0:
             return None
-        # __FILE__ comes out as the file's own path.
-        return r.stdout.replace(path.encode(), b"FILE").replace(os.path.dirname(path).encode(), b"DIR")
+        # __FILE__ comes out as the file's own path, and paths hold the tree's.
+        return (r.stdout.replace(path.encode(), b"FILE").replace(os.path.dirname(path).encode(), b"DIR")
+                .replace(root.encode(), b"ROOT"))
 
     @staticmethod
     def json_shape(path):
@@ -365,10 +366,21 @@ class Judges:
             return self.batch(self.java, pairs)
         if lang == "php" and self.php:
             return self.batch(self.php, pairs)
-        shape = {"python": self.python_shape, "json": self.json_shape, "yaml": self.yaml_shape if has_yaml() else None, "c": self.clang_shape if have("clang") else None,
+        shape = {"python": self.python_shape, "json": self.json_shape,
+                 "yaml": self.yaml_shape if has_yaml() else None,
+                 "c": self.clang_shape if have("clang") else None,
                  "rust": self.rust_shape if have("rustc") else None,
-                 "shell": self.shell_shape if have("shfmt") else None,
-                 "perl": (lambda p: self.perl_shape(p, root)) if have("perl") else None}.get(lang)
+                 "shell": self.shell_shape if have("shfmt") else None}.get(lang)
+        if lang == "perl" and have("perl"):
+            # Each file with the modules of its own tree: the copy's against the copy's.
+            out = []
+            for a, b in pairs:
+                rel = os.path.relpath(a, root)
+                try:
+                    out.append(self.compare(lambda p: self.perl_shape(p, p[:len(p) - len(rel)].rstrip(os.sep)), a, b))
+                except (subprocess.TimeoutExpired, OSError):
+                    out.append("unjudged")
+            return out
         if shape is None:
             return ["unjudged"] * len(pairs)
         out = []
