@@ -107,6 +107,7 @@ const form_case form_cases[] = {
     {"ruby_regex_over_lines", "ruby", "\tr = Regexp.union(/a\n\t  b/x, 1)\n", "/a\n\t  b/x"},
     {"ruby_data", "ruby", "\tx  = 1\n__END__\n\t  data\n", "__END__\n\t  data\n"},
     {"perl_quote_like", "perl", "\tmy $x = q{a\t {b}  c};\n", "q{a\t {b}  c}"},
+    {"perl_quote_like_in_block", "perl", "\tmap {qq(  x\t)} @a;\n", "qq(  x\t)"},
     {"perl_substitution", "perl", "\t$y =~ s{a\t b} {c  d}g;\n", "s{a\t b} {c  d}"},
     {"perl_heredoc", "perl", "\tprint <<\"END\";\n\t  body\nEND\n", "\t  body\nEND\n"},
     {"perl_division_then_string", "perl", "\t$z = $a / 2; $s = \"a\t  b\";\n", "\"a\t  b\""},

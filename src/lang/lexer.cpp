@@ -557,7 +557,7 @@ std::size_t literal_lexer::open_quote_like(const unsigned char* p, std::size_t i
   std::size_t w = j;
   while (w > 0 && alpha(p[w - 1])) --w;
   const std::string_view op(reinterpret_cast<const char*>(p + w), j - w);
-  if (op.empty() || (w > 0 && (word_byte(p[w - 1]) || std::strchr("$@%&*>{", p[w - 1]) != nullptr))) return NONE;
+  if (op.empty() || (w > 0 && (word_byte(p[w - 1]) || std::strchr("$@%&*>", p[w - 1]) != nullptr))) return NONE;
   int parts;
   if (op == "q" || op == "qq" || op == "qw" || op == "qx" || op == "m" || op == "qr") {
     parts = 0;
