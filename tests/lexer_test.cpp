@@ -114,10 +114,106 @@ const form_case form_cases[] = {
     {"yaml_block_scalar", "yaml", "a:\n\tb: |\n\t  x  \n\n\t   y\n\tc: 1\n", "\t  x  \n\n\t   y\n"},
     {"yaml_plain_value", "yaml", "  a:\t x\ty  # it's\n  b: 1\n", "x\ty  # it's"},
     {"yaml_quoted", "yaml", "  a: 1\n  b: 'it''s\n\t  z'\n", "'it''s\n\t  z'"},
+    {"csharp_verbatim_interpolated", "csharp", "\tvar s = $@\"{d[\"k\"]}\n\t \"\" x\";\n", "$@\"{d[\"k\"]}\n\t \"\" x\""},
+    {"kotlin_groovy_single_triple", "kotlin", "\tdef s = '''\n\t  a  '''\n", "'''\n\t  a  '''"},
+    {"swift_two_hashes", "swift", "\tlet s = ##\"a \"# \t\"##\n", "##\"a \"# \t\"##"},
+    {"dart_double_triple", "dart", "\tvar s = \"\"\"\n\t  ${f(\"a\")}  \"\"\";\n", "\"\"\"\n\t  ${f(\"a\")}  \"\"\""},
+    {"js_regex_after_keyword", "js", "\treturn /'\t  /.test(s) && \"a\t b\";\n", "/'\t  /"},
+    {"js_quote_in_comment", "js", "\t// don't\n\tx = `\t  `; /* it's */ y = '\t';\n", "`\t  `"},
+    {"js_template_in_template_code", "js", "\tt = `${a ? `\t ` : '\t  '}`;\n", "`${a ? `\t ` : '\t  '}`"},
+    {"go_rune_quote", "go", "\tc := '\"'\n\ts := \"\t  \"\n", "\"\t  \""},
+    {"rust_byte_raw_and_c", "rust", "\tlet a = br#\"\t \"#; let b = c\"\t  \";\n", "c\"\t  \""},
+    {"rust_byte_quote", "rust", "\tlet q = b'\\''; let s = \"a\t b\";\n", "\"a\t b\""},
+    {"php_quoted_heredoc", "php", "<?php\n\t$a = <<<\"ID\"\n\t {$x}  y\nID;\n\t$b  = 1;\n", "\t {$x}  y\nID;\n"},
+    {"php_hash_comment", "php", "<?php\n\t# it's\n\t$a = \"\t  \";\n", "\"\t  \""},
+    {"php_interpolation_quotes", "php", "<?php\n\t$a = \"{$b[\"k\"]}\t  \";\n", "\"{$b[\"k\"]}\t  \""},
+    {"python_single_inside_triple", "python", "def f():\n\treturn \"\"\"a ' b\n\t  \"\"\"\n", "\"\"\"a ' b\n\t  \"\"\""},
+    {"python_continued_string", "python", "def f():\n\treturn 'a\\\n\t  b'\n", "'a\\\n\t  b'"},
+    {"python_comment_quote", "python", "def f():  # don't\n\treturn '\t  '\n", "'\t  '"},
+    {"shell_backslash_heredoc", "shell", "\tcat <<\\EOF\n\t $x  \nEOF\n\techo  1\n", "\t $x  \nEOF\n"},
+    {"shell_here_string", "shell", "\tcat <<< \"a\t b\"\n\techo  1\n", "\"a\t b\""},
+    {"shell_comment_quote", "shell", "\t# don't\n\techo '\t  '\n", "'\t  '"},
+    {"ruby_percent_forms", "ruby", "\tr = %r{a\t {b} } + %Q[\t #{x} ]\n", "%r{a\t {b} } + %Q[\t #{x} ]"},
+    {"ruby_dash_heredoc", "ruby", "\tx = <<-'EOS'\n\t  #{a}\n\t  EOS\n\ty  = 1\n", "\t  #{a}\n\t  EOS\n"},
+    {"ruby_comment_quote", "ruby", "\t# don't\n\tx = '\t  '\n", "'\t  '"},
+    {"perl_words_and_transliteration", "perl", "\tmy @w = qw(a\t  b); $s =~ tr/a\t/b /;\n", "qw(a\t  b); $s =~ tr/a\t/b /"},
+    {"perl_match_bang", "perl", "\tif ($s =~ m!\t  !) { print \"\t\"; }\n", "m!\t  !"},
+    {"perl_special_variables", "perl", "\tlocal $\" = ','; my $s = 'a\t  b';\n", "'a\t  b'"},
+    {"perl_squiggly_heredoc", "perl", "\tprint <<~EOT;\n\t  a\t b\n\tEOT\n", "\t  a\t b\n\tEOT\n"},
+    {"yaml_folded_in_list", "yaml", "- a: >-\n    x\t  y\n\n    z\n- b:\t1\n", "    x\t  y\n\n    z\n"},
     {"perl_pod_and_data", "perl", "=pod\n\t  x\n=cut\n\tmy  $a;\n__DATA__\n\t  d\n", "=pod\n\t  x\n=cut\n"},
 };
 INSTANTIATE_TEST_SUITE_P(Table, LiteralForms, testing::ValuesIn(form_cases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Where the lexer cannot be sure, it keeps the rest of the text as it is,
+// from the line where it stopped being sure, in every style.
+struct kept_case {
+  const char* name;
+  const char* lang;
+  std::string program;
+  std::string rest;  // the end of the program, kept byte for byte
+};
+void PrintTo(const kept_case& c, std::ostream* os) { *os << c.name; }
+
+class KeptToTheEnd : public testing::TestWithParam<kept_case> {};
+
+TEST_P(KeptToTheEnd, WhenTheLexerCannotBeSure) {
+  const kept_case& c = GetParam();
+  ASSERT_EQ(c.program.substr(c.program.size() - c.rest.size()), c.rest);
+  bool text_changes_it = false;
+  for (const auto& style : styles) {
+    const std::string out = convert(c.lang, style, c.program);
+    EXPECT_TRUE(out.size() >= c.rest.size() && out.substr(out.size() - c.rest.size()) == c.rest)
+        << "style " << testing::PrintToString(style) << ":\n" << out;
+    const std::string text = convert("text", style, c.program);
+    text_changes_it = text_changes_it || text.size() < c.rest.size() || text.substr(text.size() - c.rest.size()) != c.rest;
+  }
+  EXPECT_TRUE(text_changes_it);
+}
+
+std::string nested_templates(int depth) {
+  std::string open, close;
+  for (int k = 0; k < depth; ++k) {
+    open += "`${";
+    close = "}`" + close;
+  }
+  return "\tx = " + open + "a" + close + ";\n";
+}
+
+const kept_case kept_cases[] = {
+    {"shell_shift_read_as_heredoc", "shell", "\techo  1\n\techo $((1 <<\n\t  2))\n\techo  x\n",
+     "\techo $((1 <<\n\t  2))\n\techo  x\n"},
+    {"shell_heredoc_word_too_long", "shell", "\tcat <<" + std::string(70, 'W') + "\n\t  a\n\techo  x\n",
+     "\tcat <<" + std::string(70, 'W') + "\n\t  a\n\techo  x\n"},
+    {"python_docstring_never_closed", "python", "def f():\n\t\"\"\"doc\n\t  x\n\ty  = 1\n", "\"\"\"doc\n\t  x\n\ty  = 1\n"},
+    {"go_raw_string_never_closed", "go", "\tx := 1\n\ts := `\n\t  y  = 2\n", "`\n\t  y  = 2\n"},
+    {"ruby_heredoc_never_ended", "ruby", "\tx = <<~EOS\n\t  a\n\ty  = 1\n", "\t  a\n\ty  = 1\n"},
+    {"perl_data_section", "perl", "\tmy  $x;\n__END__\n\t  data\n", "__END__\n\t  data\n"},
+    {"js_nested_past_the_limit", "js", "\ty  = 1;\n" + nested_templates(40) + "\tz  = 2;\n",
+     nested_templates(40) + "\tz  = 2;\n"},
+};
+INSTANTIATE_TEST_SUITE_P(Table, KeptToTheEnd, testing::ValuesIn(kept_cases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A line longer than the filter's buffer comes in pieces, and in the file
+// modes a line past the reader's window is gathered whole: both keep their
+// literals, and -t the trailing blanks inside them.
+TEST(Lexer, LiteralsInPiecesAndOnLongLines) {
+  std::string body;
+  while (body.size() < 300) body += "a\t  b ";
+  const std::string program = "\tx := `\n" + body + "\n`\n\ty := 1\n";
+  const tool_result piece = run_tool({"--eol=keep", "--utf8", "--lang=go", "-b64", "-t", "--spaces", "4"}, program);
+  EXPECT_EQ(piece.out, "    x := `\n" + body + "\n`\n    y := 1\n");
+
+  std::string line;
+  while (line.size() < 200 * 1024) line += "a\t  b ";
+  scratch_dir d;
+  const std::string file = d.write("a.go", "\tx := `" + line + "\n`\n\ty := 1\n");
+  const tool_result r = run_tool({"-i", "-t", "--spaces", "4", file}, "");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(read_file(file) == "    x := `" + line + "\n`\n    y := 1\n");
+}
 
 struct language_case {
   const char* base;
