@@ -1069,7 +1069,11 @@ void literal_lexer::scan(const unsigned char* p, std::size_t n, bool line_start,
   }
   // Giving up keeps the whole line: nothing of it is converted yet.
   if (gave_up_) {
-    mark(lit_from < line_begin ? lit_from : line_begin, n);
+    // From the start of the line where it gave up (a newline in code is
+    // not always looked at, so line_begin may lie further back).
+    std::size_t from = i < n ? i : n;
+    while (from > line_begin && p[from - 1] != '\n') --from;
+    mark(lit_from < from ? lit_from : from, n);
   } else if (lit_from != NONE) {
     mark(lit_from, n);
   }
