@@ -236,29 +236,24 @@ class Judges:
         self.js = None
         ts_dir = os.environ.get("MOREK_TS_DIR", "")
         if have("node") and ts_dir:
-            path = os.path.join(work, "jstree.js")
-            with open(path, "w") as f:
-                f.write(JS_TREE)
-            self.js = ["node", path]
+            self.js = ["node", self.script("jstree.js", JS_TREE)]
             self.js_env = dict(os.environ, NODE_PATH=os.path.join(ts_dir, "node_modules"))
         self.ruby = None
         if have("ruby"):
-            path = os.path.join(work, "rbtree.rb")
-            with open(path, "w") as f:
-                f.write(RUBY_TREE)
-            self.ruby = ["ruby", path]
+            self.ruby = ["ruby", self.script("rbtree.rb", RUBY_TREE)]
         self.java = None
         if have("java"):
-            path = os.path.join(work, "JavaShape.java")
-            with open(path, "w") as f:
-                f.write(JAVA_TREE)
-            self.java = ["java", path]
+            self.java = ["java", self.script("JavaShape.java", JAVA_TREE)]
         self.php = None
         if have("php"):
-            path = os.path.join(work, "phptok.php")
-            with open(path, "w") as f:
-                f.write(PHP_TOKENS)
-            self.php = ["php", "-d", "memory_limit=1G", path]
+            self.php = ["php", "-d", "memory_limit=1G", self.script("phptok.php", PHP_TOKENS)]
+
+    def script(self, name, text):
+        """Writes a judge's program into the work folder; returns its path."""
+        path = os.path.join(self.work, name)
+        with open(path, "w") as f:
+            f.write(text)
+        return path
 
     def batch(self, cmd, pairs, env=None):
         if not pairs:
@@ -339,21 +334,21 @@ class Judges:
                 .replace(root.encode(), b"ROOT"))
 
     @staticmethod
-    def json_shape(path):
+    def loaded_shape(path, load):
         try:
             with open(path, "rb") as f:
-                return json.loads(f.read())
-        except ValueError:
+                return repr(load(f.read()))
+        except Exception:  # any error of the loader is a failure to parse
             return None
+
+    @staticmethod
+    def json_shape(path):
+        return Judges.loaded_shape(path, json.loads)
 
     @staticmethod
     def yaml_shape(path):
         import yaml
-        try:
-            with open(path, "rb") as f:
-                return repr(list(yaml.safe_load_all(f)))
-        except Exception:  # any error of the YAML library is a failure to parse
-            return None
+        return Judges.loaded_shape(path, lambda text: list(yaml.safe_load_all(text)))
 
     def judge(self, lang, pairs, root):
         if lang == "go" and self.go:

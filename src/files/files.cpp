@@ -92,7 +92,6 @@ struct outcome {
   }
 };
 
-
 // The file being converted, as the output target sees it.
 struct job_state {
   enum { comparing, writing, capturing, ignoring } mode = comparing;

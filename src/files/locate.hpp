@@ -65,11 +65,11 @@ class locator {
   const dir_handle* last_root_ = nullptr;  // and the operand it was reached below, if any
 };
 
-// The name a file reached below a directory operand gets: the operand and
-// the path below it, or the path alone below ".".
 // "what: the system's words for e".
 std::string with_errno(const char* what, int e);
 
+// The name a file reached below a directory operand gets: the operand and
+// the path below it, or the path alone below ".".
 std::string joined_name(std::string_view operand, const std::string& below);
 
 // dir/name, for an absolute dir.

@@ -18,9 +18,9 @@
 #include <cstring>
 #include <map>
 
-extern char** environ;
-
 #include "locate.hpp"
+
+extern char** environ;
 
 namespace morek {
 
@@ -38,7 +38,6 @@ std::string_view base_of(std::string_view path) {
 }
 
 bool is_vcs_directory(std::string_view name) { return name == ".git" || name == ".hg" || name == ".svn"; }
-
 
 bool exists_at(int dir, const std::string& path) {
   struct stat st;

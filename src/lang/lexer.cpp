@@ -100,6 +100,16 @@ bool prefix_is(const unsigned char* p, std::size_t at, std::initializer_list<std
   return false;
 }
 
+// Whether the byte at i stands after a word and a blank: where no blank
+// follows it either, Ruby reads it as the start of the word's argument
+// (puts /x/, puts %(x)), not as a division or a modulo.
+bool argument_of_word(const unsigned char* p, std::size_t i) {
+  if (i == 0 || !blank(p[i - 1])) return false;
+  std::size_t j = i;
+  while (j > 0 && blank(p[j - 1])) --j;
+  return j > 0 && word_byte(p[j - 1]);
+}
+
 bool keyword_before_regex(regex_form r, std::string_view w) {
   static constexpr std::string_view js[] = {"return", "typeof", "instanceof", "in",   "of",    "new",  "delete",
                                             "void",   "throw",  "case",       "do",   "else",  "yield", "await"};
@@ -510,13 +520,9 @@ bool literal_lexer::ends_heredoc(const unsigned char* p, std::size_t n) const {
 std::size_t literal_lexer::open_regex(const unsigned char* p, std::size_t i, std::size_t n, bool& is_regex) {
   is_regex = false;
   bool operand = operand_before(p, i);
-  // Ruby's own guess: a word, a blank, then /x is the word's argument.
-  if (operand && forms_->regex == regex_form::ruby && i > 0 && blank(p[i - 1]) && i + 1 < n && !blank(p[i + 1]) &&
-      p[i + 1] != '=') {
-    std::size_t j = i;
-    while (j > 0 && blank(p[j - 1])) --j;
-    if (j > 0 && word_byte(p[j - 1])) operand = false;
-  }
+  if (operand && forms_->regex == regex_form::ruby && argument_of_word(p, i) && i + 1 < n && !blank(p[i + 1]) &&
+      p[i + 1] != '=')
+    operand = false;
   if (operand) return i + 1;
   bool in_class = false;
   const std::size_t limit = n - i > LOOK_LIMIT ? i + LOOK_LIMIT : n;
@@ -922,7 +928,6 @@ void literal_lexer::scan(const unsigned char* p, std::size_t n, bool line_start,
           const void* nl = std::memchr(p + i, '\n', n - i);
           const std::size_t e = nl != nullptr ? static_cast<std::size_t>(static_cast<const unsigned char*>(nl) - p) : n;
           if (strings_ == 0) mark(i, e);
-          last_operand_ = false;
           i = e;
         } else if (f.rust_forms && next_is('*') && i + 2 < n &&
                    (p[i + 2] == '!' || (p[i + 2] == '*' && !(i + 3 < n && (p[i + 3] == '*' || p[i + 3] == '/'))))) {
@@ -992,12 +997,7 @@ void literal_lexer::scan(const unsigned char* p, std::size_t n, bool line_start,
         if (delim && typed) {
           literal = true;
         } else if (delim && closing_bracket(d) != 0 && d != '<') {
-          literal = !operand_before(p, i);
-          if (!literal && i > 0 && blank(p[i - 1]) && i + 2 < n && !blank(p[i + 2])) {
-            std::size_t j = i;
-            while (j > 0 && blank(p[j - 1])) --j;
-            literal = j > 0 && word_byte(p[j - 1]);
-          }
+          literal = !operand_before(p, i) || (argument_of_word(p, i) && i + 2 < n && !blank(p[i + 2]));
         }
         if (!literal) {
           ++i;

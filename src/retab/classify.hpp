@@ -178,6 +178,9 @@ void classify(const unsigned char* p, std::size_t len, std::uint64_t* special) {
 }
 
 // The first position from i on, before stop, whose bit is set; stop if none.
+// Whether bit k of the mask is set.
+inline bool mask_bit(const std::uint64_t* mask, std::size_t k) { return ((mask[k / 64] >> (k % 64)) & 1) != 0; }
+
 inline std::size_t next_bit(const std::uint64_t* mask, std::size_t i, std::size_t stop) {
   std::size_t w = i / 64;
   std::uint64_t b = mask[w] & (~std::uint64_t{0} << (i % 64));

@@ -119,7 +119,7 @@ template <bool CMode, charset Enc, bool IndentOnly, bool Lit = false>
                                                        std::size_t from, std::size_t to, lex_state& lex, const grids& g,
                                                        unsigned char* o, bool first_piece = true,
                                                        const std::uint64_t* lit = nullptr) {
-  auto literal = [&](std::size_t k) { return Lit && ((lit[k / 64] >> (k % 64)) & 1) != 0; };
+  auto literal = [&](std::size_t k) { return Lit && mask_bit(lit, k); };
   const tab_grid& grid1 = g.in;
   const tab_grid& grid2 = g.out;
   column in_col = 0;             // column on the tab1 grid, as the expansion counts
@@ -305,21 +305,17 @@ decltype(auto) with_scan_settings(F&& f) {
 // unless it is the input's last line or a piece of a long one, into out and
 // returns the end of what it wrote; had_cr says that the newline stood after a
 // CR (see line_end); first_piece is false for the later pieces of a long
-// line. Under a language's lexer, line_lit holds the line's literals when the
-// caller found them (else the line is lexed here). in must be readable CONVERT_PAD bytes past n, and out must hold
-// convert_bound(n) bytes. Reads the settings.
+// line. Under a language's lexer, line_lit holds the line's literals, as
+// the lexer found them. in must be readable CONVERT_PAD bytes past n, and out
+// must hold convert_bound(n) bytes. Reads the settings.
 inline unsigned char* convert_line(const unsigned char* in, std::size_t n, lex_state& lex, unsigned char* out,
                                    bool had_cr = false, bool first_piece = true,
                                    const std::uint64_t* line_lit = nullptr) {
   std::uint64_t special[mask_words(CONVERT_LINE_MAX)];
-  std::uint64_t lit_here[mask_words(CONVERT_LINE_MAX)];
-  const std::uint64_t* lit = line_lit != nullptr ? line_lit : lit_here;
   return with_scan_settings([&]<bool CMode, charset Enc, bool IndentOnly, bool Lit>() {
     classify<CMode>(in, n, special);
-    if constexpr (Lit)
-      if (line_lit == nullptr) literals->scan(in, n, first_piece, lit_here, 0);
     const converted c =
-        convert_masked<CMode, Enc, IndentOnly, Lit>(in, special, 0, n, lex, grids{}, out, first_piece, lit);
+        convert_masked<CMode, Enc, IndentOnly, Lit>(in, special, 0, n, lex, grids{}, out, first_piece, line_lit);
     return c.newline ? line_end(c.out, had_cr) : c.out;
   });
 }

@@ -12,8 +12,8 @@ namespace morek {
 std::size_t trim_line(unsigned char* line, std::size_t n, const std::uint64_t* lit) {
   const bool has_newline = n > 0 && line[n - 1] == '\n';
   std::size_t end = has_newline ? n - 1 : n;
-  auto literal = [&](std::size_t k) { return lit != nullptr && ((lit[k / 64] >> (k % 64)) & 1) != 0; };
-  while (end > 0 && (line[end - 1] == ' ' || line[end - 1] == '\t') && !literal(end - 1)) --end;
+  while (end > 0 && (line[end - 1] == ' ' || line[end - 1] == '\t') && !(lit != nullptr && mask_bit(lit, end - 1)))
+    --end;
   if (has_newline) line[end++] = '\n';
   return end;
 }
@@ -209,7 +209,7 @@ stream_result convert_all(text_reader& reader, unsigned char* in_buf, bool trim,
         // A makefile's recipe line keeps the tab it begins with.
         const std::size_t least = g.makefile && !continuing && w[s] == '\t' ? s + 1 : s;
         while (cut > least && (w[cut - 1] == ' ' || w[cut - 1] == '\t') &&
-               !(Lit && ((lit_mask[(cut - 1) / 64] >> ((cut - 1) % 64)) & 1) != 0))
+               !(Lit && mask_bit(lit_mask, cut - 1)))
           --cut;
         c.out = convert_masked<CMode, Enc, IndentOnly, Lit>(w, special_mask, s, cut, lex, g, o, !continuing, lit_mask).out;
       }
