@@ -130,6 +130,26 @@ model_result real(const std::string& raw, bool trim) {
   return r;
 }
 
+// The same, read from memory.
+model_result real_from_memory(const std::string& raw, bool trim) {
+  captured.clear();
+  out_target = capture;
+  const text_reader::options layer{line_ends != eol_mode::text, line_ends == eol_mode::keep, false,
+                                   line_ends == eol_mode::lf || line_ends == eol_mode::crlf};
+  auto reader = std::make_unique<text_reader>(-1, layer);
+  reader->reset(raw, layer);
+  std::vector<unsigned char> in_buf(static_cast<std::size_t>(BUFSIZE) + 2 + LINE_LIMIT + CONVERT_PAD);
+  const stream_result s = convert_stream(*reader, in_buf.data(), trim);
+  EXPECT_TRUE(out_flush());
+  EXPECT_FALSE(reader->failed());
+  out_target = write_stdout;
+  model_result r;
+  r.out = captured;
+  r.too_long = s.too_long;
+  if (s.too_long != 0) r.too_long_text.assign(reinterpret_cast<const char*>(in_buf.data()), s.too_long);
+  return r;
+}
+
 // The same, with every read ending where cuts say: the input comes through a
 // socket that keeps the writes apart.
 model_result real_in_pieces(const std::string& raw, bool trim, const std::vector<std::size_t>& cuts) {
@@ -206,6 +226,9 @@ TEST(Stream, MatchesTheModel) {
     ASSERT_EQ(got.too_long, want.too_long) << "round " << round;
     std::printf("round %d b%d long %zu size %zu\n", round, BUFSIZE, want.too_long, input.size());
     ASSERT_EQ(got.too_long_text, want.too_long_text) << "round " << round;
+    const model_result from_memory = real_from_memory(input, trim);
+    ASSERT_EQ(from_memory.out, want.out) << "round " << round << " from memory";
+    ASSERT_EQ(from_memory.too_long_text, want.too_long_text) << "round " << round << " from memory";
   }
 }
 

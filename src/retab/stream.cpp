@@ -24,7 +24,8 @@ static_assert(text_reader::PAD >= CONVERT_PAD);
 static_assert(LONG_LINE_COLUMNS < static_cast<std::size_t>(NO_STOPS));
 
 // Memory for lines converted whole: the line, its mask and its conversion.
-// It grows with the longest line and is kept for the next, and freed at exit.
+// It grows with the longest line and is kept for the next, and freed at exit
+// (each thread's own, when the thread ends).
 struct grown {
   void* p = nullptr;
   std::size_t size = 0;
@@ -45,7 +46,7 @@ struct grown {
   }
   unsigned char* bytes() const { return static_cast<unsigned char*>(p); }
 };
-grown long_line, long_mask, long_lit, long_out;
+thread_local grown long_line, long_mask, long_lit, long_out;
 
 // Gathers the rest of a line from the window on, through as many reads as it
 // takes, into long_line; returns its length and whether its LF had a CR
@@ -97,9 +98,9 @@ std::size_t short_lines_end(const unsigned char* w, std::size_t s, std::size_t l
 #endif
 }
 
-std::uint64_t special_mask[mask_words(text_reader::BLOCK)];
+thread_local std::uint64_t special_mask[mask_words(text_reader::BLOCK)];
 // The literals of the window's lines, as a language's lexer finds them.
-std::uint64_t lit_mask[mask_words(text_reader::BLOCK)];
+thread_local std::uint64_t lit_mask[mask_words(text_reader::BLOCK)];
 
 // Lines that end in a newline within the window and are no longer than the
 // line reader would deliver whole are converted where they stand. The rest
