@@ -56,6 +56,13 @@ job_limits limits_for(unsigned jobs) {
 
 // ---- job_runner --------------------------------------------------------
 
+namespace {
+
+// Jobs handed over, and taken back, at once at most.
+constexpr std::size_t HAND_OVER = 8;
+
+}  // namespace
+
 job_runner::job_runner(unsigned workers, std::size_t window) : window_(window < 1 ? 1 : window), room_(workers) {
   if (workers < 2) return;
   // The table of widths is filled at its first use: before any worker.
@@ -76,44 +83,74 @@ job_runner::~job_runner() {
   for (pthread_t t : threads_) pthread_join(t, nullptr);
 }
 
-bool job_runner::full() const { return queue_.size() >= window_; }
-
 void job_runner::push(std::unique_ptr<job> j) {
+  ++outstanding_;
   if (threads_.empty()) {
-    slot& s = queue_.emplace_back();
+    slot& s = done_.emplace_back();
     s.holds = j->run();
     s.j = std::move(j);
-    s.done = true;
     return;
   }
+  coming_.push_back(std::move(j));
+  if (coming_.size() >= HAND_OVER || full()) hand_over();
+}
+
+void job_runner::hand_over() {
+  if (coming_.empty()) return;
   pthread_mutex_lock(&lock_);
-  queue_.emplace_back().j = std::move(j);
-  pthread_cond_signal(&to_work_);
+  for (auto& j : coming_) queue_.emplace_back().j = std::move(j);
+  if (idle_ > 1 && coming_.size() > 1)
+    pthread_cond_broadcast(&to_work_);
+  else if (idle_ > 0)
+    pthread_cond_signal(&to_work_);
   pthread_mutex_unlock(&lock_);
+  coming_.clear();
 }
 
 std::unique_ptr<job_runner::job> job_runner::pop(bool wait) {
-  if (threads_.empty()) {
-    if (queue_.empty()) return nullptr;
-    std::unique_ptr<job> j = std::move(queue_.front().j);
-    queue_.pop_front();
-    return j;
-  }
-  pthread_mutex_lock(&lock_);
-  while (!queue_.empty() && !queue_.front().done && wait) pthread_cond_wait(&to_pop_, &lock_);
-  std::unique_ptr<job> j;
-  if (!queue_.empty() && queue_.front().done) {
-    j = std::move(queue_.front().j);
-    if (queue_.front().holds) {
-      // Its text is the caller's now: a worker may take another.
-      ++room_;
-      pthread_cond_signal(&to_work_);
+  // Without waiting, the workers are looked at when jobs were just handed
+  // over to them, once every few.
+  if (done_.empty() && !threads_.empty() && (wait || coming_.empty())) {
+    hand_over();
+    pthread_mutex_lock(&lock_);
+    if (wait) {
+      wanted_ = window_ / 4 < 1 ? 1 : window_ / 4;
+      while (!to_pop()) {
+        popping_ = true;
+        pthread_cond_wait(&to_pop_, &lock_);
+      }
+      popping_ = false;
     }
-    queue_.pop_front();
-    --started_;
+    while (!queue_.empty() && queue_.front().done) {
+      done_.push_back(std::move(queue_.front()));
+      queue_.pop_front();
+      --started_;
+    }
+    pthread_mutex_unlock(&lock_);
   }
-  pthread_mutex_unlock(&lock_);
+  if (done_.empty()) return nullptr;
+  std::unique_ptr<job> j = std::move(done_.front().j);
+  const bool holds = done_.front().holds;
+  done_.pop_front();
+  --outstanding_;
+  if (holds && !threads_.empty()) {
+    // Its text is the caller's now: a worker may take another.
+    pthread_mutex_lock(&lock_);
+    ++room_;
+    pthread_cond_signal(&to_work_);
+    pthread_mutex_unlock(&lock_);
+  }
   return j;
+}
+
+bool job_runner::heads_done(std::size_t n) const {
+  for (std::size_t k = 0; k < n && k < queue_.size(); ++k)
+    if (!queue_[k].done) return false;
+  return true;
+}
+
+bool job_runner::to_pop() const {
+  return heads_done(wanted_) || (room_ == 0 && queue_.front().done);
 }
 
 void* job_runner::work(void* self) {
@@ -122,23 +159,29 @@ void* job_runner::work(void* self) {
 }
 
 void job_runner::loop() {
+  slot* mine = nullptr;  // the job this worker runs
+  bool holds = false;
   pthread_mutex_lock(&lock_);
   for (;;) {
-    while (!quit_ && !(started_ < queue_.size() && room_ > 0)) pthread_cond_wait(&to_work_, &lock_);
+    if (mine != nullptr) {
+      mine->holds = holds;
+      mine->done = true;
+      if (!holds) ++room_;
+      if (popping_ && to_pop()) pthread_cond_signal(&to_pop_);
+      mine = nullptr;
+    }
+    while (!quit_ && !(started_ < queue_.size() && room_ > 0)) {
+      ++idle_;
+      pthread_cond_wait(&to_work_, &lock_);
+      --idle_;
+    }
     if (!(started_ < queue_.size() && room_ > 0)) break;
     // Slots stay where they are while others come and go at the ends.
-    slot& s = queue_[started_++];
+    mine = &queue_[started_++];
     --room_;
     pthread_mutex_unlock(&lock_);
-    const bool holds = s.j->run();
+    holds = mine->j->run();
     pthread_mutex_lock(&lock_);
-    s.holds = holds;
-    s.done = true;
-    if (!holds) {
-      ++room_;
-      pthread_cond_signal(&to_work_);
-    }
-    pthread_cond_signal(&to_pop_);
   }
   pthread_mutex_unlock(&lock_);
 }

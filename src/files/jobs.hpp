@@ -29,9 +29,11 @@ job_limits limits_for(unsigned jobs);
 // pushed. Workers take them in that order, and only while fewer than one per
 // worker hold a file's text (a job that holds one keeps it until it is
 // popped), so memory stays within the files of that many jobs and one more,
-// the caller's. With one worker, no thread is started: each job runs as it is
-// pushed, on the caller's thread. The cleanup signals never arrive on a
-// worker.
+// the caller's. Jobs go to the workers, and come back to the caller, a few at
+// a time, and a worker gives back one job and takes the next at once, so that
+// the threads meet seldom. With one worker, no thread is started: each job
+// runs as it is pushed, on the caller's thread. The cleanup signals never
+// arrive on a worker.
 class job_runner {
  public:
   struct job {
@@ -46,10 +48,13 @@ class job_runner {
   job_runner& operator=(const job_runner&) = delete;
 
   // Whether the window is full: pop before pushing more.
-  bool full() const;
+  bool full() const { return outstanding_ >= window_; }
   void push(std::unique_ptr<job> j);
   // The oldest job, once it has run; null when there is none, or, unless
-  // wait, when it has not run yet.
+  // wait, when it has not run yet (or is not looked for yet). A wait lasts
+  // until a quarter of the window has run, so that the caller then has
+  // several jobs to take, and the workers as many to take after them; or
+  // until the workers can take no more before the caller takes some.
   std::unique_ptr<job> pop(bool wait);
 
  private:
@@ -60,11 +65,25 @@ class job_runner {
   };
   static void* work(void* self);
   void loop();
+  // Gives the workers the jobs pushed since the last time.
+  void hand_over();
+  // Whether the first n jobs of the queue have run (or all, if fewer).
+  bool heads_done(std::size_t n) const;
+  // Whether the caller, waiting, is to take what has run: wanted_ jobs, or
+  // the first, when the workers wait for room that only the caller makes.
+  bool to_pop() const;
 
   std::size_t window_;
-  std::deque<slot> queue_;  // oldest first; slots stay where they are until popped
+  std::size_t outstanding_ = 0;              // pushed and not popped
+  std::vector<std::unique_ptr<job>> coming_;  // pushed, not yet handed over
+  std::deque<slot> done_;                     // run, taken back, not yet popped
+  // Shared with the workers, under lock_:
+  std::deque<slot> queue_;   // oldest first; slots stay where they are until taken back
   std::size_t started_ = 0;  // the first jobs of queue_ that a worker took
   unsigned room_ = 0;        // jobs that may take a file's text yet
+  unsigned idle_ = 0;        // workers waiting for jobs
+  bool popping_ = false;     // the caller waits for the first wanted_ jobs
+  std::size_t wanted_ = 1;
   bool quit_ = false;
   pthread_mutex_t lock_ = PTHREAD_MUTEX_INITIALIZER;
   pthread_cond_t to_work_ = PTHREAD_COND_INITIALIZER;

@@ -60,17 +60,23 @@ bool byte_buffer::append(const void* p, std::size_t n) {
   return true;
 }
 
-bool byte_buffer::read_from(int fd, std::size_t hint) {
-  // One byte more than expected, so that the end is seen without growing.
-  if (hint < SIZE_MAX - size_ - 1 && !reserve(size_ + hint + 1)) return false;
-  for (;;) {
+bool byte_buffer::read_from(int fd, std::size_t size) {
+  if (size > SIZE_MAX - size_) {
+    errno = ENOMEM;
+    return false;
+  }
+  const std::size_t end = size_ + size;
+  if (size > 0 && !reserve(end)) return false;
+  while (size == 0 || size_ < end) {
     if (size_ == room_ && !reserve(room_ + (room_ / 2 > 65536 ? room_ / 2 : 65536))) return false;
-    const ssize_t got = ::read(fd, p_ + size_, room_ - size_);
+    const std::size_t want = size == 0 ? room_ - size_ : end - size_;
+    const ssize_t got = ::read(fd, p_ + size_, want);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) return false;
-    if (got == 0) return true;
+    if (got == 0) break;
     size_ += static_cast<std::size_t>(got);
   }
+  return true;
 }
 
 }  // namespace morek

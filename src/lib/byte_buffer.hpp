@@ -31,10 +31,11 @@ class byte_buffer {
   std::size_t size() const { return size_; }
   bool empty() const { return size_ == 0; }
 
-  // Appends what the descriptor fd has to read up to its end, expecting
-  // about hint bytes. False, with errno set (ENOMEM when memory ran out), when
-  // a read fails.
-  bool read_from(int fd, std::size_t hint);
+  // Appends what the descriptor fd has to read: its first size bytes, or,
+  // when size is 0 (a size that a file's status does not give), up to its
+  // end. Fewer where it ends before. False, with errno set (ENOMEM when
+  // memory ran out), when a read fails.
+  bool read_from(int fd, std::size_t size);
 
  private:
   char* p_ = nullptr;
