@@ -251,6 +251,7 @@ TEST(Help, EnglishHelpNamesEveryOption) {
                             "\n  -i, --in-place ",
                             "\n  --check ",
                             "\n  --diff ",
+                            "\n  -j N, --jobs=N ",
                             "\n  --color=WHEN ",
                             "\n  --include=GLOB ",
                             "\n  --exclude=GLOB ",
