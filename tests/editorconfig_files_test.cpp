@@ -101,6 +101,27 @@ TEST(EditorConfig, FilesWithoutSettingsAndTheCommandLine) {
   EXPECT_EQ(r.status, 1);
 }
 
+// How a repository leaves a hand-aligned file alone: a later section unsets
+// what the earlier ones gave it, and the command line does not reach it. A
+// section with nothing in it unsets nothing.
+TEST(EditorConfig, SectionThatUnsetsEverythingLeavesItsFileAlone) {
+  tree t;
+  t.put(".editorconfig",
+        "root = true\n[*]\nindent_style = tab\ntab_width = 4\ntrim_trailing_whitespace = true\n"
+        "insert_final_newline = true\ncharset = utf-8\n[empty.txt]\n[art.txt]\nindent_style = unset\n"
+        "tab_width = unset\ntrim_trailing_whitespace = unset\ninsert_final_newline = unset\ncharset = unset\n");
+  const std::string text = "    a  \n        b";
+  t.put("art.txt", text);
+  t.put("empty.txt", text);
+  tool_result r = t.run({"--editorconfig", "--show-settings", "art.txt", "empty.txt"});
+  EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "art.txt: no settings; left alone");
+  EXPECT_NE(r.out.find("\nempty.txt: tab 4, indent tabs, eol kept, trim, final newline"), std::string::npos) << r.out;
+  r = t.run({"-i", "-t", "--editorconfig", "."});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(read_file(t.path("art.txt")), text);
+  EXPECT_EQ(read_file(t.path("empty.txt")), "\ta\n\t\tb\n");
+}
+
 TEST(EditorConfig, ShowSettings) {
   tree t;
   fill(t);
