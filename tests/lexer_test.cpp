@@ -35,25 +35,37 @@ struct form_case {
   const char* lang;
   std::string program;
   std::string literal;  // kept byte for byte in every style
+  std::string code{};   // a line of code that every style converts as it converts text
 };
 void PrintTo(const form_case& c, std::ostream* os) { *os << c.name; }
 
 class LiteralForms : public testing::TestWithParam<form_case> {};
 
 // The literal comes out whole in every style, the code around it is
-// converted in one at least, and read as text the literal would change.
+// converted in one at least, and read as text the literal would change. A
+// row's line of code (after the literal, or where a wrong reading would
+// open one) comes out as text makes it in every style, and text changes it
+// in one at least: a reading that keeps it, or misses the literal, fails.
 TEST_P(LiteralForms, KeptWholeAndCodeConverted) {
   const form_case& c = GetParam();
   ASSERT_NE(c.program.find(c.literal), std::string::npos);
-  bool code_converted = false, text_changes_it = false;
+  ASSERT_TRUE(c.code.empty() || c.program.find(c.code) != std::string::npos);
+  bool code_converted = false, text_changes_it = false, text_changes_code = false;
   for (const auto& style : styles) {
     const std::string out = convert(c.lang, style, c.program);
     EXPECT_NE(out.find(c.literal), std::string::npos) << "style " << testing::PrintToString(style) << ":\n" << out;
     code_converted = code_converted || out != c.program;
-    text_changes_it = text_changes_it || convert("text", style, c.program).find(c.literal) == std::string::npos;
+    const std::string text = convert("text", style, c.program);
+    text_changes_it = text_changes_it || text.find(c.literal) == std::string::npos;
+    if (c.code.empty()) continue;
+    std::string line = convert("text", style, c.code + "\n");
+    line.pop_back();
+    text_changes_code = text_changes_code || line != c.code;
+    EXPECT_NE(out.find(line), std::string::npos) << "style " << testing::PrintToString(style) << ":\n" << out;
   }
   EXPECT_TRUE(code_converted);
   EXPECT_TRUE(text_changes_it);
+  EXPECT_TRUE(c.code.empty() || text_changes_code);
 }
 
 const form_case form_cases[] = {
@@ -142,6 +154,61 @@ const form_case form_cases[] = {
     {"perl_squiggly_heredoc", "perl", "\tprint <<~EOT;\n\t  a\t b\n\tEOT\n", "\t  a\t b\n\tEOT\n"},
     {"yaml_folded_in_list", "yaml", "- a: >-\n    x\t  y\n\n    z\n- b:\t1\n", "    x\t  y\n\n    z\n"},
     {"perl_pod_and_data", "perl", "=pod\n\t  x\n=cut\n\tmy  $a;\n__DATA__\n\t  d\n", "=pod\n\t  x\n=cut\n"},
+    // Each idiom below is written so that only the right reading passes: a
+    // wrong one opens a literal where there is none (and keeps the line of
+    // code), or misses one that spans lines (and converts its blanks).
+    {"perl_defined_or", "perl", "\tmy $n = $x // 0;\n\tmy  $y  = 1;\n\tmy $s = \"a / b\t  c\";\n", "\"a / b\t  c\"", "\tmy  $y  = 1;"},
+    {"perl_defined_or_assign", "perl", "\t$h{k} //= 1;\n\tmy  $y  = 1;\n\tmy $s = \"a / b\t  c\";\n", "\"a / b\t  c\"", "\tmy  $y  = 1;"},
+    {"perl_slurp_variable", "perl", "\tlocal $/;\n\tmy  $y  = 1;\n\tmy $s = \"a / b\t  c\";\n", "\"a / b\t  c\"", "\tmy  $y  = 1;"},
+    {"perl_last_index", "perl", "\tmy $h = $#a / 2 + $#{$r} / 2;\n\tmy  $y  = 1;\n\tmy $s = \"a / b\t  c\";\n", "\"a / b\t  c\"", "\tmy  $y  = 1;"},
+    {"perl_quote_variables", "perl", "\tprint $', $`;\n\tmy  $y  = 1;\n\tmy $s = 'a\t  b';\n", "'a\t  b'", "\tmy  $y  = 1;"},
+    {"perl_hash_delimiter", "perl", "\t$x =~ s#a#b\t  c#;\n\tmy  $y  = 1;\n", "s#a#b\t  c#", "\tmy  $y  = 1;"},
+    {"perl_tilde_delimiter", "perl", "\tmy $s = q~a\n\t  b~;\n\tmy  $y  = 1;\n", "q~a\n\t  b~", "\tmy  $y  = 1;"},
+    {"perl_colon_delimiter", "perl", "\tmy $s = qq:a\t  b\n\t c:;\n\tmy  $y  = 1;\n", "qq:a\t  b\n\t c:", "\tmy  $y  = 1;"},
+    {"perl_question_delimiter", "perl", "\tif ($x =~ m?a\t  b?) { $n++ }\n\tmy  $y  = 1;\n", "m?a\t  b?", "\tmy  $y  = 1;"},
+    {"perl_angle_delimiter", "perl", "\tmy $s = q<a <b>\n\t  c>;\n\tmy  $y  = 1;\n", "q<a <b>\n\t  c>", "\tmy  $y  = 1;"},
+    {"perl_fat_comma_keys", "perl", "\tmy %h = (q => 1, s => 2, y => 3);\n\tmy  $y  = 1;\n\tmy $s = 'a\t  b';\n", "'a\t  b'", "\tmy  $y  = 1;"},
+    {"perl_substitution_parts_apart", "perl", "\t$x =~ s{a}  # what\n\t    {b\t  c}g;\n\tmy  $y  = 1;\n", "s{a}  # what\n\t    {b\t  c}", "\tmy  $y  = 1;"},
+    {"perl_time_divides", "perl", "\tmy $m = time / 60;\n\tmy  $y  = 1;\n\tmy $s = \"a / b\t  c\";\n", "\"a / b\t  c\"", "\tmy  $y  = 1;"},
+    {"perl_constant_both_ways", "perl", "\tmy $r = PI / 2;\n\tmy  $y  = 1;\n\t$z = $a / 3;\n", "\tmy  $y  = 1;\n", "\t$z = $a / 3;"},
+    {"perl_lowercase_heredoc", "perl", "\tprint <<eot;\n\t  a  b\neot\n\tmy  $y  = 1;\n", "\t  a  b\neot\n", "\tmy  $y  = 1;"},
+    {"ruby_char_single_quote", "ruby", "\tc = ?'\n\tx  = 1\n\ts = 'a\t  b'\n", "'a\t  b'", "\tx  = 1"},
+    {"ruby_char_double_quote", "ruby", "\tc = ?\"\n\tx  = 1\n\ts = \"a\t  b\"\n", "\"a\t  b\"", "\tx  = 1"},
+    {"ruby_char_hash", "ruby", "\tc = [?#, \"a\t  b\"]\n\tx  = 1\n", "\"a\t  b\"", "\tx  = 1"},
+    {"ruby_ternary_not_char", "ruby", "\tc = x[0] ?'a':'b'\n\tx  = 1\n\ts = 'c\t  d'\n", "'c\t  d'", "\tx  = 1"},
+    {"ruby_slurp_variable", "ruby", "\ts.chomp($/)\n\tx  = 1\n\tt = \"a / b\t  c\"\n", "\"a / b\t  c\"", "\tx  = 1"},
+    {"ruby_quote_variable", "ruby", "\tputs $'\n\tx  = 1\n\ts = 'a\t  b'\n", "'a\t  b'", "\tx  = 1"},
+    {"ruby_lowercase_heredoc", "ruby", "\tx = <<eos\n\t  a  b\neos\n\ty  = 1\n", "\t  a  b\neos\n", "\ty  = 1"},
+    {"ruby_squiggly_strips_blanks", "ruby", "\tx = <<~EOS\n\t  a\t  b\n    EOS\n\ty  = 1\n", "\t  a\t  b\n    EOS\n", "\ty  = 1"},
+    {"ruby_name_slash_both_ways", "ruby", "\tx = width /2\n\ty  = 1\n\tz = a / b\n", "\ty  = 1\n", "\tz = a / b"},
+    {"ruby_append_not_heredoc", "ruby", "\tx = []\n\tx << y; s = \"a\t  b\"\n\tz  = 1\n", "\"a\t  b\"", "\tz  = 1"},
+    {"shell_case_in_substitution", "shell", "\tx=\"$(case $a in\n\t  b)  echo \"1  2\";;\n\tesac)\"\n\techo  $x\n",
+     "\"$(case $a in\n\t  b)  echo \"1  2\";;\n\tesac)\"", "\techo  $x"},
+    {"shell_arithmetic_shift", "shell", "\tx=$((1 << 2)); y=\"a\t  b\"\n\techo  $x\n", "\"a\t  b\"", "\techo  $x"},
+    {"shell_arithmetic_command", "shell", "\t(( x = 1 << 2 ))\n\techo  \"a\t  b\"\n\techo  $x\n", "\"a\t  b\"", "\techo  $x"},
+    {"shell_dash_heredoc_strips_tabs_only", "shell", "\tcat <<-EOF\n\t\tbody  x\n  EOF\n\t\tmore  y\n\tEOF\n\techo  1\n",
+     "\t\tbody  x\n  EOF\n\t\tmore  y\n\tEOF\n", "\techo  1"},
+    {"shell_heredoc_word_in_full", "shell", "\tcat <<EOF\n\ta  b\nEOFX\nEO\n\tc  d\nEOF\n\techo  1\n",
+     "\ta  b\nEOFX\nEO\n\tc  d\nEOF\n", "\techo  1"},
+    {"ruby_heredoc_word_in_full", "ruby", "\tx = <<-EOS\n\ta  b\n  EOSX\n\tc  d\n  EOS\n\ty  = 1\n", "\ta  b\n  EOSX\n\tc  d\n  EOS\n",
+     "\ty  = 1"},
+    {"js_postfix_divides", "js", "\tlet b = a++ / 2; let s = \"x / y\t  z\";\n\tlet  w = 1;\n", "\"x / y\t  z\"", "\tlet  w = 1;"},
+    {"js_keyword_property_divides", "js", "\tlet b = o.in / 2; let s = \"x / y\t  z\";\n\tlet  w = 1;\n", "\"x / y\t  z\"", "\tlet  w = 1;"},
+    {"js_regex_after_if", "js", "\tif (ok) /a\t  b/.test(s);\n\tlet  w = 1;\n", "/a\t  b/", "\tlet  w = 1;"},
+    {"js_division_after_parenthesis", "js", "\tz = (a + b) / 2, w = c  / 3;\n\ts = \"a\t  b\";\n", "\"a\t  b\"",
+     "\tz = (a + b) / 2, w = c  / 3;"},
+    {"jsx_text", "js", "\tconst e = <p>a    b\n\t\tc\t d</p>;\n\tlet  w = 1;\n", "a    b\n", "\tlet  w = 1;"},
+    {"jsx_text_after_expression", "js", "\tconst e = <p>{n}  items\t here</p>;\n\tlet  w = 1;\n", "{n}  items\t here", "\tlet  w = 1;"},
+    {"jsx_attribute_string", "js", "\treturn (\n\t\t<div title=\"a  b\n\t\t  c\">\n\t\t\tx    y\n\t\t</div>\n\t);\n",
+     "\"a  b\n\t\t  c\"", "\t\t</div>"},
+    {"ts_type_assertion", "ts", "\tlet x = <T>y; let s = \"a\t  b\";\n\tlet  z = 1;\n", "\"a\t  b\"", "\tlet  z = 1;"},
+    {"tsx_type_parameters", "js", "\tconst f = <T,>(x: T) => x;\n\tlet  y = 1;\n\tlet s = \"a\t  b\";\n", "\"a\t  b\"", "\tlet  y = 1;"},
+    {"c_digit_separator_then_char", "c", "\tn = 1'000; m = '\t';\n\tk  = 2;\n", "'\t'", "\tk  = 2;"},
+    {"cpp_raw_prefixed_over_lines", "c", "\tauto s = u8R\"x(\n\t  a  \n  )\" )x\";\n\tint  y;\n", "u8R\"x(\n\t  a  \n  )\" )x\"", "\tint  y;"},
+    {"python_two_letter_prefix", "python", "def f():\n\treturn rf\"{d[\"a  b\"]}\t  x\"\n", "rf\"{d[\"a  b\"]}\t  x\""},
+    {"python_prefixes_any_case", "python", "def f():\n\treturn Rb'a\\'\t b' + bR\"\"\"c\n\t  d\"\"\" + t\"{e!r}  \"\n",
+     "Rb'a\\'\t b' + bR\"\"\"c\n\t  d\"\"\" + t\"{e!r}  \""},
+    {"go_raw_backslash", "go", "\ts := `C:\\`\n\tx  := 1\n\tt := \"b\t  c\"\n", "\"b\t  c\"", "\tx  := 1"},
 };
 INSTANTIATE_TEST_SUITE_P(Table, LiteralForms, testing::ValuesIn(form_cases),
                          [](const auto& info) { return std::string(info.param.name); });
@@ -182,8 +249,8 @@ std::string nested_templates(int depth) {
 }
 
 const kept_case kept_cases[] = {
-    {"shell_shift_read_as_heredoc", "shell", "\techo  1\n\techo $((1 <<\n\t  2))\n\techo  x\n",
-     "\techo $((1 <<\n\t  2))\n\techo  x\n"},
+    {"shell_heredoc_without_word", "shell", "\techo  1\n\tcat <<\n\t  2\n\techo  x\n", "\tcat <<\n\t  2\n\techo  x\n"},
+    {"js_regex_never_closed", "js", "\ty  = 1;\n\tx = f(/a  b\n\tz  = 2;\n", "\tx = f(/a  b\n\tz  = 2;\n"},
     {"shell_heredoc_word_too_long", "shell", "\tcat <<" + std::string(70, 'W') + "\n\t  a\n\techo  x\n",
      "\tcat <<" + std::string(70, 'W') + "\n\t  a\n\techo  x\n"},
     {"python_docstring_never_closed", "python", "def f():\n\t\"\"\"doc\n\t  x\n\ty  = 1\n", "\"\"\"doc\n\t  x\n\ty  = 1\n"},
