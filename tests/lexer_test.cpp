@@ -273,6 +273,25 @@ TEST(Lexer, LiteralsInPiecesAndOnLongLines) {
   const tool_result piece = run_tool({"--eol=keep", "--utf8", "--lang=go", "-b64", "-t", "--spaces", "4"}, program);
   EXPECT_EQ(piece.out, "    x := `\n" + body + "\n`\n    y := 1\n");
 
+  // A line the filter reads in pieces (255 bytes a piece under -b256) whose
+  // last piece is its newline alone, one byte short of that and one past,
+  // then a literal that stays open over lines: the next line starts a line,
+  // in every style.
+  for (const std::size_t len : {510, 511, 512}) {
+    const std::string first = "\t// " + std::string(len - 5, 'a') + "\n";
+    ASSERT_EQ(first.size(), len);
+    const std::string literal = "`\n\t  a  b\t\n  `";
+    const std::string rest = "\tx := " + literal + "\n\ty  := 1\n";
+    for (const auto& style : styles) {
+      std::vector<std::string> args = {"--eol=keep", "--utf8", "--lang=go", "-b256"};
+      args.insert(args.end(), style.begin(), style.end());
+      const tool_result r = run_tool(args, first + rest);
+      EXPECT_NE(r.out.find(literal), std::string::npos) << len << " " << testing::PrintToString(style) << "\n" << r.out;
+      std::string code = convert("text", style, "\ty  := 1\n");
+      EXPECT_NE(r.out.find(code), std::string::npos) << len << " " << testing::PrintToString(style) << "\n" << r.out;
+    }
+  }
+
   std::string line;
   while (line.size() < 200 * 1024) line += "a\t  b ";
   scratch_dir d;
@@ -315,15 +334,20 @@ TEST(Languages, ByNameThenFirstLine) {
   EXPECT_FALSE(language_named("cobol", l));
 }
 
-const language all_languages[] = {language::c,  language::java, language::kotlin, language::csharp, language::swift,
-                                  language::dart, language::js,  language::go,     language::rust,   language::php,
-                                  language::python, language::shell, language::ruby, language::perl, language::yaml};
+const language all_languages[] = {language::c,      language::java,  language::kotlin, language::csharp,
+                                  language::swift,  language::dart,  language::js,     language::go,
+                                  language::rust,   language::php,   language::python, language::shell,
+                                  language::ruby,   language::perl,  language::yaml,   language::ts};
 
 // Bytes that open, close, escape or nest something in one language or another.
 const char* const soup[] = {"\"",  "'",   "`",  "\\",  "/",   "*",   "#",  "<<",  "<<-", "<<~", "<<<", "EOF",
                             "$",   "{",   "}",  "(",   ")",   "[",   "]",  "R\"x(", ")x\"", "r#\"", "\"#", "'a",
                             "%q(", "%w[", "q{", "s{",  "<?php", "?>", "@\"", "$\"",  "\"\"\"", "'''", "=begin",
-                            "=end", "__END__", "f\"", "rb'", "\n", "\t", " ", "  ", "a", "x", "1", "=", "+", "|"};
+                            "=end", "__END__", "f\"", "rb'", "\n", "\t", " ", "  ", "a", "x", "1", "=", "+", "|",
+                            // ...and bytes whose reading is in doubt somewhere.
+                            " / ", "//", "$/", "$'", "$#a", "?'", "?#", "PI", "time", "q~", "s#", "m?", "qq:", "q<",
+                            "=>", "a++", "o.in", "if (x)", ") /", "<p>", "</p>", "<T,>", "/>", "$((", "((", "case",
+                            "esac", "<<eos", "eos", "width /", "%(", "1'0"};
 
 std::string random_text(std::mt19937& rng, int words) {
   std::string s;
@@ -331,60 +355,117 @@ std::string random_text(std::mt19937& rng, int words) {
   return s;
 }
 
-// Lexes text line by line, or at once; Skip picks the lexer.
+// Lexes text in calls of lines: one line a call, all at once (lines = 0),
+// or, with cuts, as many lines a call as each next number of cuts says (and
+// one). Skip picks the lexer; work, when given, gets the bytes its readings
+// went over.
 template <bool Skip>
-std::vector<std::uint64_t> literals_of(language l, std::string text, bool at_once = false) {
+std::vector<std::uint64_t> literals_of(language l, std::string text, std::size_t lines = 1,
+                                       const std::vector<unsigned>* cuts = nullptr, std::size_t* work = nullptr) {
   const std::size_t n = text.size();
   text.resize(n + LEXER_PAD);
   std::vector<std::uint64_t> lit(n / 64 + 1);
   literal_lexer lexer;
   lexer.start(l);
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-  for (std::size_t s = 0; s < n;) {
-    const void* nl = std::memchr(p + s, '\n', n - s);
-    const std::size_t e = nl != nullptr ? static_cast<std::size_t>(static_cast<const unsigned char*>(nl) - p) + 1 : n;
-    const std::size_t to = at_once ? n : e;
+  std::size_t call = 0;
+  for (std::size_t s = 0; s < n; ++call) {
+    std::size_t to = s;
+    const std::size_t take = cuts != nullptr ? 1 + (*cuts)[call % cuts->size()] : lines;
+    for (std::size_t k = 0; to < n && (take == 0 || k < take); ++k) {
+      const void* nl = std::memchr(p + to, '\n', n - to);
+      to = nl != nullptr ? static_cast<std::size_t>(static_cast<const unsigned char*>(nl) - p) + 1 : n;
+    }
     lexer.scan<Skip>(p + s, to - s, true, lit.data(), s);
     s = to;
   }
+  if (work != nullptr) *work = lexer.work();
   return lit;
 }
 
-// Line by line or all at once, leaping or looking at each byte: the same.
+bool kept(const std::vector<std::uint64_t>& lit, std::size_t k) { return (lit[k / 64] >> (k % 64) & 1) != 0; }
+
+// Line by line or all at once, leaping or looking at each byte, lines cut
+// into calls anywhere between them: the same. Many of these texts fork.
 TEST(Lexer, LeapsToWhatThePlainOneFinds) {
   std::mt19937 rng(21);
-  for (int round = 0; round < 3000; ++round) {
+  for (int round = 0; round < 4000; ++round) {
     const language l = all_languages[round % std::size(all_languages)];
     const std::string text = random_text(rng, 1 + static_cast<int>(rng() % 120));
     const auto by_lines = literals_of<true>(l, text);
     ASSERT_EQ(by_lines, literals_of<false>(l, text)) << forms_of(l).name << " on " << testing::PrintToString(text);
-    ASSERT_EQ(by_lines, literals_of<true>(l, text, true)) << forms_of(l).name << " at once on "
-                                                           << testing::PrintToString(text);
+    ASSERT_EQ(by_lines, literals_of<true>(l, text, 0)) << forms_of(l).name << " at once on "
+                                                        << testing::PrintToString(text);
+    const std::vector<unsigned> cuts = {static_cast<unsigned>(rng() % 4), static_cast<unsigned>(rng() % 3),
+                                        static_cast<unsigned>(rng() % 5)};
+    ASSERT_EQ(by_lines, literals_of<true>(l, text, 1, &cuts)) << forms_of(l).name << " cut on "
+                                                               << testing::PrintToString(text);
+  }
+}
+
+// Where a program leaves a byte's reading open, what either reading alone
+// has inside a literal is kept, and what both have as code is not.
+TEST(Lexer, KeepsWhatEachReadingKeeps) {
+  struct both_ways {
+    language lang;
+    std::string text;
+    std::vector<std::string> kept;  // each reading's literals in it
+    std::string code;               // code in both
+  };
+  const both_ways cases[] = {
+      {language::perl, "$x = PI / 2; $y = \"a  b\";\n$z  = 1 / 3\n", {"/ 2; $y = \"", "\"a  b\""}, "$z  = 1"},
+      {language::ruby, "x = w /a  b/\nz  = 1\n", {"/a  b/"}, "z  = 1"},
+      {language::ruby, "x = y ?'a  b'\nz  = 1 # '\n", {"'a  b'", "'\nz  = 1 # '"}, ""},
+      {language::js, "if (x) /a  b/.test(s)\nz  = 1\n", {"/a  b/"}, "z  = 1"},
+      {language::js, "x = (a) / 2, y = b  / 3\nz  = 1\n", {}, "y = b  / 3"},
+      {language::ruby, "w <<eos\n a  b\neos\nz  = 1\n", {" a  b\neos\n"}, "z  = 1"},
+      {language::ruby, "p %(a  b)\nz  = 1\n", {"%(a  b)"}, "z  = 1"},
+  };
+  for (const both_ways& c : cases) {
+    const auto lit = literals_of<true>(c.lang, c.text);
+    for (const std::string& k : c.kept) {
+      const std::size_t at = c.text.find(k);
+      ASSERT_NE(at, std::string::npos) << k;
+      for (std::size_t b = at; b < at + k.size(); ++b) EXPECT_TRUE(kept(lit, b)) << c.text << " byte " << b;
+    }
+    if (c.code.empty()) continue;
+    const std::size_t at = c.text.find(c.code);
+    ASSERT_NE(at, std::string::npos);
+    for (std::size_t b = at; b < at + c.code.size(); ++b) EXPECT_FALSE(kept(lit, b)) << c.text << " byte " << b;
   }
 }
 
 // Lines of one pattern over and over, which a lexer that looks back or ahead
-// without bound would take hours over: each must end (the suite's timeout
-// stands guard), marking nothing past the line.
-TEST(Lexer, PathologicalLinesEnd) {
-  const char* const patterns[] = {"\"", "'",  "/[", "1'", "<<'", "r#",  "#\"", "%q",   "q{", "$(",   "${",
-                                  "`",  "\\", "/*", "a /", " ", "\t", "'''", "@\"", "<<", "=~ /", "s/"};
+// without bound, or follows readings without one, would take hours over:
+// each line, and the same bytes as lines of 80, take a bounded number of
+// steps (the readings' bytes; the suite's timeout stands guard over what
+// they look at around them), marking nothing past the text.
+TEST(Lexer, PathologicalLinesTakeBoundedWork) {
+  const char* const patterns[] = {"\"",  "'",       "/[",   "1'",       "<<'",  "r#",   "#\"",     "%q",
+                                  "q{",  "$(",      "${",   "`",        "\\",   "/*",   "a /",     " ",
+                                  "\t",  "'''",     "@\"",  "<<",       "=~ /", "s/",   "(/[",     "(a) / b ",
+                                  "?a ", "x /a",    "a <<b ", "PI / 2 ", "$x // ", "\"$(case a in b) ", "<a ", " <p>{",
+                                  "$((", "q~",      "1'1"};
   for (const language l : all_languages) {
     for (const char* pattern : patterns) {
       std::string line;
       while (line.size() < 256 * 1024) line += pattern;
-      line += '\n';
-      const auto lit = literals_of<true>(l, line);
-      // Marks only within the line.
-      EXPECT_EQ(lit.back() >> (line.size() % 64), 0u) << forms_of(l).name << " " << pattern;
+      std::string lines = line;
+      for (std::size_t k = 80; k < lines.size(); k += 81) lines.insert(k, 1, '\n');
+      for (const std::string& text : {line + '\n', lines + '\n'}) {
+        std::size_t work = 0;
+        const auto lit = literals_of<true>(l, text, 1, nullptr, &work);
+        EXPECT_LE(work, 3 * text.size()) << forms_of(l).name << " " << pattern;
+        EXPECT_EQ(lit.back() >> (text.size() % 64), 0u) << forms_of(l).name << " " << pattern;
+      }
     }
   }
 }
 
 // An extension that names each language.
 const char* extension_of(language l) {
-  static constexpr const char* by_language[] = {"txt", "c",  "java", "kt", "cs", "swift", "dart", "js",
-                                                "go",  "rs", "php",  "py", "sh", "rb",    "pl",   "yml"};
+  static constexpr const char* by_language[] = {"txt", "c",  "java", "kt", "cs", "swift", "dart", "js", "go",
+                                                "rs",  "php", "py",  "sh", "rb", "pl",    "yml",  "ts"};
   return by_language[static_cast<int>(l)];
 }
 

@@ -48,7 +48,7 @@ void literal_lexer::start(language l) {
   readings_[0].start(f, this);
   live_ = 1;
   overflow_ = false;
-  disputed_ = 0;
+  disputed_ = work_ = 0;
 }
 
 bool literal_lexer::fork(const reading& r, std::size_t i) {

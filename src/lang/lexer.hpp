@@ -45,6 +45,9 @@ class literal_lexer {
   // literal (their blanks are kept), and whether the lexer gave up.
   std::size_t disputed_lines() const { return disputed_; }
   bool gave_up() const { return live_ == 1 && readings_[0].gave_up(); }
+  // Since start: bytes the readings went over, all of them together (what
+  // linear time is held to).
+  std::size_t work() const { return work_; }
 
   // Readings followed at once, past which the rest of the text is kept; and
   // room for those that a line forks before its end merges them.
@@ -62,6 +65,7 @@ class literal_lexer {
   int count_ = 1;           // ...and on the line being read, the copies forked on it too
   bool overflow_ = false;   // a fork found no room
   std::size_t disputed_ = 0;
+  std::size_t work_ = 0;
   // A reading's marks apart, and the union and the meet of the line's.
   std::vector<std::uint64_t> one_, any_, all_;
 

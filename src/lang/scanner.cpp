@@ -183,6 +183,7 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
     mark(line_begin_, n);
     return n;
   }
+  const std::size_t entered = i;
   const byte_set& code_want = set_->code_want_;
   byte_set comment_stops, frame_want[2];
   comment_stops.add('\n');
@@ -532,6 +533,7 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
         break;
     }
   }
+  set_->work_ += (i < n ? i : n) - entered;
   if (dead_) return i;
   // Giving up keeps the whole line: nothing of it is converted yet.
   if (gave_up_) {
