@@ -208,6 +208,12 @@ const form_case form_cases[] = {
     {"python_two_letter_prefix", "python", "def f():\n\treturn rf\"{d[\"a  b\"]}\t  x\"\n", "rf\"{d[\"a  b\"]}\t  x\""},
     {"python_prefixes_any_case", "python", "def f():\n\treturn Rb'a\\'\t b' + bR\"\"\"c\n\t  d\"\"\" + t\"{e!r}  \"\n",
      "Rb'a\\'\t b' + bR\"\"\"c\n\t  d\"\"\" + t\"{e!r}  \""},
+    {"perl_flags_after_close", "perl", "\tlike $b, qr/a/s, 'x\t  y';\n\tmy  $y  = 1;\n", "'x\t  y'", "\tmy  $y  = 1;"},
+    {"ruby_method_argument_heredoc", "ruby", "\tx.must_equal <<-EOS\n\t  a  b\n\tEOS\n\ty  = 1\n", "\t  a  b\n\tEOS\n", "\ty  = 1"},
+    {"jsx_after_line_comments", "js", "\treturn (\n\t\t// note\n\t\t<p a=\"1\"\n\t\t\t// why\n\t\t\tb={2}>x    y</p>\n\t);\n\tlet  w = 1;\n",
+     "x    y", "\tlet  w = 1;"},
+    {"tsx_type_parameter_defaults", "js", "\tconst f = <T = {}, U = T>(x: T) => x;\n\tlet  y = 1;\n\tlet s = \"a\t  b\";\n", "\"a\t  b\"",
+     "\tlet  y = 1;"},
     {"go_raw_backslash", "go", "\ts := `C:\\`\n\tx  := 1\n\tt := \"b\t  c\"\n", "\"b\t  c\"", "\tx  := 1"},
 };
 INSTANTIATE_TEST_SUITE_P(Table, LiteralForms, testing::ValuesIn(form_cases),

@@ -19,12 +19,15 @@ bool name_byte(unsigned char c) { return word_byte(c) || c == '$' || c == '-' ||
 std::size_t reading::open_jsx(const unsigned char* p, std::size_t i, std::size_t n) {
   if (i + 1 >= n || !(alpha(p[i + 1]) || p[i + 1] == '_' || p[i + 1] == '$' || p[i + 1] == '>')) return i + 1;
   if (what_before(p, i) != before::expression) return i + 1;
-  // TypeScript's <T,>(x) => and <T extends U>(x) => are type parameters.
+  // TypeScript's <T,>(x) =>, <T = U>, <T extends U> and <const T> are type
+  // parameters: no JSX tag's name is followed by those.
   std::size_t k = i + 1;
   while (k < n && name_byte(p[k])) ++k;
+  const bool is_const = k - i - 1 == 5 && std::memcmp(p + i + 1, "const", 5) == 0;
   while (k < n && blank(p[k])) ++k;
-  if (k < n && p[k] == ',') return i + 1;
+  if (k < n && (p[k] == ',' || p[k] == '=')) return i + 1;
   if (n - k >= 8 && std::memcmp(p + k, "extends", 7) == 0 && !word_byte(p[k + 7])) return i + 1;
+  if (is_const && k < n && (alpha(p[k]) || p[k] == '_')) return i + 1;
   frame tag;
   tag.kind = jsx_tag;
   push(tag);
@@ -49,6 +52,17 @@ std::size_t reading::jsx_tag_byte(const unsigned char* p, std::size_t i, std::si
     code_in.open = '{';
     push(code_in);
     return i + 1;
+  }
+  if (c == '/' && i + 1 < n && (p[i + 1] == '/' || p[i + 1] == '*')) {
+    // Comments may stand between attributes.
+    if (p[i + 1] == '/') {
+      in_line_comment_ = true;
+    } else {
+      frame cm;
+      cm.kind = comment;
+      push(cm);
+    }
+    return i + 2;
   }
   const bool closing = stack_[top_].closing;
   if (c == '/' && i + 1 < n && p[i + 1] == '>' && !closing) {

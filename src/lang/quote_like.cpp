@@ -28,6 +28,7 @@ std::size_t reading::open_quote_like(const unsigned char* p, std::size_t i, std:
   // Not the operator: a variable, a method or a glob of that name ($s ->s
   // *s &s), a file test (-s), a hash's key ({s} and s =>), a sub's name.
   if (w > 0 && (word_byte(p[w - 1]) || std::strchr("$@%&*>'", p[w - 1]) != nullptr)) return NONE;
+  if (w == closed_at_) return NONE;  // the flags of what just closed: qr/a/s, m{a}x
   if (w > 1 && p[w - 1] == ':' && p[w - 2] == ':') return NONE;
   if (w > 0 && p[w - 1] == '-' && op == "s") return NONE;
   const unsigned char d = p[i];

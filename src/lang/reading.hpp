@@ -112,6 +112,7 @@ class reading {
   std::size_t text_from_ = SIZE_MAX;
   std::size_t line_begin_ = 0;
   std::size_t number_to_ = 0;
+  std::size_t closed_at_ = SIZE_MAX;  // just past the last literal closed: its flags follow (qr/a/s)
   std::uint64_t* lit_ = nullptr;
   std::size_t base_ = 0;
 

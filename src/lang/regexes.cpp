@@ -24,11 +24,15 @@ bool expression_keyword(regex_form r, std::string_view w) {
     case regex_form::perl:
       // Perl's operators that are words, and its functions that take a
       // list or an expression (a pattern among them).
-      return one_of(w, {"if",    "unless", "while", "until", "and",     "or",    "not",    "xor",   "x",      "lt",
-                        "gt",    "le",     "ge",    "eq",    "ne",      "cmp",   "return", "split", "grep",   "map",
-                        "join",  "push",   "unshift", "print", "printf", "say",  "die",    "warn",  "when",   "foreach",
-                        "for",   "defined", "ref",   "scalar", "lc",     "uc",   "length", "exists", "delete", "local",
-                        "my",    "our",    "do",    "eval",  "croak",   "confess", "sort",  "reverse", "keys", "values"});
+      return one_of(w, {"if",      "unless", "while",   "until",  "and",     "or",      "not",    "xor",     "x",
+                        "lt",      "gt",     "le",      "ge",     "eq",      "ne",      "cmp",    "return",  "split",
+                        "grep",    "map",    "join",    "push",   "unshift", "print",   "printf", "say",     "die",
+                        "warn",    "when",   "foreach", "for",    "defined", "ref",     "scalar", "lc",      "uc",
+                        "lcfirst", "ucfirst", "length", "exists", "delete",  "local",   "my",     "our",     "do",
+                        "eval",    "sort",   "reverse", "keys",   "values",  "each",    "sprintf", "pack",   "unpack",
+                        "open",    "close",  "binmode", "chomp",  "chop",    "chdir",   "mkdir",  "rmdir",   "unlink",
+                        "require", "bless",  "exec",    "system", "exit",    "index",   "rindex", "substr",  "splice",
+                        "abs",     "int",    "hex",     "oct",    "ord",     "chr",     "sqrt",   "quotemeta", "glob"});
     default:
       return false;
   }
@@ -77,11 +81,12 @@ reading::before reading::what_before(const unsigned char* p, std::size_t i) cons
       return before::either;
     case regex_form::ruby:
       // A variable (@a, $a); a keyword; a name that a blank separates from
-      // what follows is a method's, whose argument may start here, or a
-      // local variable's.
+      // what follows is a method's, whose argument starts here, or a local
+      // variable's (never after a '.').
       if (w > 0 && (p[w - 1] == '@' || p[w - 1] == '$')) return before::operand;
       if (!after_dot && expression_keyword(r, word)) return before::expression;
-      return j < i ? before::either : before::operand;
+      if (j == i) return before::operand;
+      return after_dot ? before::expression : before::either;
     default:
       return before::operand;
   }

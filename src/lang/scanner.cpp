@@ -48,6 +48,7 @@ void reading::resume_copy(std::size_t at) {
   // What the one it was copied from marks up to at stays that one's to mark.
   if (lit_from_ != NONE) lit_from_ = at;
   if (text_from_ != NONE) text_from_ = at;
+  if (closed_at_ != NONE && closed_at_ > at) closed_at_ = NONE;
   forked_ = false;
   take_other_ = true;
 }
@@ -77,6 +78,7 @@ void reading::note_open(std::size_t at) {
 }
 
 void reading::close_literal(std::size_t end) {
+  closed_at_ = end;
   pop();
   if (strings_ == 0) {
     mark(lit_from_, end);
@@ -178,6 +180,7 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
     text_from_ = stack_[top_].kind == jsx_text && strings_ == 0 ? i : NONE;
     line_begin_ = i;
     number_to_ = 0;
+    closed_at_ = NONE;
   }
   if (gave_up_) {
     mark(line_begin_, n);
@@ -209,6 +212,7 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
     return frame_want[slot];
   };
   bool to_line_end = false;  // n is the end of the line being read
+  bool comment_ends = false;  // the newline at i ends a line comment: what ends the line's code is before it
   while (i < n) {
     if (forked_ || gave_up_ || dead_) [[unlikely]] {
       if (gave_up_ || dead_) break;
@@ -243,6 +247,7 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
       }
       if (i >= n) break;
       in_line_comment_ = false;  // the newline, or "?>", is handled as code
+      comment_ends = p[i] == '\n';
     }
     frame& fr = stack_[top_];
     if (built != changes_) {
@@ -266,9 +271,10 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
         close_literal(i);
       } else if (fr.kind == jsx_text) {
         jsx_text_newline(p, i);
-      } else if (fr.kind == code && (f.regex != regex_form::none || f.jsx)) {
+      } else if (fr.kind == code && (f.regex != regex_form::none || f.jsx) && !comment_ends) {
         last_operand_ = operand_before(p, i);
       }
+      comment_ends = false;
       in_line_comment_ = false;
       docs_ready_ = docs_;
       if (block_next_ >= 0) {
