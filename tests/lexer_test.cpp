@@ -214,6 +214,12 @@ const form_case form_cases[] = {
      "x    y", "\tlet  w = 1;"},
     {"tsx_type_parameter_defaults", "js", "\tconst f = <T = {}, U = T>(x: T) => x;\n\tlet  y = 1;\n\tlet s = \"a\t  b\";\n", "\"a\t  b\"",
      "\tlet  y = 1;"},
+    {"perl_transliteration_parts_apart", "perl", "\t$s =~ tr[a-z]\n\t   [A-Z];\n\tmy  $y  = 1;\n", "tr[a-z]\n\t   [A-Z]",
+     "\tmy  $y  = 1;"},
+    {"shell_arithmetic_in_string", "shell", "\techo \"$((1 << 2))\t  x\"\n\techo  1\n", "\"$((1 << 2))\t  x\"", "\techo  1"},
+    {"ruby_percent_argument", "ruby", "\tputs %(a\t  b\n\t c)\n\ty  = 1\n", "%(a\t  b\n\t c)", "\ty  = 1"},
+    {"js_regex_class_holds_slash", "js", "\tx = s.replace(/[/]\t  /g, \"\");\n\ty  = 1;\n", "/[/]\t  /", "\ty  = 1;"},
+    {"c_hex_digit_separators", "c", "\tn = 0x1'ff'a; c = 'a';\n\ts = \"\t  \";\n\tk  = 2;\n", "\"\t  \"", "\tk  = 2;"},
     {"go_raw_backslash", "go", "\ts := `C:\\`\n\tx  := 1\n\tt := \"b\t  c\"\n", "\"b\t  c\"", "\tx  := 1"},
 };
 INSTANTIATE_TEST_SUITE_P(Table, LiteralForms, testing::ValuesIn(form_cases),
