@@ -220,6 +220,9 @@ const form_case form_cases[] = {
     {"ruby_percent_argument", "ruby", "\tputs %(a\t  b\n\t c)\n\ty  = 1\n", "%(a\t  b\n\t c)", "\ty  = 1"},
     {"js_regex_class_holds_slash", "js", "\tx = s.replace(/[/]\t  /g, \"\");\n\ty  = 1;\n", "/[/]\t  /", "\ty  = 1;"},
     {"c_hex_digit_separators", "c", "\tn = 0x1'ff'a; c = 'a';\n\ts = \"\t  \";\n\tk  = 2;\n", "\"\t  \"", "\tk  = 2;"},
+    {"perl_format", "perl", "format STDOUT =\n@<<<<<   @>>>>\n$a,     $b\n.\n\tmy  $y  = 1;\n", "@<<<<<   @>>>>\n$a,     $b\n.\n",
+     "\tmy  $y  = 1;"},
+    {"js_first_line_hashbang", "js", "#!/usr/bin/env node --title=`x\n\tlet s = \"a\t  b\";\n\tlet  y = 1;\n", "\"a\t  b\"", "\tlet  y = 1;"},
     {"go_raw_backslash", "go", "\ts := `C:\\`\n\tx  := 1\n\tt := \"b\t  c\"\n", "\"b\t  c\"", "\tx  := 1"},
 };
 INSTANTIATE_TEST_SUITE_P(Table, LiteralForms, testing::ValuesIn(form_cases),

@@ -39,6 +39,26 @@ std::size_t reading::begin_line(const unsigned char* p, std::size_t i, std::size
       return keep_whole();
     }
   }
+  if (f.perl_forms && starts("format") && docs_ < MAX_DOCS) {
+    // format NAME = and its picture lines, up to a line ".".
+    std::size_t k = i + 6;
+    if (k < e && blank(p[k])) {
+      while (k < e && blank(p[k])) ++k;
+      while (k < e && (word_byte(p[k]) || p[k] == ':')) ++k;
+    }
+    while (k < e && blank(p[k])) ++k;
+    if (k < e && p[k] == '=') {
+      ++k;
+      while (k < e && (blank(p[k]) || p[k] == '\r')) ++k;
+      if (k == e || p[k] == '\n') {
+        heredoc d{};
+        d.word[0] = '.';
+        d.len = 1;
+        d.strip = strip_none;
+        doc_[docs_++] = d;
+      }
+    }
+  }
   if (f.data_end) {
     for (const std::string_view end : {"__END__", "__DATA__"}) {
       const std::size_t w = i + end.size();

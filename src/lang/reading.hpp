@@ -97,6 +97,7 @@ class reading {
   bool forked_ = false;        // a copy reads a byte of this line the other way
   bool take_other_ = false;    // this is that copy: at its first choice it takes the other way
   bool last_operand_ = false;  // the code before the line ended with an operand
+  bool text_start_ = true;     // no line has begun yet (a first line #! is a comment in JavaScript)
   // YAML: a block scalar runs while lines are blank or indented past this
   // (block_indent_ >= 0), from the line after its indicator (block_next_).
   long block_indent_ = -1;

@@ -18,6 +18,7 @@ void reading::start(const lexical_forms& f, literal_lexer* set) {
   strings_ = 0;
   docs_ = docs_ready_ = 0;
   whole_line_ = in_line_comment_ = in_pod_ = gave_up_ = dead_ = forked_ = take_other_ = last_operand_ = false;
+  text_start_ = true;
   block_indent_ = block_next_ = -1;
   raw_len_ = 0;
   line_rules_ = !f.pod_open.empty() || f.data_end || f.yaml_forms;
@@ -34,7 +35,8 @@ void reading::start(const lexical_forms& f, literal_lexer* set) {
 bool reading::same_as(const reading& o) const {
   if (top_ != o.top_ || docs_ != o.docs_ || docs_ready_ != o.docs_ready_ || whole_line_ != o.whole_line_ ||
       in_line_comment_ != o.in_line_comment_ || in_pod_ != o.in_pod_ || gave_up_ != o.gave_up_ || dead_ != o.dead_ ||
-      last_operand_ != o.last_operand_ || block_indent_ != o.block_indent_ || block_next_ != o.block_next_ ||
+      last_operand_ != o.last_operand_ || text_start_ != o.text_start_ || block_indent_ != o.block_indent_ ||
+      block_next_ != o.block_next_ ||
       raw_len_ != o.raw_len_ || std::memcmp(raw_delim_, o.raw_delim_, raw_len_) != 0)
     return false;
   for (int k = 0; k <= top_; ++k)
@@ -226,6 +228,10 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
     if (at_start) {
       at_start = false;
       line_begin_ = i;
+      if (text_start_) {
+        text_start_ = false;
+        if (f.regex == regex_form::js && p[i] == '#' && i + 1 < n && p[i + 1] == '!') in_line_comment_ = true;
+      }
       if (docs_ready_ > 0 || line_rules_) {
         const std::size_t past = begin_line(p, i, n);
         if (gave_up_) break;
