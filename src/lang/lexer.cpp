@@ -63,12 +63,6 @@ bool literal_lexer::fork(const reading& r, std::size_t i) {
   return true;
 }
 
-namespace {
-
-std::size_t words_for(std::size_t bits) { return bits / 64 + 2; }
-
-}  // namespace
-
 template <bool Skip>
 std::size_t literal_lexer::read_line(const unsigned char* p, std::size_t pos, std::size_t n, bool at_start,
                                      std::uint64_t* lit, std::size_t base, int first) {
@@ -76,7 +70,7 @@ std::size_t literal_lexer::read_line(const unsigned char* p, std::size_t pos, st
   // The masks of the line, word for word over lit's: byte k is bit k + shift.
   const std::size_t lead = (base + pos) % 64;
   const std::size_t shift = lead - pos;  // wraps: k + shift is what counts
-  const std::size_t words = words_for(lead + (e - pos));
+  const std::size_t words = (lead + (e - pos) + 63) / 64;  // no word of lit past the line's last bit
   const std::size_t w0 = (base + pos) / 64;
   if (one_.size() < words) {
     one_.resize(words);
