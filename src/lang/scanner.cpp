@@ -99,7 +99,12 @@ bool reading::either(std::size_t i) {
   return false;
 }
 
-void reading::die(std::size_t) { dead_ = true; }
+void reading::die(std::size_t) {
+  // What it marked on earlier lines stands, as if the text had been cut
+  // there: only this line's marks go with it.
+  if (lit_from_ != NONE && lit_from_ < line_begin_) mark(lit_from_, line_begin_);
+  dead_ = true;
+}
 
 namespace {
 
