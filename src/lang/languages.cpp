@@ -17,7 +17,7 @@ constexpr quote_form with(quote_form f, interpolation i) {
 
 constexpr quote_form doubled_quote{.opens = true, .spans_lines = true, .escape = 0};
 
-constexpr std::array<lexical_forms, 16> table{{
+constexpr std::array<lexical_forms, 17> table{{
     {.lang = language::text, .name = "text"},
     {.lang = language::c,
      .name = "c",
@@ -83,6 +83,7 @@ constexpr std::array<lexical_forms, 16> table{{
      .dq = closed_by_line,
      .sq = closed_by_line,
      .bq = with(spanning, interpolation::dollar_brace),
+     .jsx = true,
      .regex = regex_form::js},
     {.lang = language::go,
      .name = "go",
@@ -156,6 +157,14 @@ constexpr std::array<lexical_forms, 16> table{{
      .dq = spanning,
      .sq = doubled_quote,
      .yaml_forms = true},
+    {.lang = language::ts,
+     .name = "ts",
+     .line_comment = "//",
+     .block_comments = true,
+     .dq = closed_by_line,
+     .sq = closed_by_line,
+     .bq = with(spanning, interpolation::dollar_brace),
+     .regex = regex_form::js},
 }};
 
 struct by_extension {
@@ -170,8 +179,8 @@ constexpr by_extension extensions[] = {
     {"java", language::java},   {"kt", language::kotlin},    {"kts", language::kotlin},  {"scala", language::kotlin},
     {"sc", language::kotlin},   {"groovy", language::kotlin}, {"gradle", language::kotlin}, {"swift", language::swift},
     {"dart", language::dart},   {"cs", language::csharp},    {"js", language::js},       {"mjs", language::js},
-    {"cjs", language::js},      {"jsx", language::js},       {"ts", language::js},       {"tsx", language::js},
-    {"mts", language::js},      {"cts", language::js},       {"go", language::go},       {"rs", language::rust},
+    {"cjs", language::js},      {"jsx", language::js},       {"ts", language::ts},       {"tsx", language::js},
+    {"mts", language::ts},      {"cts", language::ts},       {"go", language::go},       {"rs", language::rust},
     {"php", language::php},     {"py", language::python},    {"pyi", language::python},  {"pyw", language::python},
     {"sh", language::shell},    {"bash", language::shell},   {"zsh", language::shell},   {"ksh", language::shell},
     {"bats", language::shell},  {"rb", language::ruby},      {"rake", language::ruby},   {"gemspec", language::ruby},

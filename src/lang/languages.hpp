@@ -15,7 +15,7 @@ enum class language : unsigned char {
   csharp,
   swift,
   dart,
-  js,  // JavaScript, TypeScript
+  js,  // JavaScript and TypeScript with JSX
   go,
   rust,
   php,
@@ -24,6 +24,7 @@ enum class language : unsigned char {
   ruby,
   perl,
   yaml,  // what follows a line's indentation, block scalars and quoted scalars
+  ts,    // TypeScript without JSX (<T>x asserts a type)
 };
 
 // What "${" and the like open inside a string: code, up to the matching
@@ -77,6 +78,7 @@ struct lexical_forms {
   bool perl_forms = false;     // q qq qw qx m qr s tr y; $' and $" are variables
   bool php_tags = false;       // text outside <?php ... ?> is output
   bool yaml_forms = false;     // only indentation is code; | and > open block scalars; quotes open values only
+  bool jsx = false;            // <a> where an expression starts opens an element, its text a literal
   regex_form regex = regex_form::none;
   heredoc_form heredoc = heredoc_form::none;
 };
