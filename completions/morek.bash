@@ -23,7 +23,7 @@ _morek() {
 --show-settings
 --spaces
 --indent-only
---lang=c java kotlin csharp swift dart js go rust php python shell ruby perl yaml text auto
+--lang=c java kotlin csharp swift dart js ts go rust php python shell ruby perl yaml text auto
 --utf8
 --sjis
 --latin1

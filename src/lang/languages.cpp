@@ -250,7 +250,7 @@ bool language_named(std::string_view name, language& l) {
 }
 
 std::string_view language_names() {
-  return "c, java, kotlin, csharp, swift, dart, js, go, rust, php, python, shell, ruby, perl, yaml, text";
+  return "c, java, kotlin, csharp, swift, dart, js, ts, go, rust, php, python, shell, ruby, perl, yaml, text";
 }
 
 }  // namespace morek
