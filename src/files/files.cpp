@@ -398,6 +398,7 @@ void convert_file(outcome& o, text_reader& reader, unsigned char* in_buf, const 
   j.python = kind == file_kind::python ? &python : nullptr;
   job = &j;
   make_lines = kind == file_kind::makefile ? 1 : 0;
+  yaml_lines = kind == file_kind::yaml || lang == language::yaml ? 1 : 0;
   reader.reset(fd, {.bytewise = true,
                     .track_crs = line_ends == eol_mode::keep,
                     .stop_at_nul = true,
@@ -409,7 +410,7 @@ void convert_file(outcome& o, text_reader& reader, unsigned char* in_buf, const 
   if (whole && !reader.nul_seen()) finish_final_line(j);
   out_target = write_stdout;
   job = nullptr;
-  make_lines = 0;
+  make_lines = yaml_lines = 0;
   literals = literals_given;
   python.finish();
 

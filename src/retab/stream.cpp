@@ -124,10 +124,9 @@ bool convert_long_line(text_reader& reader, bool trim, lex_state& lex, const gri
     }
     lit = static_cast<std::uint64_t*>(long_lit.p);
     literals->scan(line, n, true, lit, 0);
-    if (trim) n = trim_line(line, n, lit);
-  } else if (trim) {
-    n = g.makefile && line[0] == '\t' ? 1 + trim_line(line + 1, n - 1) : trim_line(line, n);
   }
+  if (trim && !(g.makefile && make_tail_kept(line, n - (n > 0 && line[n - 1] == '\n'), lex.make)))
+    n = trim_line(line, n, Lit ? lit : nullptr);
   // The conversion is no longer than the line with every tab as the spaces
   // it stands for, nor are its columns wider.
   std::size_t tabs = 0;
@@ -203,14 +202,11 @@ stream_result convert_all(text_reader& reader, unsigned char* in_buf, bool trim,
         by_line_reader = len - s >= fast_max || !more;
         break;
       }
-      if (trim && c.end - s >= 2 && (w[c.end - 2] == ' ' || w[c.end - 2] == '\t')) {
+      if (trim && c.end - s >= 2 && (w[c.end - 2] == ' ' || w[c.end - 2] == '\t') &&
+          !(g.makefile && make_tail_kept(w + s, c.end - 1 - s, before.make))) {
         lex = before;
         std::size_t cut = c.end - 1;
-        // A makefile's recipe line keeps the tab it begins with.
-        const std::size_t least = g.makefile && !continuing && w[s] == '\t' ? s + 1 : s;
-        while (cut > least && (w[cut - 1] == ' ' || w[cut - 1] == '\t') &&
-               !(Lit && mask_bit(lit_mask, cut - 1)))
-          --cut;
+        while (cut > s && (w[cut - 1] == ' ' || w[cut - 1] == '\t') && !(Lit && mask_bit(lit_mask, cut - 1))) --cut;
         c.out = convert_masked<CMode, Enc, IndentOnly, Lit>(w, special_mask, s, cut, lex, g, o, !continuing, lit_mask).out;
       }
       continuing = false;
@@ -236,10 +232,9 @@ stream_result convert_all(text_reader& reader, unsigned char* in_buf, bool trim,
       const bool whole_line = in_buf[got - 1] == '\n';
       std::uint64_t line_lit[mask_words(LINE_LIMIT)];
       if constexpr (Lit) literals->scan(in_buf, got, !continuing, line_lit, 0);
-      const std::size_t n = !trim                                              ? got
-                            : Lit                                              ? trim_line(in_buf, got, line_lit)
-                            : g.makefile && !continuing && in_buf[0] == '\t' ? 1 + trim_line(in_buf + 1, got - 1)
-                                                                               : trim_line(in_buf, got);
+      const bool keep_tail =
+          g.makefile && !continuing && make_tail_kept(in_buf, got - (in_buf[got - 1] == '\n'), lex.make);
+      const std::size_t n = !trim || keep_tail ? got : trim_line(in_buf, got, Lit ? line_lit : nullptr);
       out_commit(convert_line(in_buf, n, lex, out_reserve(convert_bound(n, tab1)), reader.last_line_had_cr(),
                               !continuing, Lit ? line_lit : nullptr));
       if (whole_line) ++result.lines;
