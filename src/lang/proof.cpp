@@ -192,10 +192,37 @@ void compare_lines(const text_view& a, const text_view& b, file_kind kind, bool 
   if (pb < b.n) f.note(line, "a line would be added");
 }
 
-// Python's blocks, read from the texts as they are (a CR alone ends a line).
+// A Python string's bytes as its value sees them: a CR LF or a CR alone is
+// an LF.
+bool same_python_string(std::string_view x, std::string_view y) {
+  std::size_t i = 0, j = 0;
+  auto next = [](std::string_view s, std::size_t& k) {
+    const char c = s[k++];
+    if (c != '\r') return c;
+    if (k < s.size() && s[k] == '\n') ++k;
+    return '\n';
+  };
+  while (i < x.size() && j < y.size())
+    if (next(x, i) != next(y, j)) return false;
+  return i == x.size() && j == y.size();
+}
+
+// Python's blocks and strings, read from the texts as they are (a CR alone
+// ends a line), whatever the lexer made of them.
 void compare_python(std::string_view in, std::string_view out, finding& f) {
   const python_blocks a = read_python_blocks(reinterpret_cast<const unsigned char*>(in.data()), in.size());
   const python_blocks b = read_python_blocks(reinterpret_cast<const unsigned char*>(out.data()), out.size());
+  for (std::size_t k = 0; k < a.strings.size() || k < b.strings.size(); ++k) {
+    if (k == a.strings.size() || k == b.strings.size()) {
+      f.note(k < a.strings.size() ? a.strings[k].line : b.strings[k].line, "a literal would change");
+      break;
+    }
+    const python_string &x = a.strings[k], &y = b.strings[k];
+    if (!same_python_string(in.substr(x.from, x.to - x.from), out.substr(y.from, y.to - y.from))) {
+      f.note(x.line, "a literal would change");
+      break;
+    }
+  }
   const std::size_t common = a.steps.size() < b.steps.size() ? a.steps.size() : b.steps.size();
   for (std::size_t k = 0; k < common; ++k) {
     const python_step &x = a.steps[k], &y = b.steps[k];

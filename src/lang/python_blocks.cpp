@@ -24,6 +24,12 @@ void python_block_reader::stop(python_stop why) {
   st_ = state::stopped;
 }
 
+void python_block_reader::close_string(std::size_t end) {
+  st_ = state::code;
+  string_.to = end;
+  if (keep_) blocks_.strings.push_back(string_);
+}
+
 void python_block_reader::newline() {
   st_ = state::indent;
   col_ = altcol_ = cont_col_ = 0;
@@ -105,6 +111,7 @@ void python_block_reader::step(unsigned char c) {
         } else if (c == '\'' || c == '"') {
           quote_ = c;
           run_ = 1;
+          string_ = {offset_, 0, line_};
           st_ = state::quotes;
         } else if (c == '\\') {
           st_ = state::code_slash;
@@ -133,7 +140,7 @@ void python_block_reader::step(unsigned char c) {
         }
         if (c == quote_) break;
         if (run_ == 2) {
-          st_ = state::code;  // an empty string
+          close_string(offset_);  // an empty one
         } else {
           triple_ = false;
           escape_ = false;
@@ -149,7 +156,7 @@ void python_block_reader::step(unsigned char c) {
           escape_ = true;
           run_ = 0;
         } else if (c == quote_) {
-          if (!triple_ || ++run_ == 3) st_ = state::code;
+          if (!triple_ || ++run_ == 3) close_string(offset_ + 1);
         } else if (line_end(c) && !triple_) {
           return stop(python_stop::unterminated);
         } else {
@@ -188,6 +195,7 @@ const python_blocks& python_block_reader::finish() {
       break;
     case state::quotes:
       if (run_ == 1) stop(python_stop::unterminated);
+      if (run_ == 2) close_string(offset_);
       break;
     case state::string:
       stop(python_stop::unterminated);

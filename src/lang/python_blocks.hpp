@@ -32,8 +32,15 @@ enum class python_stop {
   end_of_text,      // brackets or a continuation left open at the end
 };
 
+// A string, quotes and all (its prefix aside), as the tokenizer reads it.
+struct python_string {
+  std::size_t from, to;  // bytes
+  std::size_t line;      // of its first quote, counting LFs
+};
+
 struct python_blocks {
-  std::vector<python_step> steps;  // kept only when asked for
+  std::vector<python_step> steps;      // kept only when asked for
+  std::vector<python_string> strings;  // likewise
   python_stop stop = python_stop::none;
   std::size_t stop_offset = 0, stop_line = 0, stop_py_line = 0;
   // The first step whose indentation is inconsistent, or 0.
@@ -68,6 +75,7 @@ class python_block_reader {
   // is blank or a comment.
   void end_indentation(unsigned char c);
   void stop(python_stop why);
+  void close_string(std::size_t end);
 
   python_blocks blocks_;
   bool keep_ = true;
@@ -81,6 +89,7 @@ class python_block_reader {
   std::size_t start_offset_ = 0, start_line_ = 1;
   int col_ = 0, altcol_ = 0, cont_col_ = 0;
   // Strings.
+  python_string string_{};  // the one open
   unsigned char quote_ = 0;
   bool triple_ = false, escape_ = false;
   int run_ = 0;  // quotes in a row
