@@ -118,6 +118,11 @@ const proof_case proof_cases[] = {
     {"python_dedent_to_no_level", text, file_kind::python, "if a:\n    x = 1\ny = 2\n", "if a:\n    x = 1\n  y = 2\n", 3,
      "Python would reject its indentation"},
     {"python_by_language", language::python, other, "if a:\n\tx = 1\n", "if a:\n    x = 1\n", 0, ""},
+    // A CR alone ends the comment: what follows is a string, whatever the
+    // lexer made of it; its line ends compare as Python reads them.
+    {"python_string_after_a_cr", text, file_kind::python, "x = 1  # c\rs = '''a\r\t b'''\n",
+     "x = 1  # c\rs = '''a\r     b'''\n", 1, "a literal would change"},
+    {"python_string_line_ends", text, file_kind::python, "s = '''a\r\n b'''\n", "s = '''a\n b'''\n", 0, ""},
 };
 INSTANTIATE_TEST_SUITE_P(Table, Proof, testing::ValuesIn(proof_cases),
                          [](const auto& info) { return std::string(info.param.name); });
