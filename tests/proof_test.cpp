@@ -15,6 +15,7 @@
 
 #include "lexer.hpp"
 #include "python_gen.hpp"
+#include "random_source.hpp"
 #include "run_tool.hpp"
 
 using namespace morek;
@@ -137,29 +138,6 @@ std::size_t line_of(const std::string& s, std::size_t at) {
   std::size_t line = 1;
   for (std::size_t k = 0; k < at && k < s.size(); ++k) line += s[k] == '\n';
   return line;
-}
-
-// A text of words, operators, literals of many languages, comments and
-// blanks, over lines that end in LF or CR LF.
-std::string random_source(std::mt19937& rng) {
-  const char* const words[] = {"x",     "=",      "1",        "(",       ")",        "{",      "}",       ";",
-                               "f(a)",  "\"a  b\"", "'c'",      "`d \t e`", "/* c  */", "// c  d", "# e  f",   "r\"g  h\"",
-                               "\"\"\"i\n  j\"\"\"", "$x",     "a.b",     "[1, 2]",   "<<EOF\n  k\nEOF\n", "%q(l  m)", "q{n  o}",
-                               "ab:",   "- p",    "/r  s/",   "1'000",   "?"};
-  const char* const blanks[] = {" ", "  ", "\t", " \t", "\t  ", "    "};
-  const bool crlf = rng() % 4 == 0;
-  std::string s;
-  for (std::size_t line = 0, lines = 3 + rng() % 12; line < lines; ++line) {
-    if (rng() % 2 == 0) s += blanks[rng() % std::size(blanks)];
-    for (std::size_t w = 0, n = 1 + rng() % 6; w < n; ++w) {
-      if (w > 0 && rng() % 3 != 0) s += blanks[rng() % std::size(blanks)];
-      s += words[rng() % std::size(words)];
-    }
-    if (rng() % 5 == 0) s += blanks[rng() % std::size(blanks)];
-    s += crlf ? "\r\n" : "\n";
-  }
-  if (rng() % 5 == 0) s.pop_back();
-  return s;
 }
 
 // Where a position of s may take a change: byte k is neither an LF nor a CR.

@@ -404,7 +404,7 @@ void convert_file(outcome& o, text_reader& reader, unsigned char* in_buf, const 
                     .stop_at_nul = true,
                     .cr_runs = line_ends == eol_mode::lf || line_ends == eol_mode::crlf});
   out_target = to_job;
-  const stream_result r = convert_stream(reader, in_buf, o.settings.trim, true);
+  const stream_result r = convert_stream(reader, in_buf, o.settings.trim, true, o.settings.final == final_newline::insert);
   (void)out_flush();
   const bool whole = !r.no_memory && !r.too_wide;
   if (whole && !reader.nul_seen()) finish_final_line(j);
