@@ -1,5 +1,7 @@
 #include "proof.hpp"
 
+#include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -16,13 +18,14 @@ bool blank(unsigned char c) { return c == ' ' || c == '\t'; }
 
 // A text as lines compare it: without the CRs that stand right before an
 // LF, which are line end; padded for the lexer, and with its literals once
-// lexed.
+// lexed. Its memory is kept from one proof to the next.
 struct text_view {
   std::vector<unsigned char> bytes;
   std::size_t n = 0;
-  std::vector<std::uint64_t> lit;  // empty: not lexed
+  std::vector<std::uint64_t> lit;
+  bool lexed = false;
 
-  bool literal(std::size_t k) const { return !lit.empty() && k < n && ((lit[k >> 6] >> (k & 63)) & 1) != 0; }
+  bool literal(std::size_t k) const { return lexed && k < n && ((lit[k >> 6] >> (k & 63)) & 1) != 0; }
   std::string_view view(std::size_t from, std::size_t to) const {
     return {reinterpret_cast<const char*>(bytes.data()) + from, to - from};
   }
@@ -39,27 +42,34 @@ struct text_view {
   }
 };
 
-text_view normalized(std::string_view t) {
-  text_view v;
-  v.bytes.assign(t.size() + LEXER_PAD, 0);
+void normalize(std::string_view t, text_view& v) {
+  if (v.bytes.size() < t.size() + LEXER_PAD) v.bytes.resize(t.size() + LEXER_PAD);
+  v.lexed = false;
   unsigned char* o = v.bytes.data();
-  for (std::size_t p = 0; p < t.size();) {
-    const std::size_t nl = t.find('\n', p);
-    std::size_t keep = nl == std::string_view::npos ? t.size() : nl;
-    if (nl != std::string_view::npos)
-      while (keep > p && t[keep - 1] == '\r') --keep;
-    std::memcpy(o, t.data() + p, keep - p);
-    o += keep - p;
-    if (nl == std::string_view::npos) break;
-    *o++ = '\n';
-    p = nl + 1;
+  if (std::memchr(t.data(), '\r', t.size()) == nullptr) {
+    std::memcpy(o, t.data(), t.size());
+    o += t.size();
+  } else {
+    for (std::size_t p = 0; p < t.size();) {
+      const std::size_t nl = t.find('\n', p);
+      std::size_t keep = nl == std::string_view::npos ? t.size() : nl;
+      if (nl != std::string_view::npos)
+        while (keep > p && t[keep - 1] == '\r') --keep;
+      std::memcpy(o, t.data() + p, keep - p);
+      o += keep - p;
+      if (nl == std::string_view::npos) break;
+      *o++ = '\n';
+      p = nl + 1;
+    }
   }
   v.n = static_cast<std::size_t>(o - v.bytes.data());
-  return v;
+  std::memset(o, 0, LEXER_PAD);
 }
 
 void lex(text_view& v, language lang) {
-  v.lit.assign(v.n / 64 + 2, 0);
+  // scan sets and clears every bit of [0, n): nothing to clear first.
+  if (v.lit.size() < v.n / 64 + 2) v.lit.resize(v.n / 64 + 2);
+  v.lexed = true;
   if (v.n == 0) return;
   literal_lexer lexer;
   lexer.start(lang);
@@ -122,22 +132,33 @@ std::string_view body_of(std::string_view line) {
   return line.substr(0, e);
 }
 
+// Where the first blank at or after k stands in s, or its end; eight bytes
+// at a time.
+std::size_t next_blank(std::string_view s, std::size_t k) {
+  constexpr std::uint64_t ones = 0x0101010101010101u, highs = 0x8080808080808080u;
+  for (; k + 8 <= s.size(); k += 8) {
+    std::uint64_t w;
+    std::memcpy(&w, s.data() + k, 8);
+    const std::uint64_t sp = w ^ (ones * ' '), tab = w ^ (ones * '\t');
+    if ((((sp - ones) & ~sp) | ((tab - ones) & ~tab)) & highs) break;
+  }
+  while (k < s.size() && !blank(static_cast<unsigned char>(s[k]))) ++k;
+  return k;
+}
+
 // Whether two bodies hold the same bytes but blanks, and runs of blanks at
-// the same places.
+// the same places: stretches without a blank compared whole.
 bool same_but_blanks(std::string_view x, std::string_view y) {
   if (x == y) return true;
-  std::size_t i = 0, j = 0;
-  while (i < x.size() && j < y.size()) {
-    const bool bx = blank(static_cast<unsigned char>(x[i])), by = blank(static_cast<unsigned char>(y[j]));
-    if (bx != by) return false;
-    if (bx) {
-      while (i < x.size() && blank(static_cast<unsigned char>(x[i]))) ++i;
-      while (j < y.size() && blank(static_cast<unsigned char>(y[j]))) ++j;
-    } else if (x[i++] != y[j++]) {
-      return false;
-    }
+  for (std::size_t i = 0, j = 0;;) {
+    const std::size_t ei = next_blank(x, i), ej = next_blank(y, j);
+    if (x.substr(i, ei - i) != y.substr(j, ej - j)) return false;
+    i = ei;
+    j = ej;
+    if (i == x.size() || j == y.size()) return i == x.size() && j == y.size();
+    while (i < x.size() && blank(static_cast<unsigned char>(x[i]))) ++i;
+    while (j < y.size() && blank(static_cast<unsigned char>(y[j]))) ++j;
   }
-  return i == x.size() && j == y.size();
 }
 
 std::size_t indentation_of(std::string_view line) {
@@ -161,6 +182,77 @@ std::string_view make_line_differs(std::string_view x, std::string_view y, const
   if (make_tail_kept(p, x.size(), st)) return rx == ry ? std::string_view() : "a makefile value would change";
   return rx.substr(0, ry.size()) == ry && body_of(rx.substr(ry.size())).empty() ? std::string_view()
                                                                                  : "a makefile line would change";
+}
+
+// How many bytes a and b have in common from their starts, up to n; eight
+// at a time.
+std::size_t common_prefix(const unsigned char* a, const unsigned char* b, std::size_t n) {
+  std::size_t k = 0;
+  for (; k + 8 <= n; k += 8) {
+    std::uint64_t x, y;
+    std::memcpy(&x, a + k, 8);
+    std::memcpy(&y, b + k, 8);
+    if (x != y) {
+      if constexpr (std::endian::native == std::endian::little)
+        return k + static_cast<std::size_t>(__builtin_ctzll(x ^ y)) / 8;
+      break;
+    }
+  }
+  while (k < n && a[k] == b[k]) ++k;
+  return k;
+}
+
+bool blank_or_cr(unsigned char c) { return blank(c) || c == '\r'; }
+
+// The bytes but blanks, in both texts at once: stretches in common pass at
+// the speed of a comparison, and where they part, a run of blanks must face
+// a run of blanks, or the blanks and CRs at the end of a line (or of the
+// text) such blanks and CRs; a final line end may come or go, and so may
+// lines of blanks after the last line of text.
+void compare_texts(const text_view& a, const text_view& b, finding& f) {
+  const unsigned char *x = a.bytes.data(), *y = b.bytes.data();
+  for (std::size_t i = 0, j = 0;;) {
+    const std::size_t m = common_prefix(x + i, y + j, std::min(a.n - i, b.n - j));
+    i += m;
+    j += m;
+    if (i == a.n && j == b.n) return;
+    // Back to where blanks that the two part in begin, within what they
+    // had in common.
+    for (std::size_t back = 0; back < m && blank(x[i - 1]); ++back) --i, --j;
+    const bool line_start = i == 0 || x[i - 1] == '\n';
+    std::size_t ei = i, ej = j;
+    while (ei < a.n && blank_or_cr(x[ei])) ++ei;
+    while (ej < b.n && blank_or_cr(y[ej])) ++ej;
+    const bool end_a = ei == a.n || x[ei] == '\n', end_b = ej == b.n || y[ej] == '\n';
+    if (end_a && end_b && ei < a.n && ej < b.n) {
+      // The end of a line on both sides.
+      i = ei + 1;
+      j = ej + 1;
+      continue;
+    }
+    if (end_a && end_b && ej == b.n) {
+      // The output has ended: what is left of the input may be line ends,
+      // blanks and CRs.
+      for (std::size_t k = ei; k < a.n; ++k)
+        if (!blank_or_cr(x[k]) && x[k] != '\n') return f.note(a.line_of(k), "a line would be taken away");
+      return;
+    }
+    if (end_a && end_b) {
+      // The input has ended: the output may end its last line, no more.
+      if (b.n - ej == 1 && a.n > 0 && x[a.n - 1] != '\n') return;
+      return f.note(a.line_of(a.n) + (a.n > 0 && x[a.n - 1] != '\n' ? 1 : 0), "a line would be added");
+    }
+    if (end_b && ej == b.n && line_start) return f.note(a.line_of(i), "a line would be taken away");
+    if (end_a && ei == a.n && line_start) return f.note(a.line_of(i), "a line would be added");
+    // Between other bytes: runs of blanks on both sides.
+    ei = i;
+    ej = j;
+    while (ei < a.n && blank(x[ei])) ++ei;
+    while (ej < b.n && blank(y[ej])) ++ej;
+    if (ei == i || ej == j) return f.note(a.line_of(i), "its text would change");
+    i = ei;
+    j = ej;
+  }
 }
 
 // Line by line: the bytes but blanks, and what each kind keeps.
@@ -246,13 +338,21 @@ proof prove_conversion(std::string_view in, std::string_view out, language lang,
   // one line the most telling reason: Python's, a literal's, then the text's.
   finding f;
   if (kind == file_kind::python || lang == language::python) compare_python(in, out, f);
-  text_view a = normalized(in), b = normalized(out);
+  thread_local text_view a, b;
+  normalize(in, a);
+  normalize(out, b);
   if (lang != language::text) {
     lex(a, lang);
     lex(b, lang);
     compare_literals(a, b, f);
   }
-  compare_lines(a, b, kind, kind == file_kind::yaml || lang == language::yaml, f);
+  // Makefiles and YAML go line by line, for what their lines keep; the
+  // rest is compared at once.
+  const bool yaml = kind == file_kind::yaml || lang == language::yaml;
+  if (yaml || kind == file_kind::makefile)
+    compare_lines(a, b, kind, yaml, f);
+  else
+    compare_texts(a, b, f);
   return {f.line, f.why};
 }
 
