@@ -397,14 +397,18 @@ std::optional<bool> ec_glob::matches(std::string_view path, std::size_t& budget)
           break;
         case op::number: {
           // An integer in the range: an optional sign, then digits, the first
-          // of which is no '0' unless a sign stands before it (as the C core
-          // matches them: "060" and "0" are no numbers, "-05" is -5).
+          // of which is no '0' unless it is the only one or a sign stands
+          // before it ("0" is zero, "-05" is -5; "060" is no number, as the C
+          // core reads it, which takes no "0" either).
           const auto [lo, hi] = ranges_[static_cast<std::size_t>(st.set)];
           std::size_t q = p;
           const bool neg = q < n && path[q] == '-';
           const bool sign = neg || (q < n && path[q] == '+');
           if (sign) ++q;
-          if (!sign && q < n && path[q] == '0') break;
+          if (!sign && q < n && path[q] == '0') {
+            if (lo <= 0 && 0 <= hi) at_[q + 1].push_back(st.out);
+            break;
+          }
           long long v = 0;
           for (std::size_t digits = 0; q < n && path[q] >= '0' && path[q] <= '9' && digits < 18; ++q, ++digits) {
             v = v * 10 + (path[q] - '0');

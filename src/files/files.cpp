@@ -398,18 +398,19 @@ void convert_file(outcome& o, text_reader& reader, unsigned char* in_buf, const 
   j.python = kind == file_kind::python ? &python : nullptr;
   job = &j;
   make_lines = kind == file_kind::makefile ? 1 : 0;
+  yaml_lines = kind == file_kind::yaml || lang == language::yaml ? 1 : 0;
   reader.reset(fd, {.bytewise = true,
                     .track_crs = line_ends == eol_mode::keep,
                     .stop_at_nul = true,
                     .cr_runs = line_ends == eol_mode::lf || line_ends == eol_mode::crlf});
   out_target = to_job;
-  const stream_result r = convert_stream(reader, in_buf, o.settings.trim, true);
+  const stream_result r = convert_stream(reader, in_buf, o.settings.trim, true, o.settings.final == final_newline::insert);
   (void)out_flush();
   const bool whole = !r.no_memory && !r.too_wide;
   if (whole && !reader.nul_seen()) finish_final_line(j);
   out_target = write_stdout;
   job = nullptr;
-  make_lines = 0;
+  make_lines = yaml_lines = 0;
   literals = literals_given;
   python.finish();
 

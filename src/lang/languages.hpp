@@ -91,11 +91,14 @@ const lexical_forms& forms_of(language l);
 language language_by_name(std::string_view base);
 
 // The program a first line "#!" runs, by its base name, through env and
-// env's options; empty when the line is no "#!" line.
+// env's options and settings (-S splitting the rest into words); empty when
+// the line is no "#!" line. A UTF-8 byte order mark before "#!" is passed
+// over. The result is a view into line: the program's arguments follow it.
 std::string_view interpreter_of(std::string_view line);
 
-// The language a first line names: "#!" and a program, through env and its
-// options (sh bash zsh ksh dash, python*, ruby, perl, node, php); text when none.
+// The language a first line names: "#!" and a program, through env (sh bash
+// zsh ksh dash, python* pypy* and "uv run", ruby, perl, node, php); text
+// when none.
 language language_by_first_line(std::string_view line);
 
 // The language --lang=NAME names; false for a name that is no language's.

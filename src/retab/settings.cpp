@@ -12,6 +12,7 @@ int latin1_input = 0;
 int spaces_only = 0;
 int indent_only = 0;
 int make_lines = 0;
+int yaml_lines = 0;
 eol_mode line_ends = eol_mode::text;
 
 }  // namespace morek
