@@ -30,7 +30,8 @@ when the original does not parse either or no judge is at hand; "unproven"
 when morek left it as it was with a note on standard error. A table per
 language gives these by style, with the lines that the conversion changed;
 --text runs the same conversion with --lang=text beside it, for the lines it
-would change. --failures lists each changed or broken file with the first line
+would change; --lines-only judges nothing and counts the files and lines
+each style converts. --failures lists each changed or broken file with the first line
 whose conversion makes the difference (found by applying the conversion's
 lines in order).
 Needs python3, go, node with typescript, web-tree-sitter and tree-sitter-wasms
@@ -657,7 +658,7 @@ class Runner:
         k = next((i for i, (x, y) in enumerate(zip(la, lb)) if x != y), min(len(la), len(lb)))
         x = la[k] if k < len(la) else b""
         y = lb[k] if k < len(lb) else b""
-        return ("same" if ob == oa else "changed" if ob[0] else "broken"), f"prints {y!r} for {x!r}"
+        return ("same" if ob == oa else "changed" if ob[0] else "broken"), f"prints {short(y)} for {short(x)}"
 
 
 ORDER = ["unjudged", "same", "changed", "broken"]
@@ -724,6 +725,12 @@ class Corpus:
         shutil.copy2(a, cand)
         k = diff[lo - 1]
         return k, la[k], lb[k]
+
+
+def short(line, width=100):
+    """A line for a table: its bytes as Python writes them, cut to width."""
+    text = repr(line.rstrip(b"\n"))[1:]
+    return text if len(text) <= width else text[:width - 4] + "...'"
 
 
 def notes(stderr, names):
@@ -841,8 +848,8 @@ def main():
                         rows[lang][style]["lines"] += lines
                         if v in ("changed", "broken") and corpus and opt.failures:
                             n, x, y = cj.first_line(lang, a, b, os.path.join(work, "probe"))
-                            failures.append((rel, style, v, f"line {n + 1}: {x.rstrip(bytes([10]))!r} -> "
-                                             f"{y.rstrip(bytes([10]))!r}" + (f"; {detail}" if detail else "")))
+                            failures.append((rel, style, v, f"line {n + 1}: {short(x)} -> {short(y)}"
+                                             + (f"; {detail}" if detail else "")))
                         elif v in ("changed", "broken") and not corpus and shown < opt.show:
                             shown += 1
                             print(f"{v} ({style}): {tree}/{rel}", file=sys.stderr)

@@ -5,7 +5,7 @@ object Literals {
     val a = s"interp   $n   ${"inner   q"}"
     val b = """triple   "quoted"
         |second   line   """.stripMargin
-    val c = 'c'
+    val c = "plain   c"
     println(s"[$a] [$b] [$c]    after   all")
   }
 }
