@@ -856,6 +856,9 @@ def main():
                 if opt.text:
                     shutil.rmtree(conv)
                     shutil.copytree(orig, conv, symlinks=True)
+                    if ec:
+                        with open(os.path.join(conv, ".editorconfig"), "w") as f:
+                            f.write(ec)
                     subprocess.run([morek, "-i", "--lang=text", *sargs, *(names if corpus else ["."])], cwd=conv,
                                    capture_output=True)
                     for rel in names:
