@@ -892,6 +892,13 @@ def report(rows, styles, text, trees, lines_only):
             c = rows[lang][style]
             total[style].update(c)
             print(f"| `{style}` | " + " | ".join(f"{c[x]:,}" for x in cols) + " |")
+    if len(styles) > 1:
+        # The lines converted, language by style, in one table: the figure to compare a later version by.
+        print("\n## lines converted, by language and style\n")
+        print("| language | " + " | ".join(f"`{st}`" for st, _, _ in styles) + " |")
+        print("|---" * (len(styles) + 1) + "|")
+        for lang in sorted(rows):
+            print(f"| {lang} | " + " | ".join(f"{rows[lang][st]['lines']:,}" for st, _, _ in styles) + " |")
     print("\n## all languages\n")
     print("| style | " + " | ".join(cols) + " |")
     print("|---" * (len(cols) + 1) + "|")
