@@ -286,12 +286,30 @@ const dir = path.join(path.dirname(require.resolve("tree-sitter-wasms/package.js
   await Parser.init();
   const p = new Parser();
   p.setLanguage(await Language.load(path.join(dir, `tree-sitter-${grammars[ext[file.split(".").pop()]]}.wasm`)));
-  const tree = p.parse(fs.readFileSync(file, "utf8"));
+  const text = fs.readFileSync(file, "utf8");
+  const tree = p.parse(text);
   const out = [];
+  // A string's own text between its children: what lies between an opening
+  // and a closing quote is the literal's, what lies between two strings that
+  // are written side by side is code.
+  const quote = /^[@$rRbBuUfF]*("+|'+|`)#*$|^#*("+|'+)$/;
+  const inner = (n) => {
+    const parts = [];
+    let pos = n.startIndex, inside = false;
+    for (let i = 0; i < n.childCount; i++) {
+      const c = n.child(i);
+      if (inside) parts.push(text.slice(pos, c.startIndex));
+      if (c.childCount === 0 && quote.test(c.text)) inside = !inside;
+      pos = c.endIndex;
+    }
+    if (inside) parts.push(text.slice(pos, n.endIndex));
+    return parts.join("|");
+  };
   const walk = (n) => {
     if (/comment/.test(n.type)) return;
     out.push(n.type);
-    if (n.childCount === 0 || /string|char|str_text|content|heredoc/.test(n.type)) out.push(JSON.stringify(n.text));
+    if (n.childCount === 0) out.push(JSON.stringify(n.text));
+    else if (/string|char|str_text|content|heredoc/.test(n.type)) out.push(JSON.stringify(inner(n)));
     for (let i = 0; i < n.childCount; i++) walk(n.child(i));
   };
   walk(tree.rootNode);
