@@ -306,7 +306,8 @@ const dir = path.join(path.dirname(require.resolve("tree-sitter-wasms/package.js
     return parts.join("|");
   };
   const walk = (n) => {
-    if (/comment/.test(n.type)) return;
+    // Comments, and the free text of a #region, mean nothing to the program.
+    if (/comment/.test(n.type) || n.type === "preproc_message") return;
     out.push(n.type);
     if (n.childCount === 0) out.push(JSON.stringify(n.text));
     else if (/string|char|str_text|content|heredoc/.test(n.type)) out.push(JSON.stringify(inner(n)));
