@@ -18,8 +18,16 @@ deb=$(ls "$tmp"/pkg/*.deb)
 contents=$(dpkg-deb -c "$deb")
 grep -q '/bin/morek$' <<<"$contents" || { echo "package lacks bin/morek"; exit 1; }
 grep -q '/share/man/man1/morek.1' <<<"$contents" || { echo "package lacks the manual page"; exit 1; }
+# The package depends on each library that the program loads, and on no
+# other; a static program loads none.
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libutf8proc2 libacl1 libattr1; do
-  grep -qw "$lib" <<<"$depends" || { echo "package does not depend on $lib: $depends"; exit 1; }
+loads=$(ldd "$tmp/prefix/bin/morek" 2>&1 || true)
+for lib in utf8proc.so.2:libutf8proc2 acl.so.1:libacl1 attr.so.1:libattr1 stdc++.so.6:libstdc++6; do
+  if grep -q "lib${lib%%:*}" <<<"$loads"; then
+    grep -qw "${lib#*:}" <<<"$depends" || { echo "package does not depend on ${lib#*:}: $depends"; exit 1; }
+  elif grep -qw "${lib#*:}" <<<"$depends"; then
+    echo "package depends on ${lib#*:}, which morek does not load: $depends"
+    exit 1
+  fi
 done
 echo "installed and packaged: ok"
