@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -84,30 +85,42 @@ bool current_directory(std::string& cwd) {
 
 // The path of the directory that st describes, opened as the relative path
 // path: the current directory's and path's own, where no component of path
-// is "..", nor a link, and it still leads there. Each component is looked
-// at from the current directory, so a directory above it that cannot be
-// searched does not stand in the way.
+// is a link and it still leads there. Each component is looked at from the
+// current directory, so a directory above it that cannot be searched does
+// not stand in the way.
 std::string below_current(const std::string& path, const struct stat& st) {
   if (path.empty() || path[0] == '/') return std::string();
-  std::string rel;
+  std::vector<std::string> parts;
+  std::size_t above = 0;  // levels above the current directory
+  std::string walked;     // path so far, as given, to look at each component
   for (std::size_t at = 0; at <= path.size();) {
     std::size_t end = path.find('/', at);
     if (end == std::string::npos) end = path.size();
     const std::string part = path.substr(at, end - at);
     at = end + 1;
     if (part.empty() || part == ".") continue;
-    if (part == "..") return std::string();
-    rel += rel.empty() ? part : "/" + part;
+    walked += walked.empty() ? part : "/" + part;
+    if (part == "..") {
+      // A directory's ".." is its parent, since none on the way is a link.
+      if (parts.empty())
+        ++above;
+      else
+        parts.pop_back();
+      continue;
+    }
     struct stat step;
-    if (::fstatat(AT_FDCWD, rel.c_str(), &step, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(step.st_mode))
+    if (::fstatat(AT_FDCWD, walked.c_str(), &step, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(step.st_mode))
       return std::string();
+    parts.push_back(part);
   }
   struct stat there;
-  std::string cwd;
-  if (::fstatat(AT_FDCWD, rel.empty() ? "." : rel.c_str(), &there, 0) != 0 || there.st_dev != st.st_dev ||
-      there.st_ino != st.st_ino || !current_directory(cwd))
+  std::string r;
+  if (::fstatat(AT_FDCWD, walked.empty() ? "." : walked.c_str(), &there, 0) != 0 || there.st_dev != st.st_dev ||
+      there.st_ino != st.st_ino || !current_directory(r))
     return std::string();
-  return rel.empty() ? cwd : joined_path(cwd, rel);
+  for (; above > 0; --above) r.resize(r.size() > 1 ? std::max<std::size_t>(r.rfind('/'), 1) : 1);
+  for (const std::string& part : parts) r = joined_path(r, part);
+  return r;
 }
 
 }  // namespace
