@@ -14,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -233,6 +234,57 @@ const attributes_case attributes_cases[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Table, InPlaceAttributes, testing::ValuesIn(attributes_cases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Each new file is durable before it is renamed over its original: by one
+// syncfs of the filesystem, or, where the build has none, by an fsync of the
+// file and one of its directory. strace shows the calls, in order.
+TEST(InPlace, NewFilesAreDurableBeforeTheyAreRenamed) {
+  if (emulated) GTEST_SKIP() << "strace would see the emulator's calls";
+  if (std::system("strace -V >/dev/null 2>&1") != 0) GTEST_SKIP() << "strace is not installed";
+  scratch s;
+  fs::create_directory(s.path("d"));
+  std::string files;
+  for (int k = 0; k < 3; ++k) files += " '" + s.put("d/f" + std::to_string(k) + ".c", "\tx\n") + "'";
+  const std::string trace = s.path("trace");
+  const std::string command = "strace -f -qq -s 4096 -o '" + trace + "' -e trace=openat,fsync,syncfs,renameat,renameat2 '" +
+                              tool_path() + "' -i 8 4" + files + " 2>'" + s.path("err") + "'";
+  ASSERT_EQ(std::system(command.c_str()), 0) << read_file(s.path("err"));
+  for (int k = 0; k < 3; ++k) EXPECT_EQ(read_file(s.path("d/f" + std::to_string(k) + ".c")), "\t\tx\n");
+
+  // The descriptors of the directory and of the new files, and where the
+  // first sync of each and the first rename come in the trace.
+  std::vector<std::string> lines;
+  std::istringstream in(read_file(trace));
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  auto result = [](const std::string& line) { return line.substr(line.rfind("= ") + 2); };
+  auto first = [&](const std::string& call) {
+    for (std::size_t k = 0; k < lines.size(); ++k)
+      if (lines[k].find(call) != std::string::npos) return k;
+    return lines.size();
+  };
+  // A sync of fd, finished at once or on another thread.
+  auto synced = [&](const std::string& fd) { return std::min(first(" fsync(" + fd + ")"), first(" fsync(" + fd + " <")); };
+  std::string dir;
+  std::vector<std::string> fresh;
+  for (const std::string& line : lines) {
+    if (line.find("openat(AT_FDCWD, \"" + s.path("d") + "\", O_RDONLY|") != std::string::npos &&
+        line.find("O_DIRECTORY") != std::string::npos)
+      dir = result(line);
+    if (line.find(".morek-") != std::string::npos && line.find("O_CREAT|O_EXCL") != std::string::npos)
+      fresh.push_back(result(line));
+  }
+  ASSERT_FALSE(dir.empty()) << read_file(trace);
+  ASSERT_EQ(fresh.size(), 3u) << read_file(trace);
+  const std::size_t renamed = std::min(first(" renameat("), first(" renameat2("));
+  ASSERT_LT(renamed, lines.size()) << read_file(trace);
+  if (MOREK_HAVE_SYNCFS) {
+    EXPECT_LT(first(" syncfs("), renamed) << read_file(trace);
+  } else {
+    EXPECT_EQ(first(" syncfs("), lines.size()) << read_file(trace);
+    for (const std::string& fd : fresh) EXPECT_LT(synced(fd), renamed) << fd << "\n" << read_file(trace);
+    EXPECT_LT(synced(dir), renamed) << read_file(trace);
+  }
+}
 
 // ---- line ends and bytes of every kind --------------------------------
 
