@@ -3,7 +3,7 @@
 # directory with an empty environment: the filter (UTF-8 widths included),
 # -i, and a walk of a directory.
 set -euo pipefail
-morek=$1
+morek=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 if loads=$(ldd "$morek" 2>&1); then
   echo "ldd finds libraries for morek to load:"
   echo "$loads"
