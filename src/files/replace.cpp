@@ -177,7 +177,7 @@ void random_suffix(char* out) {
 
 // Syncs the files, on up to SYNC_THREADS threads at once, this one among
 // them; the first failure's errno is kept.
-constexpr std::size_t SYNC_THREADS = 16;
+constexpr std::size_t SYNC_THREADS = 32;
 
 class sync_pool {
  public:
