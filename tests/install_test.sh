@@ -36,8 +36,16 @@ for file in "$(pkg-config --variable=completionsdir bash-completion)/morek" \
   "$(pkg-config --variable=completionsdir fish)/morek.fish" "$zsh_dir/_morek"; do
   grep -q " \.$file\$" <<<"$contents" || { echo "package lacks $file"; exit 1; }
 done
+# The package depends on each library that the program loads, and on no
+# other; a static program loads none.
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libutf8proc2 libacl1 libattr1; do
-  grep -qw "$lib" <<<"$depends" || { echo "package does not depend on $lib: $depends"; exit 1; }
+loads=$(ldd "$tmp/prefix/bin/morek" 2>&1 || true)
+for lib in utf8proc.so.2:libutf8proc2 acl.so.1:libacl1 attr.so.1:libattr1 stdc++.so.6:libstdc++6; do
+  if grep -q "lib${lib%%:*}" <<<"$loads"; then
+    grep -qw "${lib#*:}" <<<"$depends" || { echo "package does not depend on ${lib#*:}: $depends"; exit 1; }
+  elif grep -qw "${lib#*:}" <<<"$depends"; then
+    echo "package depends on ${lib#*:}, which morek does not load: $depends"
+    exit 1
+  fi
 done
 echo "installed and packaged: ok"

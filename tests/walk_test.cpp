@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "needs.hpp"
 #include "run_tool.hpp"
 #include "test_support.hpp"
 
@@ -306,6 +307,7 @@ struct hostile_case {
   std::function<bool(const scratch&)> unharmed;     // nothing outside was touched, nothing ran
   bool needs_root = false;
   std::function<void(const scratch&)> clean_up = nullptr;
+  const system_feature* needs = nullptr;  // what the system must offer; the name ends in "_needs_" and its name
 };
 void PrintTo(const hostile_case& c, std::ostream* os) { *os << c.name; }
 
@@ -314,6 +316,9 @@ class HostileTree : public testing::TestWithParam<hostile_case> {};
 TEST_P(HostileTree, IsRefusedOrWalkedSafely) {
   const hostile_case& c = GetParam();
   if (c.needs_root && !root) GTEST_SKIP() << "needs root, for other users";
+  if (c.needs != nullptr) {
+    MOREK_NEEDS(*c.needs);
+  }
   scratch s;
   ASSERT_TRUE(c.make(s)) << "the tree could not be made";
   const tool_result r = run_in(s, c.dir, c.env, c.args);
@@ -436,6 +441,31 @@ const hostile_case hostile_cases[] = {
      },
      "locked/work", as_nobody_env, "--check --editorconfig sub/a.c", "", 1,
      [](const scratch& s) { return read_file(s.path("out")) == "sub/a.c\n"; }, true},
+    {"editorconfig_below_an_unsearchable_directory_is_read_through_dot_dot",
+     [](const scratch& s) {
+       s.put("locked/work/sub/a.c", "        x\n");
+       s.put("locked/work/.editorconfig", "root = true\n[*]\nindent_style = tab\n");
+       return sh(s.dir, "chmod 755 . && chown -R 65534:65534 locked/work && chmod 700 locked");
+     },
+     "locked/work/sub", as_nobody_env, "--check --editorconfig ../sub/./a.c", "", 1,
+     [](const scratch& s) { return read_file(s.path("out")) == "../sub/./a.c\n"; }, true},
+    {"editorconfig_below_an_unsearchable_directory_is_read_through_a_link_needs_proc",
+     [](const scratch& s) {
+       s.put("locked/work/sub/a.c", "        x\n");
+       s.put("locked/work/.editorconfig", "root = true\n[*]\nindent_style = tab\n");
+       return sh(s.dir, "ln -s sub locked/work/link && chmod 755 . && chown -R 65534:65534 locked/work && "
+                        "chmod 700 locked");
+     },
+     "locked/work", as_nobody_env, "--check --editorconfig link/a.c", "", 1,
+     [](const scratch& s) { return read_file(s.path("out")) == "link/a.c\n"; }, true, nullptr, &proc_paths},
+    {"git_that_cannot_start_is_walked_instead",
+     [](const scratch& s) {
+       s.put("bin/git", "#!/nonexistent/interpreter\n");
+       return git_repo(s, "tree") && sh(s.dir, "chmod 755 bin/git");
+     },
+     "tree", "PATH=../bin", "--check 8 4 .",
+     ".: can't run git: No such file or directory; walked instead, ignored files included\n", 1,
+     [](const scratch& s) { return read_file(s.path("out")) == "a.c\nignored.c\n"; }},
     {"editorconfig_deeper_than_path_max_is_read",
      [](const scratch& s) {
        // Past PATH_MAX, with a path of 2,100 levels of "d/".
