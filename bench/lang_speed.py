@@ -1,16 +1,22 @@
 #!/usr/bin/env python3
 """What reading each file in its language costs.
 
-usage: bench/lang_speed.py [--rounds N] [--mb M] [--build DIR] [TREE...]
+usage: bench/lang_speed.py [--rounds N] [--mb M] [--pathological-mb P] [--build DIR] [TREE...]
 
 The filter: morek --lang=c 8 4 against morek -c 8 4 and tr -d '\\r' on M MB of
-generated C source (bench's own generator). The file modes, on each TREE (a
+generated C source (bench's own generator). Pathological inputs: a pattern
+that makes a lexer look back, look ahead or fork over and over (1'1'1'... in
+C, (/[ repeated in JavaScript, Ruby and Perl, a fork every few bytes...),
+P MB of it as one line and as lines of 80, morek --check 8 4 against morek
+--check --lang=text 8 4 on the same file. The file modes, on each TREE (a
 work tree that mixes languages, or a folder of several): morek --check 8 4
-against morek --check --lang=text 8 4. The commands alternate, round after
-round, so that the machine's drift hits all alike; the script prints each
-one's median, the ratios of the medians and the range of the per-round
-ratios. Run bench/run.sh once first, or give --build a folder with morek and
-morek_gen_source built.
+against morek --check --lang=text 8 4, and what reading its files keeps: by
+language, the lines that hold a kept byte, those kept only because the
+lexer's readings disagreed, and the files where it gave up. The commands
+alternate, round after round, so that the machine's drift hits all alike;
+the script prints each one's median, the ratios of the medians and the
+range of the per-round ratios. Run bench/run.sh once first, or give --build
+a folder with morek, morek_gen_source and morek_lex_readings built.
 """
 import argparse
 import os
@@ -45,10 +51,55 @@ def compare(title, commands, rounds, ratios, **kw):
               f"(per round {min(per_round):.2f} to {max(per_round):.2f})")
 
 
+# Patterns that a lexer without bounds would take quadratic time over, or
+# that fork its readings every few bytes; by the extension that names their
+# language.
+PATHOLOGICAL = [
+    ("c", "1'"), ("c", "'"), ("js", "(/["), ("js", "(a) / b "), ("js", " <p>{"), ("ts", "(/["),
+    ("rb", "(/["), ("rb", "?a "), ("rb", "x /a"), ("rb", "a <<b "), ("pl", "(/["), ("pl", "PI / 2 "),
+    ("pl", "q("), ("pl", "$x // "), ("sh", '"$(case a in b) '), ("sh", "$(("), ("py", "'" * 3),
+]
+
+
+def pathological(morek, work, rounds, mb):
+    size = mb * 1024 * 1024
+    print(f"\nPathological inputs, {mb} MB each, {rounds} rounds: morek --check 8 4 against --lang=text\n")
+    print("| file | pattern | shape | median s | text s | ratio | per round |\n|---|---|---|---|---|---|---|")
+    for ext, pattern in PATHOLOGICAL:
+        line = pattern * (size // len(pattern))
+        for shape, text in (("one line", line + "\n"),
+                            ("lines of 80", "\n".join(line[k:k + 80] for k in range(0, len(line), 80)) + "\n")):
+            path = os.path.join(work, "p." + ext)
+            with open(path, "w") as f:
+                f.write(text)
+            a, b = [], []
+            for _ in range(rounds):
+                a.append(timed([morek, "--check", "8", "4", path]))
+                b.append(timed([morek, "--check", "--lang=text", "8", "4", path]))
+            per_round = [x / y for x, y in zip(a, b)]
+            ma, mb_ = statistics.median(a), statistics.median(b)
+            print(f"| .{ext} | `{pattern}` | {shape} | {ma:.3f} | {mb_:.3f} | {ma / mb_:.2f} | "
+                  f"{min(per_round):.2f}-{max(per_round):.2f} |", flush=True)
+
+
+def readings(build, tree):
+    listed = subprocess.run(["git", "ls-files", "-z"], cwd=tree, capture_output=True)
+    if listed.returncode == 0 and listed.stdout:
+        files = [os.path.join(tree, f) for f in listed.stdout.decode(errors="replace").split("\0") if f]
+    else:
+        files = [os.path.join(d, f) for d, _, names in os.walk(tree) for f in names]
+    files = [f for f in files if os.path.isfile(f) and not os.path.islink(f)]
+    r = subprocess.run([os.path.join(build, "morek_lex_readings")], input="\n".join(files).encode(),
+                       capture_output=True, check=True)
+    print(f"\nWhat reading the files of {tree} keeps\n")
+    print(r.stdout.decode())
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--rounds", type=int, default=7)
     ap.add_argument("--mb", type=int, default=50)
+    ap.add_argument("--pathological-mb", type=int, default=1)
     ap.add_argument("--build", default=os.path.join(os.path.dirname(__file__), "..", "build", "bench"))
     ap.add_argument("trees", nargs="*")
     opt = ap.parse_args()
@@ -63,12 +114,14 @@ def main():
                  "tr -d '\\r'": ["tr", "-d", "\r"]},
                 opt.rounds, [("morek --lang=c 8 4", "morek -c 8 4"), ("morek -c 8 4", "tr -d '\\r'"),
                              ("morek --lang=c 8 4", "tr -d '\\r'")], stdin_path=src)
+        pathological(morek, work, opt.rounds, opt.pathological_mb)
     for tree in opt.trees:
         tree = os.path.abspath(tree)
         compare(f"The file modes on {tree}, {opt.rounds} rounds",
                 {"morek --check 8 4 .": [morek, "--check", "8", "4", "."],
                  "morek --check --lang=text 8 4 .": [morek, "--check", "--lang=text", "8", "4", "."]},
                 opt.rounds, [("morek --check 8 4 .", "morek --check --lang=text 8 4 .")], cwd=tree)
+        readings(os.path.abspath(opt.build), tree)
 
 
 if __name__ == "__main__":

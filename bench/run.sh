@@ -2,13 +2,22 @@
 # Builds morek for the benchmark and runs it:
 #   bench/run.sh [--rounds N] [--mb M]     the filter on generated source
 #   bench/run.sh --tree [--rounds N] ...   -i and --check over a tree of files
+#   bench/run.sh --tree --posix ...        and -i of a build with every POSIX
+#                                          fallback forced, against the default
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --preset bench >/dev/null
 cmake --build --preset bench >/dev/null
 if [ "${1:-}" = --tree ]; then
   shift
-  python3 bench/tree.py --build build/bench "$@"
+  peer=()
+  if [ "${1:-}" = --posix ]; then
+    shift
+    cmake --preset bench-posix >/dev/null
+    cmake --build --preset bench-posix >/dev/null
+    peer=(--peer build/bench-posix)
+  fi
+  python3 bench/tree.py --build build/bench "${peer[@]}" "$@"
   exit
 fi
 echo "== the passes in isolation (Google Benchmark)"

@@ -2,6 +2,7 @@
 """morek -i and --check over a tree of files, against cp -a, cat and the old per-file pipeline.
 
 usage: bench/tree.py [--rounds N] [--mb M] [--build DIR] [--gb G] [--here DIR] [--many F]
+                     [--peer DIR] [--in-place-only]
 
 Builds nothing itself: run bench/run.sh, which builds first. Generates a tree
 of C-like files (about 20 KB each), then times, round after round:
@@ -19,6 +20,10 @@ it generates a git work tree of F files of some 5 KB (in the index, without
 their objects), and times, alternating, morek --check -c 8 4 . with -j 1,
 with -j 2 and with a job a processor, against find | xargs -P 2 of morek -j 1
 --check -c 8 4 on batches of 1,000 files, and git ls-files alone.
+
+--peer DIR times the morek of another build (such as one with every POSIX
+fallback forced) doing the same -i right after the first, round after round,
+and reports its ratio to it; --in-place-only times the two -i alone.
 
 As root it works on a new journaled ext4 filesystem in a loop-mounted image
 (in /var/tmp), the usual kind of filesystem; --here DIR works in DIR instead.
@@ -82,6 +87,8 @@ def main():
     ap.add_argument("--build", default="build/bench")
     ap.add_argument("--here", help="work in this directory, not in a new ext4 image")
     ap.add_argument("--many", type=int, default=0, help="files of a generated work tree for -j (0: none)")
+    ap.add_argument("--peer", help="a second build whose morek -i is timed against the first")
+    ap.add_argument("--in-place-only", action="store_true", help="time morek -i (and the peer's) alone")
     args = ap.parse_args()
 
     morek = os.path.abspath(os.path.join(args.build, "morek"))
@@ -116,6 +123,11 @@ def main():
             f"|| {{ rm -f \"$1.morek\"; exit 1; }}' _ {{}}")
         steps = [
             ("morek -i -c 8 4", True, f"{find} | xargs -0 {morek} -i -c 8 4", (0,)),
+        ]
+        if args.peer:
+            peer = os.path.abspath(os.path.join(args.peer, "morek"))
+            steps.append(("peer: morek -i -c 8 4", True, f"{find} | xargs -0 {peer} -i -c 8 4", (0,)))
+        steps += [
             ("cp -a + sync", False, None, (0,)),
             ("per-file pipeline", True, old_pipeline, (0,)),
             ("morek --check -c 8 4", True, f"{find} | xargs -0 {morek} --check -c 8 4 > /dev/null", (0, 123)),
@@ -129,9 +141,13 @@ def main():
             ("repo: morek --check --editorconfig .", False,
              in_repo + f"{morek} --check --editorconfig . > /dev/null", (0, 1)),
         ]
+        if args.in_place_only:
+            steps = steps[:2 if args.peer else 1]
         walls = {name: [] for name, *_ in steps}
-        for _ in range(args.rounds):
-            for name, needs_copy, cmd, ok in steps:
+        for r in range(args.rounds):
+            # The two builds' -i take turns at going first.
+            order = steps if not args.peer or r % 2 == 0 else [steps[1], steps[0]] + steps[2:]
+            for name, needs_copy, cmd, ok in order:
                 if needs_copy:
                     fresh()
                 if name == "cp -a + sync":
@@ -148,6 +164,12 @@ def main():
         for name, *_ in steps:
             w = walls[name]
             print(f"| `{name}` | {med[name]:.3f} | {min(w):.3f}-{max(w):.3f} | {size_mb / med[name]:.0f} |")
+        if args.peer:
+            ratios = sorted(p / m for p, m in zip(walls["peer: morek -i -c 8 4"], walls["morek -i -c 8 4"]))
+            print(f"\npeer ({args.peer}) ÷ morek -i: {med['peer: morek -i -c 8 4'] / med['morek -i -c 8 4']:.2f} "
+                  f"(round by round {ratios[0]:.2f}-{ratios[-1]:.2f})")
+        if args.in_place_only:
+            return
         print("\nheld to:")
         print(f"  morek -i ÷ (cp -a + sync): {med['morek -i -c 8 4'] / med['cp -a + sync']:.2f} (at most 1.5)")
         print(f"  per-file pipeline ÷ morek -i: {med['per-file pipeline'] / med['morek -i -c 8 4']:.1f} (at least 15)")

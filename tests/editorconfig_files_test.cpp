@@ -101,6 +101,27 @@ TEST(EditorConfig, FilesWithoutSettingsAndTheCommandLine) {
   EXPECT_EQ(r.status, 1);
 }
 
+// How a repository leaves a hand-aligned file alone: a later section unsets
+// what the earlier ones gave it, and the command line does not reach it. A
+// section with nothing in it unsets nothing.
+TEST(EditorConfig, SectionThatUnsetsEverythingLeavesItsFileAlone) {
+  tree t;
+  t.put(".editorconfig",
+        "root = true\n[*]\nindent_style = tab\ntab_width = 4\ntrim_trailing_whitespace = true\n"
+        "insert_final_newline = true\ncharset = utf-8\n[empty.txt]\n[art.txt]\nindent_style = unset\n"
+        "tab_width = unset\ntrim_trailing_whitespace = unset\ninsert_final_newline = unset\ncharset = unset\n");
+  const std::string text = "    a  \n        b";
+  t.put("art.txt", text);
+  t.put("empty.txt", text);
+  tool_result r = t.run({"--editorconfig", "--show-settings", "art.txt", "empty.txt"});
+  EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "art.txt: no settings; left alone");
+  EXPECT_NE(r.out.find("\nempty.txt: tab 4, indent tabs, eol kept, trim, final newline"), std::string::npos) << r.out;
+  r = t.run({"-i", "-t", "--editorconfig", "."});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(read_file(t.path("art.txt")), text);
+  EXPECT_EQ(read_file(t.path("empty.txt")), "\ta\n\t\tb\n");
+}
+
 TEST(EditorConfig, ShowSettings) {
   tree t;
   fill(t);
@@ -219,6 +240,7 @@ struct syntax_case {
   std::string before;
   std::string after;  // what -i leaves
   std::string note;   // on standard error, after "FILE: "
+  bool named = false;  // the file is named, not reached through "."
 };
 void PrintTo(const syntax_case& c, std::ostream* os) { *os << c.name; }
 
@@ -233,7 +255,7 @@ TEST_P(SyntaxBlanks, KeepTheirMeaning) {
   const std::string err = c.note.empty() ? "" : c.file + ": " + c.note + "\n";
   std::vector<std::string> args = {"--check"};
   args.insert(args.end(), c.args.begin(), c.args.end());
-  args.push_back(".");
+  args.push_back(c.named ? c.file : ".");
   tool_result r = t.run(args);
   EXPECT_EQ(r.out, changes ? c.file + "\n" : "");
   EXPECT_EQ(r.err, err);
@@ -264,10 +286,20 @@ const syntax_case syntax_cases[] = {
      "Makefile", "all:\n\techo  hi\n\t    echo\n", "all:\n\techo  hi\n\t    echo\n", ""},
     {"conditional_under_tab_style", tabs_8, {"--editorconfig"}, "Makefile.am",
      "        ifndef NO_FINK\nX = 1\n        endif\n", "        ifndef NO_FINK\nX = 1\n        endif\n", ""},
-    {"recipe_blanks_after_the_tab_convert", "[*]\nindent_style = tab\ntab_width = 4\n", {"--editorconfig"}, "rules",
-     "#!/usr/bin/make -f\nall:\n\t    echo\n        ifdef X\n", "#!/usr/bin/make -f\nall:\n\t\techo\n        ifdef X\n", ""},
-    {"recipe_at_other_widths", "", {"8", "4"}, "Kbuild", "x:\n\techo  a\n    y = 1\n", "x:\n\t\techo  a\n    y = 1\n",
+    {"recipe_keeps_its_blanks", "[*]\nindent_style = tab\ntab_width = 4\n", {"--editorconfig"}, "rules",
+     "#!/usr/bin/make -f\nall:\n\t    echo\n        ifdef X\n", "#!/usr/bin/make -f\nall:\n\t    echo\n        ifdef X\n", ""},
+    {"recipe_at_other_widths", "", {"8", "4"}, "Kbuild", "x:\n\techo  a\n    y = 1\n", "x:\n\techo  a\n    y = 1\n", ""},
+    {"values_keep_their_blanks", "", {"8", "4"}, "x.mk", "X = a  b   # c\nY :=\tz\t\ta\n", "X = a  b   # c\nY :=\tz\t\ta\n",
      ""},
+    {"indentation_to_spaces_but_bodies_and_continuations_kept", "", {"--indent-only", "--spaces", "4"}, "Makefile",
+     "define T\n  \tx  y\nendef\n \tifdef A\nZ = 1 \\\n \t 2\n \tendif\n",
+     "define T\n  \tx  y\nendef\n    ifdef A\nZ = 1 \\\n \t 2\n    endif\n", "", true},
+    // -t cuts no blank that a recipe or a value holds: an empty recipe keeps
+    // its tab, an escaped blank its backslash's meaning, a value its end.
+    {"trim_keeps_recipes_and_values", "", {"-t", "--indent-only", "8", "8"}, "Makefile",
+     "X = a  b   \nall: \n\t\n\techo a\\ \n\tprintf '%s  '  \n", "X = a  b   \nall:\n\t\n\techo a\\ \n\tprintf '%s  '  \n", ""},
+    {"trim_keeps_a_blank_after_a_backslash", "", {"-t", "--indent-only", "8", "8"}, "GNUmakefile",
+     "all: a \\ \n\ttrue\n", "all: a \\ \n\ttrue\n", ""},
     {"makefile_by_any_name_left_out_under_spaces", "", {"--spaces", "4"}, "BSDmakefile", "x:\n\techo\n", "x:\n\techo\n",
      ""},
     {"makefile_dot_in_left_out_under_spaces", "", {"--spaces", "4"}, "Makefile.in", "x:\n\techo\n", "x:\n\techo\n", ""},
@@ -276,6 +308,13 @@ const syntax_case syntax_cases[] = {
     {"clang_format_left_out", "", {"--indent-only", "4", "4"}, ".clang-format", "A:\n    B: 1\n", "A:\n    B: 1\n", ""},
     {"yaml_by_first_line_left_out", "", {"--indent-only", "4", "4"}, "conf", "%YAML 1.2\na:\n    b: 1\n",
      "%YAML 1.2\na:\n    b: 1\n", ""},
+    // YAML named keeps its indentation in every style.
+    {"yaml_named_by_first_line", "", {"--indent-only", "4", "4"}, "app.conf", "%YAML 1.2\na:\n    b: 1\n",
+     "%YAML 1.2\na:\n    b: 1\n", "", true},
+    {"clang_format_named", "", {"--indent-only", "4", "4"}, ".clang-format", "A:\n    B: 1\n", "A:\n    B: 1\n", "", true},
+    {"yaml_named_under_8_4", "", {"8", "4"}, "a.yml", "a:\n        b:   1\n", "a:\n        b:\t 1\n", "", true},
+    {"yaml_named_by_bom_and_first_line", "", {"4", "4"}, "conf", "\xEF\xBB\xBF%YAML 1.2\na:\n    b: 1\n",
+     "\xEF\xBB\xBF%YAML 1.2\na:\n    b: 1\n", "", true},
     // A file of the C family keeps its literals, as -c keeps them; --lang=text reads it as text.
     {"c_literal_kept", "", {"8", "4"}, "a.c", "\ts = \"a\t\tb  c\";\t// x\n", "\t\ts = \"a\t\tb  c\";\t// x\n", ""},
     {"c_literal_as_text", "", {"--lang=text", "8", "4"}, "a.c", "\ts = \"a\t\tb  c\";\t// x\n",
@@ -314,10 +353,15 @@ TEST(SyntaxBlanks, MakeRunsTheSameCommands) {
   // make -n before and after: the conditional stays a conditional, the
   // recipe a recipe, at tabs of 8 to tabs of 4 and under a space style.
   const std::string makefile =
-      "        ifndef NO_FINK\nFLAGS = -a\n        else\nFLAGS = -b\n        endif\nall: x\n\techo  $(FLAGS)\n"
-      "\t    echo   two\nx:\n\t@echo x\n";
+      "        ifndef NO_FINK\nFLAGS = -a\n        else\nFLAGS = -b\n        endif\n"
+      "define BODY\n\t  echo  \"a   b\"  \nendef\n \tV = x  y   \nW = $(V)z\nall: x\n\techo  $(FLAGS)\n"
+      "\t    echo   two \\\n\t  \"c    d\"  \n\t$(BODY)\n\t@echo '[$(W)]'\nx:\n\t@echo x\\ \n";
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {"-i", "8", "4", "Makefile"}, {"-i", "--editorconfig", "Makefile"}, {"-i", "--indent-only", "4", "4", "Makefile"}}) {
+           {"-i", "8", "4", "Makefile"},
+           {"-i", "--editorconfig", "Makefile"},
+           {"-i", "--indent-only", "4", "4", "Makefile"},
+           {"-i", "-t", "--spaces", "4", "Makefile"},
+           {"-i", "-t", "8", "4", "Makefile"}}) {
     tree t;
     t.put("Makefile", makefile);
     t.put(".editorconfig", "root = true\n[Makefile]\nindent_style = space\nindent_size = 4\n");
@@ -327,7 +371,7 @@ TEST(SyntaxBlanks, MakeRunsTheSameCommands) {
     const tool_result r = t.run(args);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(std::system(run_make.c_str()), 0) << args[1] << "\n" << read_file(t.path("Makefile"));
-    EXPECT_EQ(read_file(t.path("out")), before) << args[1];
+    EXPECT_EQ(read_file(t.path("out")), before) << testing::PrintToString(args);
   }
 }
 

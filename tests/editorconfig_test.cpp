@@ -82,6 +82,14 @@ const glob_case glob_cases[] = {
     {"[!abc].c", "d.c", true},
     {"[!abc].c", "a.c", false},
     {"[a-c].c", "b.c", true},
+    // "{n1..n2}" inside a glob of other parts; "0" is an integer (the C
+    // core 0.12 takes none that starts with '0').
+    {"f{0..3}.txt", "f0.txt", true, false},
+    {"f{0..3}.txt", "f3.txt", true},
+    {"f{0..3}.txt", "f4.txt", false},
+    {"f{0..3}.txt", "f03.txt", false},
+    {"{-3..3}", "0", true, false},
+    {"{1..3}", "0", false},
     // The C core reads braces inside brackets too.
     {"[ab*c{1..2}].c", "*.c", true, false},
     {"[ab*c{1..2}].c", "{.c", true, false},
@@ -110,7 +118,7 @@ const glob_case glob_cases[] = {
     {"{1..3}.c", "4.c", false},
     {"{1..3}.c", "10.c", false},
     {"{-1..4}.c", "-1.c", true},
-    {"{-1..4}.c", "0.c", false},  // a number that starts with 0 is none, as the C core reads it
+    {"{-1..4}.c", "0.c", true, false},  // zero is an integer; the C core takes none that starts with 0
     {"{-1..4}.c", "+3.c", true},
     {"{3..120}", "060", false},
     {"{3..120}", "60", true},

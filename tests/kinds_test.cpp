@@ -43,6 +43,14 @@ const kind_case kind_cases[] = {
     {"rules", "#! /usr/bin/make -sf\r\n", file_kind::makefile},
     {"rules", "#!/usr/bin/make\n", file_kind::other},
     {"Makefile.", "", file_kind::other},
+    {"Makefile.inc", "", file_kind::makefile},
+    {"Makefile.win32", "", file_kind::makefile},
+    {"Makefile.PL", "", file_kind::other},  // Perl
+    {"Makefile.toml", "", file_kind::other},
+    {"makefile.md", "", file_kind::other},
+    {"Makefile.py", "", file_kind::python},
+    {"Makefile.yml", "", file_kind::yaml},
+    {"rules", "\xEF\xBB\xBF#!/usr/bin/make -f\n", file_kind::makefile},
     {"a.yml", "", file_kind::yaml},
     {"a.yaml", "", file_kind::yaml},
     {"CITATION.cff", "", file_kind::yaml},
@@ -59,6 +67,15 @@ const kind_case kind_cases[] = {
     {"tool", "#!/usr/bin/env python3\n", file_kind::python},
     {"tool", "#!/usr/bin/env -S python3 -u\n", file_kind::python},
     {"tool", "#!/usr/bin/python3.11\n", file_kind::python},
+    {"tool", "#!/usr/bin/env -S uv run --script\n", file_kind::python},
+    {"tool", "#!/usr/bin/env -S uv run --with rich\n", file_kind::python},
+    {"tool", "#!/usr/bin/env uv\n", file_kind::other},
+    {"tool", "\xEF\xBB\xBF#!/usr/bin/python3\n", file_kind::python},
+    {"tool", "#!/usr/bin/env -S PYTHONPATH=. python3 -u\n", file_kind::python},
+    {"tool", "#!/usr/bin/env -Spython3\n", file_kind::python},
+    {"tool", "#!/usr/bin/env -i -u HOME -C /tmp pypy3\n", file_kind::python},
+    {"tool", "#!/usr/bin/env -- python3\n", file_kind::python},
+    {"conf", "\xEF\xBB\xBF%YAML 1.2\n", file_kind::yaml},
     {"tool", "#!/bin/sh\n", file_kind::other},
     {"tool.sh", "#!/usr/bin/env python3\n", file_kind::other},  // the name decides first
     {"a.c", "%YAML\n", file_kind::other},
@@ -73,6 +90,29 @@ const kind_case kind_cases[] = {
     {"min.js", "", file_kind::other},
 };
 INSTANTIATE_TEST_SUITE_P(Table, Kinds, testing::ValuesIn(kind_cases));
+
+// The language of a name without a known extension, through env's options
+// and settings and a byte order mark; a Makefile.PL is Perl.
+TEST(Kinds, LanguagesByNamesAndFirstLines) {
+  const struct {
+    const char* base;
+    const char* head;
+    language lang;
+  } cases[] = {
+      {"Makefile.PL", "", language::perl},
+      {"Build.PL", "#!/bin/sh\n", language::perl},
+      {"tool", "#!/usr/bin/env -S uv run --script\n", language::python},
+      {"tool", "\xEF\xBB\xBF#!/bin/sh\n", language::shell},
+      {"tool", "#!/usr/bin/env -S FOO=1 bash -e\n", language::shell},
+      {"tool", "#!/usr/bin/env -vS ruby -w\n", language::ruby},
+      {"tool", "#!/usr/bin/env -u LANG perl\n", language::perl},
+      {"tool", "#!/usr/bin/env --chdir /tmp node\n", language::js},
+      {"tool", "#!/usr/bin/env -S\n", language::text},
+      {"tool", "\xEF\xBB\xBF" "echo\n", language::text},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(language_of(c.base, c.head), c.lang) << c.base << " " << testing::PrintToString(std::string(c.head));
+}
 
 TEST(Kinds, HooksLeaveOutEveryMakefileAndYamlName) {
   // The hooks' "exclude" pattern, with pre-commit's own "types" aside, must

@@ -35,25 +35,37 @@ struct form_case {
   const char* lang;
   std::string program;
   std::string literal;  // kept byte for byte in every style
+  std::string code{};   // a line of code that every style converts as it converts text
 };
 void PrintTo(const form_case& c, std::ostream* os) { *os << c.name; }
 
 class LiteralForms : public testing::TestWithParam<form_case> {};
 
 // The literal comes out whole in every style, the code around it is
-// converted in one at least, and read as text the literal would change.
+// converted in one at least, and read as text the literal would change. A
+// row's line of code (after the literal, or where a wrong reading would
+// open one) comes out as text makes it in every style, and text changes it
+// in one at least: a reading that keeps it, or misses the literal, fails.
 TEST_P(LiteralForms, KeptWholeAndCodeConverted) {
   const form_case& c = GetParam();
   ASSERT_NE(c.program.find(c.literal), std::string::npos);
-  bool code_converted = false, text_changes_it = false;
+  ASSERT_TRUE(c.code.empty() || c.program.find(c.code) != std::string::npos);
+  bool code_converted = false, text_changes_it = false, text_changes_code = false;
   for (const auto& style : styles) {
     const std::string out = convert(c.lang, style, c.program);
     EXPECT_NE(out.find(c.literal), std::string::npos) << "style " << testing::PrintToString(style) << ":\n" << out;
     code_converted = code_converted || out != c.program;
-    text_changes_it = text_changes_it || convert("text", style, c.program).find(c.literal) == std::string::npos;
+    const std::string text = convert("text", style, c.program);
+    text_changes_it = text_changes_it || text.find(c.literal) == std::string::npos;
+    if (c.code.empty()) continue;
+    std::string line = convert("text", style, c.code + "\n");
+    line.pop_back();
+    text_changes_code = text_changes_code || line != c.code;
+    EXPECT_NE(out.find(line), std::string::npos) << "style " << testing::PrintToString(style) << ":\n" << out;
   }
   EXPECT_TRUE(code_converted);
   EXPECT_TRUE(text_changes_it);
+  EXPECT_TRUE(c.code.empty() || text_changes_code);
 }
 
 const form_case form_cases[] = {
@@ -111,10 +123,10 @@ const form_case form_cases[] = {
     {"perl_substitution", "perl", "\t$y =~ s{a\t b} {c  d}g;\n", "s{a\t b} {c  d}"},
     {"perl_heredoc", "perl", "\tprint <<\"END\";\n\t  body\nEND\n", "\t  body\nEND\n"},
     {"perl_division_then_string", "perl", "\t$z = $a / 2; $s = \"a\t  b\";\n", "\"a\t  b\""},
-    {"yaml_block_scalar", "yaml", "a:\n\tb: |\n\t  x  \n\n\t   y\n\tc: 1\n", "\t  x  \n\n\t   y\n"},
+    // A YAML line's indentation stays as it is; the blanks after a key convert.
+    {"yaml_block_scalar", "yaml", "a:\n\tb: |\n\t  x  \n\n\t   y\n\tc: 1\nd:        1\n", "\t  x  \n\n\t   y\n"},
     {"yaml_plain_value", "yaml", "  a:\t x\ty  # it's\n  b: 1\n", "x\ty  # it's"},
-    // A tab in the indentation is code, which spaces may take: YAML never gets tabs there.
-    {"yaml_quoted", "yaml", "\ta: 1\n  b: 'it''s\n\t  z'\n", "'it''s\n\t  z'"},
+    {"yaml_quoted", "yaml", "\ta: 1\n  b: 'it''s\n\t  z'\nd:        1\n", "'it''s\n\t  z'"},
     {"csharp_verbatim_interpolated", "csharp", "\tvar s = $@\"{d[\"k\"]}\n\t \"\" x\";\n", "$@\"{d[\"k\"]}\n\t \"\" x\""},
     {"kotlin_groovy_single_triple", "kotlin", "\tdef s = '''\n\t  a  '''\n", "'''\n\t  a  '''"},
     {"swift_two_hashes", "swift", "\tlet s = ##\"a \"# \t\"##\n", "##\"a \"# \t\"##"},
@@ -143,6 +155,76 @@ const form_case form_cases[] = {
     {"perl_squiggly_heredoc", "perl", "\tprint <<~EOT;\n\t  a\t b\n\tEOT\n", "\t  a\t b\n\tEOT\n"},
     {"yaml_folded_in_list", "yaml", "- a: >-\n    x\t  y\n\n    z\n- b:\t1\n", "    x\t  y\n\n    z\n"},
     {"perl_pod_and_data", "perl", "=pod\n\t  x\n=cut\n\tmy  $a;\n__DATA__\n\t  d\n", "=pod\n\t  x\n=cut\n"},
+    // Each idiom below is written so that only the right reading passes: a
+    // wrong one opens a literal where there is none (and keeps the line of
+    // code), or misses one that spans lines (and converts its blanks).
+    {"perl_defined_or", "perl", "\tmy $n = $x // 0;\n\tmy  $y  = 1;\n\tmy $s = \"a / b\t  c\";\n", "\"a / b\t  c\"", "\tmy  $y  = 1;"},
+    {"perl_defined_or_assign", "perl", "\t$h{k} //= 1;\n\tmy  $y  = 1;\n\tmy $s = \"a / b\t  c\";\n", "\"a / b\t  c\"", "\tmy  $y  = 1;"},
+    {"perl_slurp_variable", "perl", "\tlocal $/;\n\tmy  $y  = 1;\n\tmy $s = \"a / b\t  c\";\n", "\"a / b\t  c\"", "\tmy  $y  = 1;"},
+    {"perl_last_index", "perl", "\tmy $h = $#a / 2 + $#{$r} / 2;\n\tmy  $y  = 1;\n\tmy $s = \"a / b\t  c\";\n", "\"a / b\t  c\"", "\tmy  $y  = 1;"},
+    {"perl_quote_variables", "perl", "\tprint $', $`;\n\tmy  $y  = 1;\n\tmy $s = 'a\t  b';\n", "'a\t  b'", "\tmy  $y  = 1;"},
+    {"perl_hash_delimiter", "perl", "\t$x =~ s#a#b\t  c#;\n\tmy  $y  = 1;\n", "s#a#b\t  c#", "\tmy  $y  = 1;"},
+    {"perl_tilde_delimiter", "perl", "\tmy $s = q~a\n\t  b~;\n\tmy  $y  = 1;\n", "q~a\n\t  b~", "\tmy  $y  = 1;"},
+    {"perl_colon_delimiter", "perl", "\tmy $s = qq:a\t  b\n\t c:;\n\tmy  $y  = 1;\n", "qq:a\t  b\n\t c:", "\tmy  $y  = 1;"},
+    {"perl_question_delimiter", "perl", "\tif ($x =~ m?a\t  b?) { $n++ }\n\tmy  $y  = 1;\n", "m?a\t  b?", "\tmy  $y  = 1;"},
+    {"perl_angle_delimiter", "perl", "\tmy $s = q<a <b>\n\t  c>;\n\tmy  $y  = 1;\n", "q<a <b>\n\t  c>", "\tmy  $y  = 1;"},
+    {"perl_fat_comma_keys", "perl", "\tmy %h = (q => 1, s => 2, y => 3);\n\tmy  $y  = 1;\n\tmy $s = 'a\t  b';\n", "'a\t  b'", "\tmy  $y  = 1;"},
+    {"perl_substitution_parts_apart", "perl", "\t$x =~ s{a}  # what\n\t    {b\t  c}g;\n\tmy  $y  = 1;\n", "s{a}  # what\n\t    {b\t  c}", "\tmy  $y  = 1;"},
+    {"perl_time_divides", "perl", "\tmy $m = time / 60;\n\tmy  $y  = 1;\n\tmy $s = \"a / b\t  c\";\n", "\"a / b\t  c\"", "\tmy  $y  = 1;"},
+    {"perl_constant_both_ways", "perl", "\tmy $r = PI / 2;\n\tmy  $y  = 1;\n\t$z = $a / 3;\n", "\tmy  $y  = 1;\n", "\t$z = $a / 3;"},
+    {"perl_lowercase_heredoc", "perl", "\tprint <<eot;\n\t  a  b\neot\n\tmy  $y  = 1;\n", "\t  a  b\neot\n", "\tmy  $y  = 1;"},
+    {"ruby_char_single_quote", "ruby", "\tc = ?'\n\tx  = 1\n\ts = 'a\t  b'\n", "'a\t  b'", "\tx  = 1"},
+    {"ruby_char_double_quote", "ruby", "\tc = ?\"\n\tx  = 1\n\ts = \"a\t  b\"\n", "\"a\t  b\"", "\tx  = 1"},
+    {"ruby_char_hash", "ruby", "\tc = [?#, \"a\t  b\"]\n\tx  = 1\n", "\"a\t  b\"", "\tx  = 1"},
+    {"ruby_ternary_not_char", "ruby", "\tc = x[0] ?'a':'b'\n\tx  = 1\n\ts = 'c\t  d'\n", "'c\t  d'", "\tx  = 1"},
+    {"ruby_slurp_variable", "ruby", "\ts.chomp($/)\n\tx  = 1\n\tt = \"a / b\t  c\"\n", "\"a / b\t  c\"", "\tx  = 1"},
+    {"ruby_quote_variable", "ruby", "\tputs $'\n\tx  = 1\n\ts = 'a\t  b'\n", "'a\t  b'", "\tx  = 1"},
+    {"ruby_lowercase_heredoc", "ruby", "\tx = <<eos\n\t  a  b\neos\n\ty  = 1\n", "\t  a  b\neos\n", "\ty  = 1"},
+    {"ruby_squiggly_strips_blanks", "ruby", "\tx = <<~EOS\n\t  a\t  b\n    EOS\n\ty  = 1\n", "\t  a\t  b\n    EOS\n", "\ty  = 1"},
+    {"ruby_name_slash_both_ways", "ruby", "\tx = width /2\n\ty  = 1\n\tz = a / b\n", "\ty  = 1\n", "\tz = a / b"},
+    {"ruby_append_not_heredoc", "ruby", "\tx = []\n\tx << y; s = \"a\t  b\"\n\tz  = 1\n", "\"a\t  b\"", "\tz  = 1"},
+    {"shell_case_in_substitution", "shell", "\tx=\"$(case $a in\n\t  b)  echo \"1  2\";;\n\tesac)\"\n\techo  $x\n",
+     "\"$(case $a in\n\t  b)  echo \"1  2\";;\n\tesac)\"", "\techo  $x"},
+    {"shell_arithmetic_shift", "shell", "\tx=$((1 << 2)); y=\"a\t  b\"\n\techo  $x\n", "\"a\t  b\"", "\techo  $x"},
+    {"shell_arithmetic_command", "shell", "\t(( x = 1 << 2 ))\n\techo  \"a\t  b\"\n\techo  $x\n", "\"a\t  b\"", "\techo  $x"},
+    {"shell_dash_heredoc_strips_tabs_only", "shell", "\tcat <<-EOF\n\t\tbody  x\n  EOF\n\t\tmore  y\n\tEOF\n\techo  1\n",
+     "\t\tbody  x\n  EOF\n\t\tmore  y\n\tEOF\n", "\techo  1"},
+    {"shell_heredoc_word_in_full", "shell", "\tcat <<EOF\n\ta  b\nEOFX\nEO\n\tc  d\nEOF\n\techo  1\n",
+     "\ta  b\nEOFX\nEO\n\tc  d\nEOF\n", "\techo  1"},
+    {"ruby_heredoc_word_in_full", "ruby", "\tx = <<-EOS\n\ta  b\n  EOSX\n\tc  d\n  EOS\n\ty  = 1\n", "\ta  b\n  EOSX\n\tc  d\n  EOS\n",
+     "\ty  = 1"},
+    {"js_postfix_divides", "js", "\tlet b = a++ / 2; let s = \"x / y\t  z\";\n\tlet  w = 1;\n", "\"x / y\t  z\"", "\tlet  w = 1;"},
+    {"js_keyword_property_divides", "js", "\tlet b = o.in / 2; let s = \"x / y\t  z\";\n\tlet  w = 1;\n", "\"x / y\t  z\"", "\tlet  w = 1;"},
+    {"js_regex_after_if", "js", "\tif (ok) /a\t  b/.test(s);\n\tlet  w = 1;\n", "/a\t  b/", "\tlet  w = 1;"},
+    {"js_division_after_parenthesis", "js", "\tz = (a + b) / 2, w = c  / 3;\n\ts = \"a\t  b\";\n", "\"a\t  b\"",
+     "\tz = (a + b) / 2, w = c  / 3;"},
+    {"jsx_text", "js", "\tconst e = <p>a    b\n\t\tc\t d</p>;\n\tlet  w = 1;\n", "a    b\n", "\tlet  w = 1;"},
+    {"jsx_text_after_expression", "js", "\tconst e = <p>{n}  items\t here</p>;\n\tlet  w = 1;\n", "{n}  items\t here", "\tlet  w = 1;"},
+    {"jsx_attribute_string", "js", "\treturn (\n\t\t<div title=\"a  b\n\t\t  c\">\n\t\t\tx    y\n\t\t</div>\n\t);\n",
+     "\"a  b\n\t\t  c\"", "\t\t</div>"},
+    {"ts_type_assertion", "ts", "\tlet x = <T>y; let s = \"a\t  b\";\n\tlet  z = 1;\n", "\"a\t  b\"", "\tlet  z = 1;"},
+    {"tsx_type_parameters", "js", "\tconst f = <T,>(x: T) => x;\n\tlet  y = 1;\n\tlet s = \"a\t  b\";\n", "\"a\t  b\"", "\tlet  y = 1;"},
+    {"c_digit_separator_then_char", "c", "\tn = 1'000; m = '\t';\n\tk  = 2;\n", "'\t'", "\tk  = 2;"},
+    {"cpp_raw_prefixed_over_lines", "c", "\tauto s = u8R\"x(\n\t  a  \n  )\" )x\";\n\tint  y;\n", "u8R\"x(\n\t  a  \n  )\" )x\"", "\tint  y;"},
+    {"python_two_letter_prefix", "python", "def f():\n\treturn rf\"{d[\"a  b\"]}\t  x\"\n", "rf\"{d[\"a  b\"]}\t  x\""},
+    {"python_prefixes_any_case", "python", "def f():\n\treturn Rb'a\\'\t b' + bR\"\"\"c\n\t  d\"\"\" + t\"{e!r}  \"\n",
+     "Rb'a\\'\t b' + bR\"\"\"c\n\t  d\"\"\" + t\"{e!r}  \""},
+    {"perl_flags_after_close", "perl", "\tlike $b, qr/a/s, 'x\t  y';\n\tmy  $y  = 1;\n", "'x\t  y'", "\tmy  $y  = 1;"},
+    {"ruby_method_argument_heredoc", "ruby", "\tx.must_equal <<-EOS\n\t  a  b\n\tEOS\n\ty  = 1\n", "\t  a  b\n\tEOS\n", "\ty  = 1"},
+    {"jsx_after_line_comments", "js", "\treturn (\n\t\t// note\n\t\t<p a=\"1\"\n\t\t\t// why\n\t\t\tb={2}>x    y</p>\n\t);\n\tlet  w = 1;\n",
+     "x    y", "\tlet  w = 1;"},
+    {"tsx_type_parameter_defaults", "js", "\tconst f = <T = {}, U = T>(x: T) => x;\n\tlet  y = 1;\n\tlet s = \"a\t  b\";\n", "\"a\t  b\"",
+     "\tlet  y = 1;"},
+    {"perl_transliteration_parts_apart", "perl", "\t$s =~ tr[a-z]\n\t   [A-Z];\n\tmy  $y  = 1;\n", "tr[a-z]\n\t   [A-Z]",
+     "\tmy  $y  = 1;"},
+    {"shell_arithmetic_in_string", "shell", "\techo \"$((1 << 2))\t  x\"\n\techo  1\n", "\"$((1 << 2))\t  x\"", "\techo  1"},
+    {"ruby_percent_argument", "ruby", "\tputs %(a\t  b\n\t c)\n\ty  = 1\n", "%(a\t  b\n\t c)", "\ty  = 1"},
+    {"js_regex_class_holds_slash", "js", "\tx = s.replace(/[/]\t  /g, \"\");\n\ty  = 1;\n", "/[/]\t  /", "\ty  = 1;"},
+    {"c_hex_digit_separators", "c", "\tn = 0x1'ff'a; c = 'a';\n\ts = \"\t  \";\n\tk  = 2;\n", "\"\t  \"", "\tk  = 2;"},
+    {"perl_format", "perl", "format STDOUT =\n@<<<<<   @>>>>\n$a,     $b\n.\n\tmy  $y  = 1;\n", "@<<<<<   @>>>>\n$a,     $b\n.\n",
+     "\tmy  $y  = 1;"},
+    {"js_first_line_hashbang", "js", "#!/usr/bin/env node --title=`x\n\tlet s = \"a\t  b\";\n\tlet  y = 1;\n", "\"a\t  b\"", "\tlet  y = 1;"},
+    {"go_raw_backslash", "go", "\ts := `C:\\`\n\tx  := 1\n\tt := \"b\t  c\"\n", "\"b\t  c\"", "\tx  := 1"},
 };
 INSTANTIATE_TEST_SUITE_P(Table, LiteralForms, testing::ValuesIn(form_cases),
                          [](const auto& info) { return std::string(info.param.name); });
@@ -183,8 +265,8 @@ std::string nested_templates(int depth) {
 }
 
 const kept_case kept_cases[] = {
-    {"shell_shift_read_as_heredoc", "shell", "\techo  1\n\techo $((1 <<\n\t  2))\n\techo  x\n",
-     "\techo $((1 <<\n\t  2))\n\techo  x\n"},
+    {"shell_heredoc_without_word", "shell", "\techo  1\n\tcat <<\n\t  2\n\techo  x\n", "\tcat <<\n\t  2\n\techo  x\n"},
+    {"js_regex_never_closed", "js", "\ty  = 1;\n\tx = f(/a  b\n\tz  = 2;\n", "\tx = f(/a  b\n\tz  = 2;\n"},
     {"shell_heredoc_word_too_long", "shell", "\tcat <<" + std::string(70, 'W') + "\n\t  a\n\techo  x\n",
      "\tcat <<" + std::string(70, 'W') + "\n\t  a\n\techo  x\n"},
     {"python_docstring_never_closed", "python", "def f():\n\t\"\"\"doc\n\t  x\n\ty  = 1\n", "\"\"\"doc\n\t  x\n\ty  = 1\n"},
@@ -206,6 +288,25 @@ TEST(Lexer, LiteralsInPiecesAndOnLongLines) {
   const std::string program = "\tx := `\n" + body + "\n`\n\ty := 1\n";
   const tool_result piece = run_tool({"--eol=keep", "--utf8", "--lang=go", "-b64", "-t", "--spaces", "4"}, program);
   EXPECT_EQ(piece.out, "    x := `\n" + body + "\n`\n    y := 1\n");
+
+  // A line the filter reads in pieces (255 bytes a piece under -b256) whose
+  // last piece is its newline alone, one byte short of that and one past,
+  // then a literal that stays open over lines: the next line starts a line,
+  // in every style.
+  for (const std::size_t len : {510, 511, 512}) {
+    const std::string first = "\t// " + std::string(len - 5, 'a') + "\n";
+    ASSERT_EQ(first.size(), len);
+    const std::string literal = "`\n\t  a  b\t\n  `";
+    const std::string rest = "\tx := " + literal + "\n\ty  := 1\n";
+    for (const auto& style : styles) {
+      std::vector<std::string> args = {"--eol=keep", "--utf8", "--lang=go", "-b256"};
+      args.insert(args.end(), style.begin(), style.end());
+      const tool_result r = run_tool(args, first + rest);
+      EXPECT_NE(r.out.find(literal), std::string::npos) << len << " " << testing::PrintToString(style) << "\n" << r.out;
+      std::string code = convert("text", style, "\ty  := 1\n");
+      EXPECT_NE(r.out.find(code), std::string::npos) << len << " " << testing::PrintToString(style) << "\n" << r.out;
+    }
+  }
 
   std::string line;
   while (line.size() < 200 * 1024) line += "a\t  b ";
@@ -249,15 +350,20 @@ TEST(Languages, ByNameThenFirstLine) {
   EXPECT_FALSE(language_named("cobol", l));
 }
 
-const language all_languages[] = {language::c,  language::java, language::kotlin, language::csharp, language::swift,
-                                  language::dart, language::js,  language::go,     language::rust,   language::php,
-                                  language::python, language::shell, language::ruby, language::perl, language::yaml};
+const language all_languages[] = {language::c,      language::java,  language::kotlin, language::csharp,
+                                  language::swift,  language::dart,  language::js,     language::go,
+                                  language::rust,   language::php,   language::python, language::shell,
+                                  language::ruby,   language::perl,  language::yaml,   language::ts};
 
 // Bytes that open, close, escape or nest something in one language or another.
 const char* const soup[] = {"\"",  "'",   "`",  "\\",  "/",   "*",   "#",  "<<",  "<<-", "<<~", "<<<", "EOF",
                             "$",   "{",   "}",  "(",   ")",   "[",   "]",  "R\"x(", ")x\"", "r#\"", "\"#", "'a",
                             "%q(", "%w[", "q{", "s{",  "<?php", "?>", "@\"", "$\"",  "\"\"\"", "'''", "=begin",
-                            "=end", "__END__", "f\"", "rb'", "\n", "\t", " ", "  ", "a", "x", "1", "=", "+", "|"};
+                            "=end", "__END__", "f\"", "rb'", "\n", "\t", " ", "  ", "a", "x", "1", "=", "+", "|",
+                            // ...and bytes whose reading is in doubt somewhere.
+                            " / ", "//", "$/", "$'", "$#a", "?'", "?#", "PI", "time", "q~", "s#", "m?", "qq:", "q<",
+                            "=>", "a++", "o.in", "if (x)", ") /", "<p>", "</p>", "<T,>", "/>", "$((", "((", "case",
+                            "esac", "<<eos", "eos", "width /", "%(", "1'0"};
 
 std::string random_text(std::mt19937& rng, int words) {
   std::string s;
@@ -265,60 +371,117 @@ std::string random_text(std::mt19937& rng, int words) {
   return s;
 }
 
-// Lexes text line by line, or at once; Skip picks the lexer.
+// Lexes text in calls of lines: one line a call, all at once (lines = 0),
+// or, with cuts, as many lines a call as each next number of cuts says (and
+// one). Skip picks the lexer; work, when given, gets the bytes its readings
+// went over.
 template <bool Skip>
-std::vector<std::uint64_t> literals_of(language l, std::string text, bool at_once = false) {
+std::vector<std::uint64_t> literals_of(language l, std::string text, std::size_t lines = 1,
+                                       const std::vector<unsigned>* cuts = nullptr, std::size_t* work = nullptr) {
   const std::size_t n = text.size();
   text.resize(n + LEXER_PAD);
   std::vector<std::uint64_t> lit(n / 64 + 1);
   literal_lexer lexer;
   lexer.start(l);
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-  for (std::size_t s = 0; s < n;) {
-    const void* nl = std::memchr(p + s, '\n', n - s);
-    const std::size_t e = nl != nullptr ? static_cast<std::size_t>(static_cast<const unsigned char*>(nl) - p) + 1 : n;
-    const std::size_t to = at_once ? n : e;
+  std::size_t call = 0;
+  for (std::size_t s = 0; s < n; ++call) {
+    std::size_t to = s;
+    const std::size_t take = cuts != nullptr ? 1 + (*cuts)[call % cuts->size()] : lines;
+    for (std::size_t k = 0; to < n && (take == 0 || k < take); ++k) {
+      const void* nl = std::memchr(p + to, '\n', n - to);
+      to = nl != nullptr ? static_cast<std::size_t>(static_cast<const unsigned char*>(nl) - p) + 1 : n;
+    }
     lexer.scan<Skip>(p + s, to - s, true, lit.data(), s);
     s = to;
   }
+  if (work != nullptr) *work = lexer.work();
   return lit;
 }
 
-// Line by line or all at once, leaping or looking at each byte: the same.
+bool kept(const std::vector<std::uint64_t>& lit, std::size_t k) { return (lit[k / 64] >> (k % 64) & 1) != 0; }
+
+// Line by line or all at once, leaping or looking at each byte, lines cut
+// into calls anywhere between them: the same. Many of these texts fork.
 TEST(Lexer, LeapsToWhatThePlainOneFinds) {
   std::mt19937 rng(21);
-  for (int round = 0; round < 3000; ++round) {
+  for (int round = 0; round < 4000; ++round) {
     const language l = all_languages[round % std::size(all_languages)];
     const std::string text = random_text(rng, 1 + static_cast<int>(rng() % 120));
     const auto by_lines = literals_of<true>(l, text);
     ASSERT_EQ(by_lines, literals_of<false>(l, text)) << forms_of(l).name << " on " << testing::PrintToString(text);
-    ASSERT_EQ(by_lines, literals_of<true>(l, text, true)) << forms_of(l).name << " at once on "
-                                                           << testing::PrintToString(text);
+    ASSERT_EQ(by_lines, literals_of<true>(l, text, 0)) << forms_of(l).name << " at once on "
+                                                        << testing::PrintToString(text);
+    const std::vector<unsigned> cuts = {static_cast<unsigned>(rng() % 4), static_cast<unsigned>(rng() % 3),
+                                        static_cast<unsigned>(rng() % 5)};
+    ASSERT_EQ(by_lines, literals_of<true>(l, text, 1, &cuts)) << forms_of(l).name << " cut on "
+                                                               << testing::PrintToString(text);
+  }
+}
+
+// Where a program leaves a byte's reading open, what either reading alone
+// has inside a literal is kept, and what both have as code is not.
+TEST(Lexer, KeepsWhatEachReadingKeeps) {
+  struct both_ways {
+    language lang;
+    std::string text;
+    std::vector<std::string> kept;  // each reading's literals in it
+    std::string code;               // code in both
+  };
+  const both_ways cases[] = {
+      {language::perl, "$x = PI / 2; $y = \"a  b\";\n$z  = 1 / 3\n", {"/ 2; $y = \"", "\"a  b\""}, "$z  = 1"},
+      {language::ruby, "x = w /a  b/\nz  = 1\n", {"/a  b/"}, "z  = 1"},
+      {language::ruby, "x = y ?'a  b'\nz  = 1 # '\n", {"'a  b'", "'\nz  = 1 # '"}, ""},
+      {language::js, "if (x) /a  b/.test(s)\nz  = 1\n", {"/a  b/"}, "z  = 1"},
+      {language::js, "x = (a) / 2, y = b  / 3\nz  = 1\n", {}, "y = b  / 3"},
+      {language::ruby, "w <<eos\n a  b\neos\nz  = 1\n", {" a  b\neos\n"}, "z  = 1"},
+      {language::ruby, "p %(a  b)\nz  = 1\n", {"%(a  b)"}, "z  = 1"},
+  };
+  for (const both_ways& c : cases) {
+    const auto lit = literals_of<true>(c.lang, c.text);
+    for (const std::string& k : c.kept) {
+      const std::size_t at = c.text.find(k);
+      ASSERT_NE(at, std::string::npos) << k;
+      for (std::size_t b = at; b < at + k.size(); ++b) EXPECT_TRUE(kept(lit, b)) << c.text << " byte " << b;
+    }
+    if (c.code.empty()) continue;
+    const std::size_t at = c.text.find(c.code);
+    ASSERT_NE(at, std::string::npos);
+    for (std::size_t b = at; b < at + c.code.size(); ++b) EXPECT_FALSE(kept(lit, b)) << c.text << " byte " << b;
   }
 }
 
 // Lines of one pattern over and over, which a lexer that looks back or ahead
-// without bound would take hours over: each must end (the suite's timeout
-// stands guard), marking nothing past the line.
-TEST(Lexer, PathologicalLinesEnd) {
-  const char* const patterns[] = {"\"", "'",  "/[", "1'", "<<'", "r#",  "#\"", "%q",   "q{", "$(",   "${",
-                                  "`",  "\\", "/*", "a /", " ", "\t", "'''", "@\"", "<<", "=~ /", "s/"};
+// without bound, or follows readings without one, would take hours over:
+// each line, and its first 64 KB as lines of 80, take a bounded number of
+// steps (the readings' bytes; the suite's timeout stands guard over what
+// they look at around them), marking nothing past the text.
+TEST(Lexer, PathologicalLinesTakeBoundedWork) {
+  const char* const patterns[] = {"\"",  "'",       "/[",   "1'",       "<<'",  "r#",   "#\"",     "%q",
+                                  "q{",  "$(",      "${",   "`",        "\\",   "/*",   "a /",     " ",
+                                  "\t",  "'''",     "@\"",  "<<",       "=~ /", "s/",   "(/[",     "(a) / b ",
+                                  "?a ", "x /a",    "a <<b ", "PI / 2 ", "$x // ", "\"$(case a in b) ", "<a ", " <p>{",
+                                  "$((", "q~",      "1'1"};
   for (const language l : all_languages) {
     for (const char* pattern : patterns) {
       std::string line;
       while (line.size() < 256 * 1024) line += pattern;
-      line += '\n';
-      const auto lit = literals_of<true>(l, line);
-      // Marks only within the line.
-      EXPECT_EQ(lit.back() >> (line.size() % 64), 0u) << forms_of(l).name << " " << pattern;
+      std::string lines = line.substr(0, 64 * 1024);
+      for (std::size_t k = 80; k < lines.size(); k += 81) lines.insert(k, 1, '\n');
+      for (const std::string& text : {line + '\n', lines + '\n'}) {
+        std::size_t work = 0;
+        const auto lit = literals_of<true>(l, text, 1, nullptr, &work);
+        EXPECT_LE(work, 3 * text.size()) << forms_of(l).name << " " << pattern;
+        EXPECT_EQ(lit.back() >> (text.size() % 64), 0u) << forms_of(l).name << " " << pattern;
+      }
     }
   }
 }
 
 // An extension that names each language.
 const char* extension_of(language l) {
-  static constexpr const char* by_language[] = {"txt", "c",  "java", "kt", "cs", "swift", "dart", "js",
-                                                "go",  "rs", "php",  "py", "sh", "rb",    "pl",   "yml"};
+  static constexpr const char* by_language[] = {"txt", "c",  "java", "kt", "cs", "swift", "dart", "js", "go",
+                                                "rs",  "php", "py",  "sh", "rb", "pl",    "yml",  "ts"};
   return by_language[static_cast<int>(l)];
 }
 
@@ -378,8 +541,9 @@ TEST(Lexer, GeneratedProgramsKeepTheirLiterals) {
     }
     // The file modes lex the window's lines at once, the filter line by
     // line here: a file named for its language becomes what the filter wrote
-    // (Python aside, whose file may be left alone for its indentation).
-    if (g.lang == language::python) continue;
+    // (Python aside, whose file may be left alone for its indentation, and
+    // YAML, whose indentation the file modes keep).
+    if (g.lang == language::python || g.lang == language::yaml) continue;
     scratch_dir d;
     const std::string file = d.write(std::string("f.") + extension_of(g.lang), program);
     ASSERT_EQ(language_by_name(std::string("f.") + extension_of(g.lang)), g.lang);

@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "needs.hpp"
 #include "run_tool.hpp"
 #include "test_support.hpp"
 
@@ -39,7 +40,8 @@ bool sh(const std::string& dir, const std::string& command) {
 const std::string git = "git -c user.name=t -c user.email=t@t -c protocol.file.allow=always";
 
 // Files of every kind a walk meets. Those that 8 4 changes hold a tab
-// before their first word.
+// before their first word (a makefile's recipe line keeps its blanks: the
+// Makefile changes under no style).
 void fill_tree(const scratch& s, const std::string& root) {
   s.put(root + "/a.c", "\tx\n");
   s.put(root + "/b.c", "x\n");
@@ -125,8 +127,8 @@ const walk_case walk_cases[] = {
     {"everything_in_byte_order",
      {"--check", "8", "4"},
      {"."},
-     ".gitmodules\nMakefile\na.c\nlong.c\nname with space.c\nsub/c.c\nsub/deep/d.c\ntarget/kept.c\n",
-     "Makefile\na.c\nlong.c\nname with space.c\nnested/n.c\nsub/c.c\nsub/deep/d.c\ntarget/kept.c\n",
+     ".gitmodules\na.c\nlong.c\nname with space.c\nsub/c.c\nsub/deep/d.c\ntarget/kept.c\n",
+     "a.c\nlong.c\nname with space.c\nnested/n.c\nsub/c.c\nsub/deep/d.c\ntarget/kept.c\n",
      "",
      1},
     {"untracked_files_too",
@@ -139,29 +141,29 @@ const walk_case walk_cases[] = {
     {"exclude_by_name_and_path",
      {"--check", "--exclude=a.c", "--exclude=sub/deep/*", "8", "4"},
      {"."},
-     ".gitmodules\nMakefile\nlong.c\nname with space.c\nsub/c.c\ntarget/kept.c\n",
-     "Makefile\nlong.c\nname with space.c\nnested/n.c\nsub/c.c\ntarget/kept.c\n",
+     ".gitmodules\nlong.c\nname with space.c\nsub/c.c\ntarget/kept.c\n",
+     "long.c\nname with space.c\nnested/n.c\nsub/c.c\ntarget/kept.c\n",
      "",
      1},
     {"exclude_dir",
      {"--check", "--exclude-dir=deep", "--exclude-dir=nested", "--exclude=long.c", "8", "4"},
      {"."},
-     ".gitmodules\nMakefile\na.c\nname with space.c\nsub/c.c\ntarget/kept.c\n",
-     "Makefile\na.c\nname with space.c\nsub/c.c\ntarget/kept.c\n",
+     ".gitmodules\na.c\nname with space.c\nsub/c.c\ntarget/kept.c\n",
+     "a.c\nname with space.c\nsub/c.c\ntarget/kept.c\n",
      "",
      1},
     {"exclude_dir_with_the_slash_completion_writes",
      {"--check", "--exclude-dir=deep/", "--exclude-dir=nested//", "--exclude=long.c", "8", "4"},
      {"."},
-     ".gitmodules\nMakefile\na.c\nname with space.c\nsub/c.c\ntarget/kept.c\n",
-     "Makefile\na.c\nname with space.c\nsub/c.c\ntarget/kept.c\n",
+     ".gitmodules\na.c\nname with space.c\nsub/c.c\ntarget/kept.c\n",
+     "a.c\nname with space.c\nsub/c.c\ntarget/kept.c\n",
      "",
      1},
     {"all_files_takes_what_tools_write",
      {"--check", "--all-files", "--exclude-dir=sub", "--exclude=*.c", "8", "4"},
      {"."},
-     ".gitmodules\nCargo.lock\nMakefile\napp.min.js\npackage-lock.json\n",
-     "Cargo.lock\nMakefile\napp.min.js\npackage-lock.json\n",
+     ".gitmodules\nCargo.lock\napp.min.js\npackage-lock.json\n",
+     "Cargo.lock\napp.min.js\npackage-lock.json\n",
      "",
      1},
     {"all_files_enters_fetched_directories",
@@ -195,8 +197,8 @@ const walk_case walk_cases[] = {
     {"named_twice_is_converted_once",
      {"--check", "8", "4"},
      {"sub", ".", "sub/c.c"},
-     "sub/c.c\nsub/deep/d.c\n.gitmodules\nMakefile\na.c\nlong.c\nname with space.c\ntarget/kept.c\n",
-     "sub/c.c\nsub/deep/d.c\nMakefile\na.c\nlong.c\nname with space.c\nnested/n.c\ntarget/kept.c\n",
+     "sub/c.c\nsub/deep/d.c\n.gitmodules\na.c\nlong.c\nname with space.c\ntarget/kept.c\n",
+     "sub/c.c\nsub/deep/d.c\na.c\nlong.c\nname with space.c\nnested/n.c\ntarget/kept.c\n",
      "",
      1},
 };
@@ -311,6 +313,7 @@ struct hostile_case {
   std::function<bool(const scratch&)> unharmed;     // nothing outside was touched, nothing ran
   bool needs_root = false;
   std::function<void(const scratch&)> clean_up = nullptr;
+  const system_feature* needs = nullptr;  // what the system must offer; the name ends in "_needs_" and its name
 };
 void PrintTo(const hostile_case& c, std::ostream* os) { *os << c.name; }
 
@@ -319,6 +322,9 @@ class HostileTree : public testing::TestWithParam<hostile_case> {};
 TEST_P(HostileTree, IsRefusedOrWalkedSafely) {
   const hostile_case& c = GetParam();
   if (c.needs_root && !root) GTEST_SKIP() << "needs root, for other users";
+  if (c.needs != nullptr) {
+    MOREK_NEEDS(*c.needs);
+  }
   scratch s;
   ASSERT_TRUE(c.make(s)) << "the tree could not be made";
   const tool_result r = run_in(s, c.dir, c.env, c.args);
@@ -441,6 +447,35 @@ const hostile_case hostile_cases[] = {
      },
      "locked/work", as_nobody_env, "--check --editorconfig sub/a.c", "", 1,
      [](const scratch& s) { return read_file(s.path("out")) == "sub/a.c\n"; }, true},
+    {"editorconfig_below_an_unsearchable_directory_is_read_through_dot_dot",
+     [](const scratch& s) {
+       s.put("locked/work/sub/a.c", "        x\n");
+       s.put("locked/work/.editorconfig", "root = true\n[*]\nindent_style = tab\n");
+       return sh(s.dir, "chmod 755 . && chown -R 65534:65534 locked/work && chmod 700 locked");
+     },
+     "locked/work/sub", as_nobody_env, "--check --editorconfig ../sub/./a.c", "", 1,
+     [](const scratch& s) { return read_file(s.path("out")) == "../sub/./a.c\n"; }, true},
+    {"editorconfig_below_an_unsearchable_directory_is_read_through_a_link_needs_proc",
+     [](const scratch& s) {
+       s.put("locked/work/sub/a.c", "        x\n");
+       s.put("locked/work/.editorconfig", "root = true\n[*]\nindent_style = tab\n");
+       return sh(s.dir, "ln -s sub locked/work/link && chmod 755 . && chown -R 65534:65534 locked/work && "
+                        "chmod 700 locked");
+     },
+     "locked/work", as_nobody_env, "--check --editorconfig link/a.c", "", 1,
+     [](const scratch& s) { return read_file(s.path("out")) == "link/a.c\n"; }, true, nullptr, &proc_paths},
+    {"git_that_cannot_start_is_walked_instead",
+     [](const scratch& s) {
+       s.put("bin/git", "#!/nonexistent/interpreter\n");
+       return git_repo(s, "tree") && sh(s.dir, "chmod 755 bin/git");
+     },
+     "tree", "PATH=../bin", "--check 8 4 .",
+     // Under qemu-user the emulated vfork is a fork, so the failed exec comes
+     // back as the child's status 127 instead of its errno.
+     emulated ? ".: git failed; walked instead, ignored files included\n"
+              : ".: can't run git: No such file or directory; walked instead, ignored files included\n",
+     1,
+     [](const scratch& s) { return read_file(s.path("out")) == "a.c\nignored.c\n"; }},
     {"editorconfig_deeper_than_path_max_is_read",
      [](const scratch& s) {
        // Past PATH_MAX, with a path of 2,100 levels of "d/".

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <set>
 
+#include "morek_config.h"
+
 namespace morek {
 
 namespace {
@@ -397,14 +399,18 @@ std::optional<bool> ec_glob::matches(std::string_view path, std::size_t& budget)
           break;
         case op::number: {
           // An integer in the range: an optional sign, then digits, the first
-          // of which is no '0' unless a sign stands before it (as the C core
-          // matches them: "060" and "0" are no numbers, "-05" is -5).
+          // of which is no '0' unless it is the only one or a sign stands
+          // before it ("0" is zero, "-05" is -5; "060" is no number, as the C
+          // core reads it, which takes no "0" either).
           const auto [lo, hi] = ranges_[static_cast<std::size_t>(st.set)];
           std::size_t q = p;
           const bool neg = q < n && path[q] == '-';
           const bool sign = neg || (q < n && path[q] == '+');
           if (sign) ++q;
-          if (!sign && q < n && path[q] == '0') break;
+          if (!sign && q < n && path[q] == '0') {
+            if (lo <= 0 && 0 <= hi) at_[q + 1].push_back(st.out);
+            break;
+          }
           long long v = 0;
           for (std::size_t digits = 0; q < n && path[q] >= '0' && path[q] <= '9' && digits < 18; ++q, ++digits) {
             v = v * 10 + (path[q] - '0');
@@ -476,14 +482,20 @@ ec_file parse_editorconfig(std::string_view text) {
   return f;
 }
 
-const ec_file& ec_lookup::file_of(const std::string& dir, int dir_fd) {
+const ec_file& ec_lookup::file_of(const std::string& dir, int dir_fd, std::size_t ups) {
   auto it = files_.find(dir);
   if (it != files_.end()) return *it->second;
   auto f = std::make_unique<ec_file>();
   // By the directory's descriptor where there is one: no path of any length,
   // nor a directory above that cannot be searched, stands in the way.
   const int at = dir_fd >= 0 ? dir_fd : AT_FDCWD;
-  const std::string path = dir_fd >= 0 ? std::string(".editorconfig") : (dir == "/" ? std::string() : dir) + "/.editorconfig";
+  std::string path;
+  if (dir_fd >= 0) {
+    for (std::size_t k = 0; k < ups; ++k) path += "../";
+    path += ".editorconfig";
+  } else {
+    path = (dir == "/" ? std::string() : dir) + "/.editorconfig";
+  }
   // Looked at before it is opened: opening a device may act on it. Read only
   // if the user who runs morek, or root, owns it: any other user may have
   // put it in a directory above the tree (such as /tmp).
@@ -522,15 +534,27 @@ const ec_file& ec_lookup::file_of(const std::string& dir, int dir_fd) {
 
 namespace {
 
+// Directories on the way up are opened only to look into them, where the
+// system can: then one that may be searched but not read is no obstacle.
+#if MOREK_HAVE_O_PATH
+constexpr int search_only = O_PATH;
+#elif MOREK_HAVE_O_SEARCH
+constexpr int search_only = O_SEARCH;
+#else
+constexpr int search_only = 0;
+#endif
+// "../" each, within PATH_MAX.
+constexpr std::size_t MAX_UPS = 1000;
+
 // The directory levels above the one open as fd, opened without reading
-// rights (O_PATH): a descriptor to close, or -1 with errno set.
+// rights where the system can: a descriptor to close, or -1 with errno set.
 int directory_above(int fd, std::size_t levels) {
   int at = fd;
   while (levels > 0) {
-    const std::size_t step = std::min<std::size_t>(levels, 1000);  // "../" each, within PATH_MAX
+    const std::size_t step = std::min<std::size_t>(levels, MAX_UPS);
     std::string up;
     for (std::size_t k = 0; k < step; ++k) up += "../";
-    const int next = ::openat(at, up.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    const int next = ::openat(at, up.c_str(), (search_only != 0 ? search_only : O_RDONLY) | O_DIRECTORY | O_CLOEXEC);
     const int e = errno;
     if (at != fd) ::close(at);
     if (next < 0) {
@@ -606,20 +630,29 @@ ec_properties ec_lookup::properties(const std::string& absolute_path, int dir_fd
   } close_held{held};
   for (std::size_t level = 0;; ++level) {
     int fd = -1;
+    std::size_t ups = 0;
     if (dir_fd >= 0 && files_.find(dir) == files_.end()) {
-      fd = held >= 0 ? directory_above(held, level - held_level) : directory_above(dir_fd, level);
-      if (fd < 0) {
+      const int below = held >= 0 ? held : dir_fd;
+      const std::size_t steps = held >= 0 ? level - held_level : level;
+      fd = directory_above(below, steps);
+      if (fd < 0 && search_only == 0 && errno == EACCES && steps <= MAX_UPS) {
+        // Opened to be read, a directory that may only be searched refuses:
+        // its .editorconfig is looked up from the one below that was opened.
+        fd = below;
+        ups = steps;
+      } else if (fd < 0) {
         if (props.error.empty()) {
           props.error = std::string("can't open the directory: ") + std::strerror(errno);
           props.error_file = dir;
         }
         return props;
+      } else {
+        if (held >= 0) ::close(held);
+        held = fd;
+        held_level = level;
       }
-      if (held >= 0) ::close(held);
-      held = fd;
-      held_level = level;
     }
-    const ec_file& f = file_of(dir, fd);
+    const ec_file& f = file_of(dir, fd, ups);
     if (!f.not_read.empty()) props.notes.emplace_back((dir == "/" ? std::string() : dir) + "/.editorconfig", f.not_read);
     chain.emplace_back(dir, &f);
     if (!f.error.empty() && props.error.empty()) {

@@ -111,8 +111,9 @@ class ec_lookup {
   ec_properties properties(const std::string& absolute_path, int dir_fd);
 
  private:
-  // The .editorconfig of dir, open as dir_fd, or by its path when dir_fd is -1.
-  const ec_file& file_of(const std::string& dir, int dir_fd);
+  // The .editorconfig of dir, ups levels above the directory open as dir_fd,
+  // or by its path when dir_fd is -1.
+  const ec_file& file_of(const std::string& dir, int dir_fd, std::size_t ups = 0);
   std::map<std::string, std::unique_ptr<ec_file>> files_;
 };
 

@@ -19,13 +19,14 @@ namespace {
 class settings_held {
  public:
   explicit settings_held(const file_settings& s)
-      : saved_(settings_in_force(false)), literals_(literals), make_lines_(make_lines) {
+      : saved_(settings_in_force(false)), literals_(literals), make_lines_(make_lines), yaml_lines_(yaml_lines) {
     put_in_force(s);
   }
   ~settings_held() {
     put_in_force(saved_);
     literals = literals_;
     make_lines = make_lines_;
+    yaml_lines = yaml_lines_;
   }
   settings_held(const settings_held&) = delete;
   settings_held& operator=(const settings_held&) = delete;
@@ -34,6 +35,7 @@ class settings_held {
   file_settings saved_;
   literal_lexer* literals_;
   int make_lines_;
+  int yaml_lines_;
 };
 
 // What a thread converts with, made at its first file: the reader's block is
@@ -183,6 +185,7 @@ file_verdict convert_file_text(const file_input& in) {
     space->lexer.start(in.lang);
     literals = in.lang == language::text ? nullptr : &space->lexer;
     make_lines = in.kind == file_kind::makefile ? 1 : 0;
+    yaml_lines = in.kind == file_kind::yaml || in.lang == language::yaml ? 1 : 0;
     space->reader.reset(text, {.bytewise = true,
                                .track_crs = line_ends == eol_mode::keep,
                                .cr_runs = line_ends == eol_mode::lf || line_ends == eol_mode::crlf});
@@ -190,7 +193,8 @@ file_verdict convert_file_text(const file_input& in) {
     const out_target_fn target = out_target;
     out_target = to_sink;
     sink = &s;
-    res = convert_stream(space->reader, nullptr, in.settings.trim, true);
+    res = convert_stream(space->reader, nullptr, in.settings.trim, true,
+                         in.settings.final == final_newline::insert && (in.lines == nullptr || selected(*in.lines, line_count(text))));
     (void)out_flush();
     out_target = target;
     sink = nullptr;
@@ -231,7 +235,7 @@ file_verdict convert_file_text(const file_input& in) {
     r.note = "cannot get memory; left as it is";
     return r;
   }
-  const proof p = prove_conversion(text, holder.view(), in.lang, in.kind);
+  const proof p = in.prove ? prove_conversion(text, holder.view(), in.lang, in.kind) : proof{};
   if (!p.proven()) {
     r.v = verdict::unproven;
     r.note = "line " + std::to_string(p.line) + ": " + std::string(p.why) + "; left as it is";

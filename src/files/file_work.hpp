@@ -33,6 +33,9 @@ struct file_input {
   // the line end at the end of the file only where its last line is one of
   // them; null: every line.
   const line_selection* lines = nullptr;
+  // false: a conversion that differs counts as changed unproven, so that
+  // the tests of the proof can judge what it would be given.
+  bool prove = true;
 };
 
 enum class verdict {

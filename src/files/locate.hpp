@@ -75,6 +75,19 @@ std::string joined_name(std::string_view operand, const std::string& below);
 // dir/name, for an absolute dir.
 std::string joined_path(const std::string& dir, const std::string& name);
 
+// The absolute path of the directory open as fd, which was opened as path,
+// with no link in it: realpath's answer, or the kernel's, where it still
+// names that directory (one above may have been renamed, or swapped for a
+// link, since); else, for a relative path without links, the current
+// directory's joined with it; else climbed_path's. Empty when none can tell.
+std::string directory_path(const std::string& path, int fd);
+
+// The absolute path of the directory open as fd, found by climbing through
+// ".." and looking each directory up by its device and inode in the one
+// above: it needs to read each directory above, not /proc. Empty when one
+// cannot be read.
+std::string climbed_path(int fd);
+
 // Whether the operand is a directory (through a link too).
 bool is_directory(const char* operand);
 

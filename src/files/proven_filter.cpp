@@ -7,6 +7,7 @@
 #include "byte_buffer.hpp"
 #include "kinds.hpp"
 #include "proof.hpp"
+#include "settings.hpp"
 
 namespace morek {
 
@@ -56,7 +57,10 @@ stream_result convert_proven(int in, const char* name, text_reader& reader, text
   captured = &conversion;
   capture_failed = false;
   out_target = to_capture;
+  // YAML's indentation is its structure, however the text arrives.
+  yaml_lines = lang == language::yaml ? 1 : 0;
   stream_result r = convert_stream(reader, in_buf, trim);
+  yaml_lines = 0;
   (void)out_flush();
   out_target = target;
   captured = nullptr;

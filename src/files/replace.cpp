@@ -1,14 +1,11 @@
 #include "replace.hpp"
 
-#include <acl/libacl.h>
-#include <attr/libattr.h>
 #include <fcntl.h>
 #include <pthread.h>
-#include <sys/random.h>
 #include <sys/stat.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -17,6 +14,18 @@
 #include <ctime>
 #include <mutex>
 #include <vector>
+
+#include "morek_config.h"
+#if MOREK_HAVE_LIBACL
+#include <acl/libacl.h>
+#include <attr/libattr.h>
+#endif
+#if MOREK_HAVE_XATTR
+#include <sys/xattr.h>
+#endif
+#if MOREK_HAVE_GETRANDOM
+#include <sys/random.h>
+#endif
 
 namespace morek {
 
@@ -33,20 +42,27 @@ namespace {
 #endif
 #endif
 constexpr int fatal_signals[] = {
-    SIGHUP,    SIGINT,  SIGQUIT, SIGTERM, SIGPIPE,   SIGALRM, SIGUSR1,
-    SIGUSR2,   SIGPOLL, SIGPROF, SIGXCPU, SIGVTALRM, SIGPWR,
+    SIGHUP,    SIGINT, SIGQUIT, SIGTERM, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2, SIGPROF, SIGXCPU, SIGVTALRM,
+#ifdef SIGPOLL
+    SIGPOLL,
+#endif
+#ifdef SIGPWR
+    SIGPWR,
+#endif
 #ifdef SIGSTKFLT
     SIGSTKFLT,
 #endif
 #ifndef MOREK_SANITIZED
-    SIGABRT,   SIGBUS,  SIGFPE,  SIGILL,  SIGSEGV,   SIGSYS,  SIGTRAP,
+    SIGABRT,   SIGBUS, SIGFPE,  SIGILL,  SIGSEGV, SIGSYS,  SIGTRAP,
 #endif
 };
 
 template <class F>
 void for_each_cleanup_signal(F f) {
   for (int sig : fatal_signals) f(sig);
+#ifdef SIGRTMIN
   for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) f(sig);
+#endif
 }
 
 // A new file not yet in place, as the signal handler needs it: the
@@ -124,11 +140,27 @@ void free_retired() {
   retired.clear();
 }
 
+// n bytes from the system's random numbers; false when it has none to give.
+bool system_random(unsigned char* bytes, std::size_t n) {
+#if MOREK_HAVE_GETRANDOM
+  return ::getrandom(bytes, n, GRND_NONBLOCK) == static_cast<ssize_t>(n);
+#elif MOREK_HAVE_ARC4RANDOM_BUF
+  ::arc4random_buf(bytes, n);
+  return true;
+#else
+  const int fd = ::open("/dev/urandom", O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool got = ::read(fd, bytes, n) == static_cast<ssize_t>(n);
+  ::close(fd);
+  return got;
+#endif
+}
+
 // Six letters or digits that another run, or an attacker, cannot foresee.
 void random_suffix(char* out) {
   static const char chars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
   unsigned char bytes[6];
-  if (::getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bytes)) {
+  if (!system_random(bytes, sizeof bytes)) {
     static unsigned counter = 0;
     timespec now{};
     ::clock_gettime(CLOCK_MONOTONIC, &now);
@@ -142,6 +174,85 @@ void random_suffix(char* out) {
   }
   for (std::size_t k = 0; k < sizeof bytes; ++k) out[k] = chars[bytes[k] % (sizeof chars - 1)];
 }
+
+// Syncs the files, on up to SYNC_THREADS threads at once, this one among
+// them; the first failure's errno is kept.
+constexpr std::size_t SYNC_THREADS = 32;
+
+class sync_pool {
+ public:
+  explicit sync_pool(std::span<const new_file* const> files) : files_(files) {}
+  sync_pool(const sync_pool&) = delete;
+  sync_pool& operator=(const sync_pool&) = delete;
+
+  // 0, or the errno of the first sync that failed.
+  int run() {
+    pthread_attr_t attr;
+    const bool small_stacks = ::pthread_attr_init(&attr) == 0;
+    if (small_stacks) ::pthread_attr_setstacksize(&attr, 256 * 1024);
+    std::vector<pthread_t> threads;
+    {
+      signals_blocked blocked;  // the helpers start with this mask: the cleanup stays on this thread
+      for (std::size_t k = 1; k < std::min(files_.size(), SYNC_THREADS); ++k) {
+        pthread_t t;
+        if (::pthread_create(&t, small_stacks ? &attr : nullptr, work, this) != 0) break;  // fewer, then
+        threads.push_back(t);
+      }
+    }
+    if (small_stacks) ::pthread_attr_destroy(&attr);
+    work(this);
+    for (pthread_t t : threads) ::pthread_join(t, nullptr);
+    return failure_.load();
+  }
+
+ private:
+  static void* work(void* self) {
+    auto* pool = static_cast<sync_pool*>(self);
+    for (std::size_t k; (k = pool->next_.fetch_add(1)) < pool->files_.size();) {
+      if (::fsync(pool->files_[k]->fd) != 0) {
+        int none = 0;
+        pool->failure_.compare_exchange_strong(none, errno);
+      }
+    }
+    return nullptr;
+  }
+
+  std::span<const new_file* const> files_;
+  std::atomic<std::size_t> next_{0};
+  std::atomic<int> failure_{0};
+};
+
+#if MOREK_HAVE_XATTR
+// Reads into out what get(buffer, size) gives, sized by get(nullptr, 0); the
+// size is asked again if it grew meanwhile. False, with errno set, when it
+// fails.
+template <class Get>
+bool read_sized(Get get, std::vector<char>& out) {
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    const ssize_t n = get(nullptr, 0);
+    if (n < 0) return false;
+    out.resize(static_cast<std::size_t>(n));
+    if (n == 0) return true;
+    const ssize_t got = get(out.data(), out.size());
+    if (got >= 0) {
+      out.resize(static_cast<std::size_t>(got));
+      return true;
+    }
+    if (errno != ERANGE) return false;
+  }
+  return false;
+}
+
+// The names of the extended attributes of the file open as fd, each ending
+// in a NUL.
+bool listed_attributes(int fd, std::vector<char>& names) {
+  return read_sized([&](char* buf, std::size_t size) { return ::flistxattr(fd, buf, size); }, names);
+}
+
+bool attribute_value(int fd, const char* name, std::vector<char>& value) {
+  return read_sized([&](char* buf, std::size_t size) { return ::fgetxattr(fd, name, buf, size); }, value);
+}
+#endif
 
 }  // namespace
 
@@ -231,6 +342,7 @@ bool copy_metadata(int fd, const struct stat& st, const new_file& f) {
     [[maybe_unused]] const int ignored = ::fchown(f.fd, static_cast<uid_t>(-1), st.st_gid);
   }
   if (::fchmod(f.fd, st.st_mode & 07777) != 0) return false;
+#if MOREK_HAVE_LIBACL
   // Most files have no extended attribute at all, ACLs included: then the
   // mode is all there is to carry.
   const ssize_t names = ::flistxattr(fd, nullptr, 0);
@@ -240,9 +352,40 @@ bool copy_metadata(int fd, const struct stat& st, const new_file& f) {
     return false;
   if (::attr_copy_fd(f.name.c_str(), fd, f.name.c_str(), f.fd, nullptr, nullptr) != 0 && errno != ENOTSUP) return false;
   return true;
+#elif MOREK_HAVE_XATTR
+  return attributes_already_there(fd, f.fd);
+#else
+  // Nothing here can see extended attributes or ACLs: the mode is all that
+  // is carried.
+  static_cast<void>(fd);
+  return true;
+#endif
+}
+
+bool attributes_already_there([[maybe_unused]] int from, [[maybe_unused]] int to) {
+#if MOREK_HAVE_XATTR
+  std::vector<char> names;
+  if (!listed_attributes(from, names)) return errno == ENOTSUP || errno == ENOSYS;
+  std::vector<char> had, has;
+  for (std::size_t at = 0; at < names.size();) {
+    const char* name = names.data() + at;
+    at += std::strlen(name) + 1;
+    if (!attribute_value(from, name, had)) return false;
+    if (!attribute_value(to, name, has)) {
+      if (errno == ENODATA || errno == ENOTSUP) errno = ENOTSUP;
+      return false;
+    }
+    if (had != has) {
+      errno = ENOTSUP;
+      return false;
+    }
+  }
+#endif
+  return true;
 }
 
 bool make_durable(std::span<const new_file* const> files) {
+#if MOREK_HAVE_SYNCFS
   std::vector<dev_t> synced;
   for (const new_file* f : files) {
     bool done = false;
@@ -250,6 +393,34 @@ bool make_durable(std::span<const new_file* const> files) {
     if (done) continue;
     if (::syncfs(f->fd) != 0) return false;
     synced.push_back(f->dev);
+  }
+  return true;
+#else
+  return sync_each(files);
+#endif
+}
+
+bool sync_each(std::span<const new_file* const> files) {
+#if MOREK_HAVE_POSIX_FADVISE
+  // The data of every file on its way to the disk at once, not file by file
+  // as each sync comes to it.
+  for (const new_file* f : files) ::posix_fadvise(f->fd, 0, 0, POSIX_FADV_DONTNEED);
+#endif
+  // Syncs that wait at the same time share the filesystem's commits.
+  sync_pool pool(files);
+  if (const int e = pool.run(); e != 0) {
+    errno = e;
+    return false;
+  }
+  // The directories, once each, for the new files' names in them.
+  std::vector<int> dirs;
+  for (const new_file* f : files) {
+    bool done = false;
+    for (int d : dirs) done = done || d == f->dir;
+    if (done) continue;
+    // A system that cannot sync a directory says so with EINVAL.
+    if (::fsync(f->dir) != 0 && errno != EINVAL) return false;
+    dirs.push_back(f->dir);
   }
   return true;
 }

@@ -54,12 +54,26 @@ bool create_beside(int dir, std::string_view base, new_file& f);
 // Gives f the owner and group of the original, open as fd with the status
 // st, where the process may set them, and its mode, ACLs and extended
 // attributes. False, with errno set, when the mode, ACLs or attributes could
-// not be carried over.
+// not be carried over; without libacl and libattr, false with ENOTSUP when
+// the original has any that f does not already carry.
 bool copy_metadata(int fd, const struct stat& st, const new_file& f);
 
 // Makes what was written to the files durable, with one sync of each
-// filesystem they are on. False, with errno set, when a sync fails.
+// filesystem they are on, or, where the system cannot sync a filesystem, as
+// sync_each does. False, with errno set, when a sync fails.
 bool make_durable(std::span<const new_file* const> files);
+
+// Makes the files durable one by one, several at a time, and then each of
+// their directories, once, with the new names in it. False, with errno set,
+// when a sync fails.
+bool sync_each(std::span<const new_file* const> files);
+
+// Whether each extended attribute of the file open as from (ACLs among them)
+// is on the file open as to, with the same value: what a build without
+// libacl and libattr asks before it replaces a file, since it cannot carry
+// them over. False, with errno ENOTSUP, when one is missing or differs, or
+// with the errno of a failure to read them.
+bool attributes_already_there(int from, int to);
 
 // Closes f and renames it over the file named target in its directory. False,
 // with errno set, when the rename fails; f is then still there, for discard.

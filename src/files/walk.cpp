@@ -19,6 +19,7 @@
 #include <map>
 
 #include "locate.hpp"
+#include "morek_config.h"
 
 extern char** environ;
 
@@ -192,6 +193,99 @@ bool read_both(int out_fd, int err_fd, std::string& out, std::string& err, int s
   return true;
 }
 
+// A pipe whose ends no program that this one starts inherits. False, with
+// errno set, when there is none.
+bool private_pipe(int fds[2]) {
+#if MOREK_HAVE_PIPE2
+  return ::pipe2(fds, O_CLOEXEC) == 0;
+#else
+  // Only this thread starts programs: none can start between the two calls.
+  if (::pipe(fds) != 0) return false;
+  if (::fcntl(fds[0], F_SETFD, FD_CLOEXEC) != 0 || ::fcntl(fds[1], F_SETFD, FD_CLOEXEC) != 0) {
+    const int e = errno;
+    ::close(fds[0]);
+    ::close(fds[1]);
+    errno = e;
+    return false;
+  }
+  return true;
+#endif
+}
+
+#if !MOREK_HAVE_SPAWN_ADDFCHDIR && !MOREK_HAVE_SPAWN_ADDFCHDIR_NP
+#ifdef NSIG
+constexpr int SIGNALS = NSIG;
+#else
+constexpr int SIGNALS = 65;
+#endif
+#endif
+
+// Starts program in the directory open as dir, its standard input on
+// /dev/null and its output and messages on out and err: 0, or the errno of
+// why it could not start.
+int start_in(int dir, const char* program, char* const* argv, char* const* envp, int out, int err, pid_t& pid) {
+#if MOREK_HAVE_SPAWN_ADDFCHDIR || MOREK_HAVE_SPAWN_ADDFCHDIR_NP
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, out, 1);
+  posix_spawn_file_actions_adddup2(&actions, err, 2);
+#if MOREK_HAVE_SPAWN_ADDFCHDIR
+  posix_spawn_file_actions_addfchdir(&actions, dir);
+#else
+  posix_spawn_file_actions_addfchdir_np(&actions, dir);
+#endif
+  const int spawned = ::posix_spawn(&pid, program, &actions, nullptr, argv, envp);
+  posix_spawn_file_actions_destroy(&actions);
+  return spawned;
+#else
+  // Without a spawn that changes directory: fork, and in the child only
+  // calls that are safe in a copy of a process with threads. Why the child
+  // could not run the program comes back through a pipe that exec closes.
+  int why[2];
+  if (!private_pipe(why)) return errno;
+  sigset_t all, saved;
+  sigfillset(&all);
+  ::pthread_sigmask(SIG_SETMASK, &all, &saved);  // no handler of this process runs in the child
+  pid = ::fork();
+  if (pid == 0) {
+    struct sigaction dfl {};
+    dfl.sa_handler = SIG_DFL;
+    for (int sig = 1; sig < SIGNALS; ++sig) {
+      struct sigaction old {};
+      if (::sigaction(sig, nullptr, &old) == 0 && old.sa_handler != SIG_IGN && old.sa_handler != SIG_DFL)
+        ::sigaction(sig, &dfl, nullptr);
+    }
+    ::pthread_sigmask(SIG_SETMASK, &saved, nullptr);
+    ::close(why[0]);
+    const int null = ::open("/dev/null", O_RDONLY);
+    if (null >= 0 && ::dup2(null, 0) == 0 && ::dup2(out, 1) == 1 && ::dup2(err, 2) == 2 && ::fchdir(dir) == 0) {
+      if (null != 0) ::close(null);
+      ::execve(program, argv, envp);
+    }
+    const int e = errno;
+    [[maybe_unused]] const ssize_t said = ::write(why[1], &e, sizeof e);
+    ::_exit(127);
+  }
+  const int fork_errno = errno;
+  ::pthread_sigmask(SIG_SETMASK, &saved, nullptr);
+  ::close(why[1]);
+  if (pid < 0) {
+    ::close(why[0]);
+    return fork_errno;
+  }
+  int e = 0;
+  ssize_t n;
+  while ((n = ::read(why[0], &e, sizeof e)) < 0 && errno == EINTR) {
+  }
+  ::close(why[0]);
+  if (n != static_cast<ssize_t>(sizeof e)) return 0;
+  while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+  }
+  return e;
+#endif
+}
+
 // What git lists under the directory dir.
 git_answer git_listing(int dir, std::vector<std::string>& paths, listing& l) {
   const std::string& git = git_program();
@@ -200,22 +294,16 @@ git_answer git_listing(int dir, std::vector<std::string>& paths, listing& l) {
     return git_answer::unavailable;
   }
   int out_pipe[2], err_pipe[2];
-  if (::pipe2(out_pipe, O_CLOEXEC) != 0) {
+  if (!private_pipe(out_pipe)) {
     l.note = with_errno("can't run git", errno);
     return git_answer::unavailable;
   }
-  if (::pipe2(err_pipe, O_CLOEXEC) != 0) {
+  if (!private_pipe(err_pipe)) {
     l.note = with_errno("can't run git", errno);
     ::close(out_pipe[0]);
     ::close(out_pipe[1]);
     return git_answer::unavailable;
   }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, out_pipe[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, err_pipe[1], 2);
-  posix_spawn_file_actions_addfchdir_np(&actions, dir);
   // A repository's configuration may name programs: a file system monitor,
   // or the command that a fetch of a missing object runs. The listing needs
   // neither, and no transport at all.
@@ -227,9 +315,8 @@ git_answer git_listing(int dir, std::vector<std::string>& paths, listing& l) {
   for (std::string& e : env) envp.push_back(e.data());
   envp.push_back(nullptr);
   pid_t pid = -1;
-  const int spawned =
-      ::posix_spawn(&pid, git.c_str(), &actions, nullptr, const_cast<char* const*>(argv.data()), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
+  const int spawned = start_in(dir, git.c_str(), const_cast<char* const*>(argv.data()), envp.data(), out_pipe[1],
+                               err_pipe[1], pid);
   ::close(out_pipe[1]);
   ::close(err_pipe[1]);
   std::string out, err;

@@ -18,7 +18,11 @@ constexpr std::array table{
     kind_name{name_match::exact, "pnpm-lock.yaml", file_kind::generated},
     kind_name{name_match::suffix, ".min.js", file_kind::generated},
     kind_name{name_match::suffix, ".min.css", file_kind::generated},
-    // Makefiles, by every name make and its cousins read.
+    // Makefiles, by the names make, BSD make and the kernel's build read
+    // first, the makefile fragments and templates named Makefile.am,
+    // Makefile.in, Makefile.inc, Makefile.linux and the like (but not
+    // Makefile.PL, Makefile.toml, Makefile.py: a name whose extension is
+    // another format's is that format), and the names of included ones.
     kind_name{name_match::exact, "Makefile", file_kind::makefile},
     kind_name{name_match::exact, "makefile", file_kind::makefile},
     kind_name{name_match::exact, "GNUmakefile", file_kind::makefile},
@@ -54,7 +58,9 @@ bool has_known_extension(std::string_view base) {
   const std::size_t dot = base.rfind('.');
   if (dot == std::string_view::npos || dot == 0) return false;
   const std::string_view ext = base.substr(dot + 1);
-  return ext == "json" || ext == "toml" || ext == "md" || ext == "txt";
+  for (const std::string_view format : {"json", "toml", "md", "txt", "rst", "html", "xml", "ini", "cfg"})
+    if (ext == format) return true;
+  return false;
 }
 
 bool matches(const kind_name& k, std::string_view base) {
@@ -83,17 +89,21 @@ std::string_view word(std::string_view s, std::size_t& at) {
 std::span<const kind_name> kind_names() { return table; }
 
 file_kind kind_by_name(std::string_view base) {
-  for (const kind_name& k : table)
-    if (matches(k, base)) return k.kind;
+  for (const kind_name& k : table) {
+    if (!matches(k, base)) continue;
+    if (k.how == name_match::prefix && has_known_extension(base)) continue;  // Makefile.PL is Perl
+    return k.kind;
+  }
   return file_kind::other;
 }
 
 file_kind kind_by_first_line(std::string_view line) {
   line = line.substr(0, line.find('\n'));
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  if (line.substr(0, 3) == "\xEF\xBB\xBF") line.remove_prefix(3);
   if (line.substr(0, 5) == "%YAML") return file_kind::yaml;
+  if (language_by_first_line(line) == language::python) return file_kind::python;
   const std::string_view program = interpreter_of(line);
-  if (program.substr(0, 6) == "python") return file_kind::python;
   if (program == "make" || program == "gmake" || program == "bmake") {
     // The program is a view into the line: its arguments follow it.
     std::size_t at = static_cast<std::size_t>(program.data() + program.size() - line.data());

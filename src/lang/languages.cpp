@@ -17,7 +17,7 @@ constexpr quote_form with(quote_form f, interpolation i) {
 
 constexpr quote_form doubled_quote{.opens = true, .spans_lines = true, .escape = 0};
 
-constexpr std::array<lexical_forms, 16> table{{
+constexpr std::array<lexical_forms, 17> table{{
     {.lang = language::text, .name = "text"},
     {.lang = language::c,
      .name = "c",
@@ -83,6 +83,7 @@ constexpr std::array<lexical_forms, 16> table{{
      .dq = closed_by_line,
      .sq = closed_by_line,
      .bq = with(spanning, interpolation::dollar_brace),
+     .jsx = true,
      .regex = regex_form::js},
     {.lang = language::go,
      .name = "go",
@@ -156,6 +157,14 @@ constexpr std::array<lexical_forms, 16> table{{
      .dq = spanning,
      .sq = doubled_quote,
      .yaml_forms = true},
+    {.lang = language::ts,
+     .name = "ts",
+     .line_comment = "//",
+     .block_comments = true,
+     .dq = closed_by_line,
+     .sq = closed_by_line,
+     .bq = with(spanning, interpolation::dollar_brace),
+     .regex = regex_form::js},
 }};
 
 struct by_extension {
@@ -170,12 +179,13 @@ constexpr by_extension extensions[] = {
     {"java", language::java},   {"kt", language::kotlin},    {"kts", language::kotlin},  {"scala", language::kotlin},
     {"sc", language::kotlin},   {"groovy", language::kotlin}, {"gradle", language::kotlin}, {"swift", language::swift},
     {"dart", language::dart},   {"cs", language::csharp},    {"js", language::js},       {"mjs", language::js},
-    {"cjs", language::js},      {"jsx", language::js},       {"ts", language::js},       {"tsx", language::js},
-    {"mts", language::js},      {"cts", language::js},       {"go", language::go},       {"rs", language::rust},
+    {"cjs", language::js},      {"jsx", language::js},       {"ts", language::ts},       {"tsx", language::js},
+    {"mts", language::ts},      {"cts", language::ts},       {"go", language::go},       {"rs", language::rust},
     {"php", language::php},     {"py", language::python},    {"pyi", language::python},  {"pyw", language::python},
     {"sh", language::shell},    {"bash", language::shell},   {"zsh", language::shell},   {"ksh", language::shell},
     {"bats", language::shell},  {"rb", language::ruby},      {"rake", language::ruby},   {"gemspec", language::ruby},
-    {"pl", language::perl},     {"pm", language::perl},      {"t", language::perl},       {"yml", language::yaml},
+    {"pl", language::perl},     {"pm", language::perl},      {"t", language::perl},       {"PL", language::perl},
+    {"yml", language::yaml},
     {"yaml", language::yaml},
 };
 
@@ -193,28 +203,68 @@ language language_by_name(std::string_view base) {
   return language::text;
 }
 
-std::string_view interpreter_of(std::string_view line) {
-  line = line.substr(0, line.find('\n'));
-  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-  if (line.substr(0, 2) != "#!") return {};
-  auto blank = [](char c) { return c == ' ' || c == '\t'; };
-  std::size_t at = 2;
-  auto next_program = [&] {
-    while (at < line.size() && blank(line[at])) ++at;
-    const std::size_t from = at;
-    while (at < line.size() && !blank(line[at])) ++at;
-    const std::string_view path = line.substr(from, at - from);
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string_view::npos ? path : path.substr(slash + 1);
-  };
-  std::string_view program = next_program();
-  if (program == "env") {
-    // env's own options (-S and the like) come before the program.
-    do {
-      program = next_program();
-    } while (!program.empty() && program[0] == '-');
+namespace {
+
+bool blank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view base_of(std::string_view path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+// The first line of a head, without its line end and without a UTF-8 byte
+// order mark before it.
+std::string_view first_line_of(std::string_view head) {
+  head = head.substr(0, head.find('\n'));
+  if (!head.empty() && head.back() == '\r') head.remove_suffix(1);
+  if (head.substr(0, 3) == "\xEF\xBB\xBF") head.remove_prefix(3);
+  return head;
+}
+
+// The word of s at at on, blanks before it skipped.
+std::string_view next_word(std::string_view s, std::size_t& at) {
+  while (at < s.size() && blank(s[at])) ++at;
+  const std::size_t from = at;
+  while (at < s.size() && !blank(s[at])) ++at;
+  return s.substr(from, at - from);
+}
+
+// What env runs, from the words after it: its options (-S and the rest,
+// -u NAME, -C DIR and -P PATH with their arguments) and NAME=VALUE
+// settings come first. -S splits the rest into words, as a "#!" line that
+// passes them to env in one needs; what follows it in its own word is the
+// first of them.
+std::string_view after_env(std::string_view line, std::size_t& at) {
+  for (std::string_view w = next_word(line, at); !w.empty(); w = next_word(line, at)) {
+    if (w == "--") return next_word(line, at);
+    if (w.substr(0, 2) == "--") {
+      if (w == "--unset" || w == "--chdir") (void)next_word(line, at);
+      continue;
+    }
+    if (w[0] == '-') {
+      for (std::size_t k = 1; k < w.size(); ++k) {
+        if (w[k] == 'u' || w[k] == 'C' || w[k] == 'P') {
+          if (k + 1 == w.size()) (void)next_word(line, at);
+          break;
+        }
+        if (w[k] == 'S' && k + 1 < w.size()) return w.substr(k + 1);
+      }
+      continue;
+    }
+    if (w.find('=') != std::string_view::npos) continue;
+    return w;
   }
-  return program;
+  return {};
+}
+
+}  // namespace
+
+std::string_view interpreter_of(std::string_view line) {
+  line = first_line_of(line);
+  if (line.substr(0, 2) != "#!") return {};
+  std::size_t at = 2;
+  const std::string_view program = base_of(next_word(line, at));
+  return program == "env" ? base_of(after_env(line, at)) : program;
 }
 
 language language_by_first_line(std::string_view line) {
@@ -222,7 +272,12 @@ language language_by_first_line(std::string_view line) {
   if (program.empty()) return language::text;
   for (const std::string_view sh : {"sh", "bash", "zsh", "ksh", "dash"})
     if (program == sh) return language::shell;
-  if (program.substr(0, 6) == "python") return language::python;
+  if (program.substr(0, 6) == "python" || program.substr(0, 4) == "pypy") return language::python;
+  if (program == "uv") {
+    // "uv run" runs the file as a Python script (--script or not).
+    std::size_t at = static_cast<std::size_t>(program.data() + program.size() - line.data());
+    if (next_word(line, at) == "run") return language::python;
+  }
   if (program.substr(0, 4) == "ruby") return language::ruby;
   if (program.substr(0, 4) == "perl") return language::perl;
   if (program == "node" || program == "nodejs") return language::js;
@@ -241,7 +296,7 @@ bool language_named(std::string_view name, language& l) {
 }
 
 std::string_view language_names() {
-  return "c, java, kotlin, csharp, swift, dart, js, go, rust, php, python, shell, ruby, perl, yaml, text";
+  return "c, java, kotlin, csharp, swift, dart, js, ts, go, rust, php, python, shell, ruby, perl, yaml, text";
 }
 
 }  // namespace morek

@@ -15,7 +15,7 @@ enum class language : unsigned char {
   csharp,
   swift,
   dart,
-  js,  // JavaScript, TypeScript
+  js,  // JavaScript and TypeScript with JSX
   go,
   rust,
   php,
@@ -24,6 +24,7 @@ enum class language : unsigned char {
   ruby,
   perl,
   yaml,  // what follows a line's indentation, block scalars and quoted scalars
+  ts,    // TypeScript without JSX (<T>x asserts a type)
 };
 
 // What "${" and the like open inside a string: code, up to the matching
@@ -77,6 +78,7 @@ struct lexical_forms {
   bool perl_forms = false;     // q qq qw qx m qr s tr y; $' and $" are variables
   bool php_tags = false;       // text outside <?php ... ?> is output
   bool yaml_forms = false;     // only indentation is code; | and > open block scalars; quotes open values only
+  bool jsx = false;            // <a> where an expression starts opens an element, its text a literal
   regex_form regex = regex_form::none;
   heredoc_form heredoc = heredoc_form::none;
 };
@@ -89,11 +91,14 @@ const lexical_forms& forms_of(language l);
 language language_by_name(std::string_view base);
 
 // The program a first line "#!" runs, by its base name, through env and
-// env's options; empty when the line is no "#!" line.
+// env's options and settings (-S splitting the rest into words); empty when
+// the line is no "#!" line. A UTF-8 byte order mark before "#!" is passed
+// over. The result is a view into line: the program's arguments follow it.
 std::string_view interpreter_of(std::string_view line);
 
-// The language a first line names: "#!" and a program, through env and its
-// options (sh bash zsh ksh dash, python*, ruby, perl, node, php); text when none.
+// The language a first line names: "#!" and a program, through env (sh bash
+// zsh ksh dash, python* pypy* and "uv run", ruby, perl, node, php); text
+// when none.
 language language_by_first_line(std::string_view line);
 
 // The language --lang=NAME names; false for a name that is no language's.

@@ -93,10 +93,11 @@ struct grids {
   bool keep_tabs = tab1 == tab2;
   // --indent-only: lines may have an indentation (else every blank is kept).
   bool indents = indent_only != 2;
-  // A makefile: a line's first tab stays one, and blanks that open a line
-  // without one stay as they are, so that no line becomes, or stops being, a
-  // recipe line.
+  // A makefile: its recipe lines and values keep every blank (see
+  // makefile.hpp), and no line gains a tab that would make it a recipe line.
   bool makefile = make_lines == 1;
+  // YAML: the blanks that begin a line stay as they are.
+  bool yaml = yaml_lines == 1;
 };
 
 // What convert_masked did.
@@ -105,6 +106,33 @@ struct converted {
   std::size_t end;     // end of what it read
   bool newline;        // a newline ended the line (else the scan reached to)
 };
+
+// A makefile's line in[from, to), up to its newline (left for the caller to
+// write): kept whole, or, when it begins with spaces, its indentation written
+// in the style where that does not make it begin with a tab, and the rest as
+// it is. The state moves past the line. Out of line: no other file pays.
+[[gnu::noinline]] inline converted convert_make_line(const unsigned char* in, std::size_t from, std::size_t to,
+                                                     lex_state& lex, const grids& g, unsigned char* o,
+                                                     bool begins_in_literal) {
+  const void* nl = std::memchr(in + from, '\n', to - from);
+  const std::size_t end = nl != nullptr ? static_cast<std::size_t>(static_cast<const unsigned char*>(nl) - in) : to;
+  const unsigned char* const line = in + from;
+  const std::size_t n = end - from;
+  std::size_t i = from;
+  if (g.indents && !begins_in_literal && n > 0 && line[0] == ' ' && !make_line_kept(line, n, lex.make)) {
+    column col = 0;
+    std::size_t k = from;
+    for (; k < end && (in[k] == ' ' || in[k] == '\t'); ++k) col += in[k] == ' ' ? 1 : g.in.to_next_stop(col);
+    const gap gp = chg_gap(0, col, g.gaps);
+    if (k < end && gp.tabs == 0) {
+      o = detail::fill(o, ' ', gp.spaces);
+      i = k;
+    }
+  }
+  o = detail::copy_bytes(o, in + i, end - i);
+  make_advance(lex.make, line, n);
+  return {o, nl != nullptr ? end + 1 : to, nl != nullptr};
+}
 
 // Converts the line in[from, to) into o, up to its newline, which ends the
 // scan wherever it stands and is left for the caller to write. special is the
@@ -131,28 +159,23 @@ template <bool CMode, charset Enc, bool IndentOnly, bool Lit = false>
   // Where the line's indentation would start.
   std::size_t indent_from = from;
   bool kept_indent = false;
-  if (g.makefile && first_piece && from < to && !(CMode && lex.quote != 0) && !literal(from)) {
-    if (in[from] == '\t') {
-      // A recipe line: the tab is the syntax's, and stays one; what follows
-      // it converts, from the column the tab reached.
-      *o++ = '\t';
-      in_col = grid1.to_next_stop(0);
-      out_col = grid2.to_next_stop(0);
-      if (in_col > out_col) {
-        run_start = out_col;
-        in_run = true;
-        out_col = in_col;
-      }
-      indent_from = i = from + 1;
-    } else if (in[from] == ' ') {
-      // Not a recipe line, and no tab may make it one: its blanks as they are.
-      for (; i < to && (in[i] == ' ' || in[i] == '\t'); ++i) {
-        *o++ = in[i];
-        in_col += in[i] == ' ' ? 1 : grid1.to_next_stop(in_col);
-        out_col += in[i] == ' ' ? 1 : grid2.to_next_stop(out_col);
-      }
+  if (g.makefile && first_piece)
+    return convert_make_line(in, from, to, lex, g, o, from < to && ((CMode && lex.quote != 0) || literal(from)));
+  if (g.yaml && first_piece && from < to && (in[from] == ' ' || in[from] == '\t') && !(CMode && lex.quote != 0) &&
+      !literal(from)) {
+    // Written as it is, unless the line is blanks alone.
+    std::size_t k = from;
+    column ic = 0, oc = 0;
+    for (; k < to && (in[k] == ' ' || in[k] == '\t') && !literal(k); ++k) {
+      ic += in[k] == ' ' ? 1 : grid1.to_next_stop(ic);
+      oc += in[k] == ' ' ? 1 : grid2.to_next_stop(oc);
+    }
+    if (k < to && in[k] != '\n') {
+      o = detail::copy_bytes(o, in + from, k - from);
+      in_col = ic;
+      out_col = oc;
+      indent_from = i = k;
       kept_indent = true;
-      indent_from = i;
     }
   }
   // IndentOnly: the line may open with an indentation.

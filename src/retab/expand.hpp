@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <span>
 
+#include "makefile.hpp"
 #include "settings.hpp"
 #include "sjis.hpp"
 
@@ -19,6 +20,7 @@ struct lex_state {
   int quote = 0;          // byte that opened the current literal ('"' or '\''), 0 outside
   bool in_block = false;  // inside /* ... */
   int escape = -1;        // +1: the previous literal byte was an unpaired backslash
+  make_state make{};      // a makefile's lines (the file modes)
 };
 
 // Follows the C lexical state over the byte at in[i] of an n-byte line:

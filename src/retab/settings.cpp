@@ -12,6 +12,7 @@ constinit thread_local int latin1_input = 0;
 constinit thread_local int spaces_only = 0;
 constinit thread_local int indent_only = 0;
 constinit thread_local int make_lines = 0;
+constinit thread_local int yaml_lines = 0;
 constinit thread_local eol_mode line_ends = eol_mode::text;
 
 }  // namespace morek

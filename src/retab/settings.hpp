@@ -43,7 +43,8 @@ extern constinit thread_local int indent_only;  // 1: only the indentation is re
 // A language's lexer, which says what bytes lie inside literals (--lang);
 // nullptr: text, or C's literals as -c reads them.
 extern constinit thread_local literal_lexer* literals;
-extern constinit thread_local int make_lines;   // 1: a makefile: no line gains or loses the tab it begins with
+extern constinit thread_local int make_lines;   // 1: a makefile: recipe lines and values keep every blank, no line gains a first tab
+extern constinit thread_local int yaml_lines;   // 1: YAML: the blanks that begin a line, its indentation, stay as they are
 
 // What the bytes of the input are, from the settings above.
 enum class charset { sjis, utf8, latin1 };

@@ -21,7 +21,51 @@ std::size_t trim_line(unsigned char* line, std::size_t n, const std::uint64_t* l
 namespace {
 
 static_assert(text_reader::PAD >= CONVERT_PAD);
-static_assert(LONG_LINE_COLUMNS < static_cast<std::size_t>(NO_STOPS));
+
+bool blank(unsigned char c) { return c == ' ' || c == '\t'; }
+
+// What the file modes take from the end of a line besides its line end.
+struct line_tail {
+  bool trim;       // -t: its blanks
+  bool settle;     // the file modes: CRs that the blanks going leave last, which a second run would read as line end
+  bool keep_crs;   // --eol=keep: those CRs stay, before the line end (else they are part of the one written)
+  bool blanks_go;  // the style drops the blanks at a line's end anyway
+};
+
+// Where the content w[s, e) of a line (e: its newline, or its end) ends once
+// what tail takes from it is gone (cut), and how many CRs from what is gone
+// are written before its line end (crs). Bytes inside literals (lit, indexed
+// as w) stay, and so does the whole of kept (a makefile line's tail that
+// make_tail_kept keeps).
+struct cut_tail {
+  std::size_t cut;
+  std::size_t crs = 0;
+};
+template <bool Lit>
+cut_tail content_end(const unsigned char* w, std::size_t s, std::size_t e, const std::uint64_t* lit, line_tail tail,
+                     bool kept) {
+  if (kept) return {e};
+  auto goes = [&](std::size_t k) { return !(Lit && mask_bit(lit, k)); };
+  cut_tail t{e};
+  if (tail.trim)
+    while (t.cut > s && blank(w[t.cut - 1]) && goes(t.cut - 1)) --t.cut;
+  // Only where blanks end the line, as the window's lines are looked at.
+  if (tail.settle && (tail.trim || tail.blanks_go) && e > s && blank(w[e - 1]) && goes(e - 1)) {
+    // A CR that only blanks stand between it and the line end is left
+    // last once they go: it joins the line end, and so do the CRs and
+    // blanks before it back to the line's other bytes.
+    std::size_t k = e, crs = 0;
+    for (; k > s && (blank(w[k - 1]) || w[k - 1] == '\r') && goes(k - 1); --k) crs += w[k - 1] == '\r';
+    if (crs > 0 && k < t.cut) t = {k, tail.keep_crs ? crs : 0};
+  }
+  return t;
+}
+
+// Writes crs CRs at o.
+unsigned char* put_crs(unsigned char* o, std::size_t crs) {
+  std::memset(o, '\r', crs);
+  return o + crs;
+}
 
 // Memory for lines converted whole: the line, its mask and its conversion.
 // It grows with the longest line and is kept for the next, and freed at exit
@@ -108,15 +152,30 @@ thread_local std::uint64_t lit_mask[mask_words(text_reader::BLOCK)];
 // the line reader and in_buf, one line at a time.
 // Converts the line that starts the window whole, however long; false, with
 // the reason in result, when it cannot be.
+// final_newline: the input's last line, when it has no line end, gets one,
+// of the kind of the last line end before it (last_crlf) under --eol=keep:
+// taken in before the line converts, so that what stands before it is what a
+// second run finds before it.
 template <bool CMode, charset Enc, bool IndentOnly, bool Lit>
-bool convert_long_line(text_reader& reader, bool trim, lex_state& lex, const grids& g, stream_result& result) {
+bool convert_long_line(text_reader& reader, line_tail tail, bool final_newline, bool& last_crlf, lex_state& lex,
+                       const grids& g, stream_result& result) {
   bool had_cr = false;
   std::size_t n = gather_line(reader, had_cr);
-  if (n == SIZE_MAX) {
+  if (n == SIZE_MAX || (n > 0 && !long_line.reserve(n + 1 + CONVERT_PAD))) {
     result.no_memory = true;
     return false;
   }
   unsigned char* const line = long_line.bytes();
+  if (final_newline && n > 0 && line[n - 1] != '\n') {
+    // Under --eol=lf and crlf the CRs before it are part of it, as they
+    // will be when the file is read again.
+    if (line_ends == eol_mode::keep)
+      had_cr = last_crlf;
+    else
+      while (n > 0 && line[n - 1] == '\r') --n;
+    line[n++] = '\n';
+    std::memset(line + n, 0, CONVERT_PAD);
+  }
   auto* lit = static_cast<std::uint64_t*>(long_lit.p);
   if constexpr (Lit) {
     if (!long_lit.reserve(mask_words(n + CONVERT_PAD) * sizeof(std::uint64_t))) {
@@ -125,9 +184,19 @@ bool convert_long_line(text_reader& reader, bool trim, lex_state& lex, const gri
     }
     lit = static_cast<std::uint64_t*>(long_lit.p);
     literals->scan(line, n, true, lit, 0);
-    if (trim) n = trim_line(line, n, lit);
-  } else if (trim) {
-    n = g.makefile && line[0] == '\t' ? 1 + trim_line(line + 1, n - 1) : trim_line(line, n);
+  }
+  cut_tail cut{n};
+  if (tail.trim || tail.settle) {
+    const bool has_newline = n > 0 && line[n - 1] == '\n';
+    const std::size_t e = n - (has_newline ? 1 : 0);
+    // Without a line end, no CR joins one.
+    line_tail t = tail;
+    t.settle = t.settle && has_newline;
+    cut = content_end<Lit>(line, 0, e, lit, t, g.makefile && make_tail_kept(line, e, lex.make));
+    if (cut.cut < e) {
+      if (has_newline) line[cut.cut] = '\n';
+      n = cut.cut + (has_newline ? 1 : 0);
+    }
   }
   // The conversion is no longer than the line with every tab as the spaces
   // it stands for, nor are its columns wider.
@@ -140,30 +209,37 @@ bool convert_long_line(text_reader& reader, bool trim, lex_state& lex, const gri
     return false;
   }
   if (!long_mask.reserve(mask_words(n + CONVERT_PAD) * sizeof(std::uint64_t)) ||
-      !long_out.reserve(widest + 2 + CONVERT_PAD)) {
+      !long_out.reserve(widest + cut.crs + 2 + CONVERT_PAD)) {
     result.no_memory = true;
     return false;
   }
   auto* mask = static_cast<std::uint64_t*>(long_mask.p);
   classify<CMode>(line, n, mask);
   const converted c = convert_masked<CMode, Enc, IndentOnly, Lit>(line, mask, 0, n, lex, g, long_out.bytes(), true, lit);
-  unsigned char* end = c.newline ? line_end(c.out, had_cr) : c.out;
+  unsigned char* end = put_crs(c.out, cut.crs);
+  if (c.newline) end = line_end(end, had_cr);
   out_write(long_out.bytes(), static_cast<std::size_t>(end - long_out.bytes()));
-  if (c.newline) ++result.lines;
+  if (c.newline) {
+    ++result.lines;
+    last_crlf = had_cr;
+  }
   return true;
 }
 
 template <bool CMode, charset Enc, bool IndentOnly, bool Lit>
-stream_result convert_all(text_reader& reader, unsigned char* in_buf, bool trim, bool whole_lines) {
+stream_result convert_all(text_reader& reader, unsigned char* in_buf, bool trim, bool whole_lines, bool final_newline) {
   stream_result result;
   lex_state lex;
   // Only --eol=keep writes line ends as they came; the rest need not look.
   const bool keep = line_ends == eol_mode::keep;
+  const grids g;
+  // The file modes settle in one run: a second finds nothing more to take.
+  const line_tail tail{trim, whole_lines, keep, !IndentOnly && !g.makefile};
+  bool last_crlf = false;  // the last line end written was CR LF, as it came
   const auto read_max = static_cast<std::size_t>(BUFSIZE) - 1;
   // Longest line, newline included, that is converted in the window.
   const std::size_t fast_max = read_max < LINE_LIMIT - 1 ? read_max : LINE_LIMIT - 1;
   const std::size_t room = convert_bound(fast_max, tab1);
-  const grids g;
   // The window starts with the rest of a long line, whose first piece went
   // through the line reader.
   bool continuing = false;
@@ -204,25 +280,27 @@ stream_result convert_all(text_reader& reader, unsigned char* in_buf, bool trim,
         by_line_reader = len - s >= fast_max || !more;
         break;
       }
-      if (trim && c.end - s >= 2 && (w[c.end - 2] == ' ' || w[c.end - 2] == '\t')) {
-        lex = before;
-        std::size_t cut = c.end - 1;
-        // A makefile's recipe line keeps the tab it begins with.
-        const std::size_t least = g.makefile && !continuing && w[s] == '\t' ? s + 1 : s;
-        while (cut > least && (w[cut - 1] == ' ' || w[cut - 1] == '\t') &&
-               !(Lit && mask_bit(lit_mask, cut - 1)))
-          --cut;
-        c.out = convert_masked<CMode, Enc, IndentOnly, Lit>(w, special_mask, s, cut, lex, g, o, !continuing, lit_mask).out;
+      if ((tail.trim || tail.settle) && c.end - s >= 2 && blank(w[c.end - 2])) {
+        const bool kept = g.makefile && !continuing && make_tail_kept(w + s, c.end - 1 - s, before.make);
+        const cut_tail cut = content_end<Lit>(w, s, c.end - 1, lit_mask, tail, kept);
+        if (cut.cut < c.end - 1) {
+          lex = before;
+          c.out = put_crs(
+              convert_masked<CMode, Enc, IndentOnly, Lit>(w, special_mask, s, cut.cut, lex, g, o, !continuing, lit_mask).out,
+              cut.crs);
+        }
       }
       continuing = false;
-      out_commit(line_end(c.out, keep && reader.crlf_at(c.end - 1)));
+      last_crlf = keep && reader.crlf_at(c.end - 1);
+      out_commit(line_end(c.out, last_crlf));
       ++result.lines;
       s = c.end;
     }
     reader.consume(s);
 
     if (by_line_reader && whole_lines) {
-      if (!convert_long_line<CMode, Enc, IndentOnly, Lit>(reader, trim, lex, g, result)) return result;
+      if (!convert_long_line<CMode, Enc, IndentOnly, Lit>(reader, tail, final_newline, last_crlf, lex, g, result))
+        return result;
       more = true;
       continue;
     }
@@ -237,10 +315,9 @@ stream_result convert_all(text_reader& reader, unsigned char* in_buf, bool trim,
       const bool whole_line = in_buf[got - 1] == '\n';
       std::uint64_t line_lit[mask_words(LINE_LIMIT)];
       if constexpr (Lit) literals->scan(in_buf, got, !continuing, line_lit, 0);
-      const std::size_t n = !trim                                              ? got
-                            : Lit                                              ? trim_line(in_buf, got, line_lit)
-                            : g.makefile && !continuing && in_buf[0] == '\t' ? 1 + trim_line(in_buf + 1, got - 1)
-                                                                               : trim_line(in_buf, got);
+      const bool keep_tail =
+          g.makefile && !continuing && make_tail_kept(in_buf, got - (in_buf[got - 1] == '\n'), lex.make);
+      const std::size_t n = !trim || keep_tail ? got : trim_line(in_buf, got, Lit ? line_lit : nullptr);
       out_commit(convert_line(in_buf, n, lex, out_reserve(convert_bound(n, tab1)), reader.last_line_had_cr(),
                               !continuing, Lit ? line_lit : nullptr));
       if (whole_line) ++result.lines;
@@ -254,9 +331,10 @@ stream_result convert_all(text_reader& reader, unsigned char* in_buf, bool trim,
 
 }  // namespace
 
-stream_result convert_stream(text_reader& reader, unsigned char* in_buf, bool trim, bool whole_lines) {
+stream_result convert_stream(text_reader& reader, unsigned char* in_buf, bool trim, bool whole_lines,
+                             bool final_newline) {
   return with_scan_settings([&]<bool CMode, charset Enc, bool IndentOnly, bool Lit>() {
-    return convert_all<CMode, Enc, IndentOnly, Lit>(reader, in_buf, trim, whole_lines);
+    return convert_all<CMode, Enc, IndentOnly, Lit>(reader, in_buf, trim, whole_lines, final_newline);
   });
 }
 

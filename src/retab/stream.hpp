@@ -32,8 +32,15 @@ inline constexpr std::size_t LONG_LINE_COLUMNS = std::size_t{1} << 29;
 // longest line converted (whole_lines does not use it: it may be null). Read errors end the input (reader.failed() tells).
 // whole_lines (the file modes): no line is too long or cut into pieces; one
 // that does not fit the reader's window is gathered into memory that grows
-// with the longest line, from BUFSIZE bytes on, and converted whole.
-stream_result convert_stream(text_reader& reader, unsigned char* in_buf, bool trim, bool whole_lines = false);
+// with the longest line, from BUFSIZE bytes on, and converted whole. And each
+// result settles at once: under --eol=lf and crlf, CRs that are left last in
+// a line once its trailing blanks go go with them, as a second run would read
+// them as its line end; final_newline gives a last line without a line end
+// one (of the kind of the line end before it, under --eol=keep) before it
+// converts, so that a CR it ends with joins it, and the blanks before it are
+// trailing blanks.
+stream_result convert_stream(text_reader& reader, unsigned char* in_buf, bool trim, bool whole_lines = false,
+                             bool final_newline = false);
 
 // Cuts the blanks at the end of the n-byte line, keeping its newline, and
 // those only outside the literals set in lit, when given; returns the new

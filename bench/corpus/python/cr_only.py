@@ -1,0 +1,1 @@
+# a file whose lines end in a carriage return alonedef f(x):    if x:        return "cr   only  	"    return 'other   branch  's = """triple    quoted   across     cr lines"""print(repr(f(1)), repr(f(0)), repr(s))

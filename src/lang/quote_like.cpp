@@ -1,0 +1,139 @@
+// Literals that a word or a sign opens with a delimiter of the writer's
+// choice: Perl's quote-like operators, Ruby's % literals and ?c characters.
+#include <cstring>
+
+#include "lex_bytes.hpp"
+#include "reading.hpp"
+
+namespace morek {
+
+using namespace lex;
+
+std::size_t reading::open_quote_like(const unsigned char* p, std::size_t i, std::size_t n) {
+  // Perl's q qq qw qx m qr s tr y: any byte but a blank or a word's is the
+  // delimiter, and brackets nest.
+  std::size_t j = i;
+  while (j > 0 && blank(p[j - 1])) --j;
+  std::size_t w = j;
+  while (w > 0 && alpha(p[w - 1])) --w;
+  const std::string_view op(reinterpret_cast<const char*>(p + w), j - w);
+  int parts;
+  if (op == "q" || op == "qq" || op == "qw" || op == "qx" || op == "m" || op == "qr") {
+    parts = 0;
+  } else if (op == "s" || op == "tr" || op == "y") {
+    parts = 1;
+  } else {
+    return NONE;
+  }
+  // Not the operator: a variable, a method or a glob of that name ($s ->s
+  // *s &s), a file test (-s), a hash's key ({s} and s =>), a sub's name.
+  if (w > 0 && (word_byte(p[w - 1]) || std::strchr("$@%&*>'", p[w - 1]) != nullptr)) return NONE;
+  if (w == closed_at_) return NONE;  // the flags of what just closed: qr/a/s, m{a}x
+  if (w > 1 && p[w - 1] == ':' && p[w - 2] == ':') return NONE;
+  if (w > 0 && p[w - 1] == '-' && op == "s") return NONE;
+  const unsigned char d = p[i];
+  if (d == '=' && i + 1 < n && p[i + 1] == '>') return NONE;
+  if (d == ',' && j < i) return NONE;  // (q , 1): a list
+  if (d == '#' && j < i) return NONE;  // q # a comment
+  std::size_t b = w;
+  while (b > 0 && blank(p[b - 1])) --b;
+  if (d == '}' && b > 0 && p[b - 1] == '{') return NONE;
+  if (d == '{' && prefix_is(p, b, {"sub"})) return NONE;
+  if (d == ';' || d == ')' || d == ']' || d == '}' || d == '>') {
+    // A bare word before a statement's end or a closing bracket is a
+    // string or a call, not an operator that would run past it.
+    if (j < i) return NONE;
+  }
+  frame s;
+  s.kind = string;
+  s.escape = '\\';
+  s.spans = true;
+  s.open = closing_bracket(d) != 0 ? d : 0;
+  s.close = s.open != 0 ? closing_bracket(d) : d;
+  s.parts = static_cast<unsigned char>(parts);
+  push(s);
+  note_open(w);
+  return i + 1;
+}
+
+std::size_t reading::next_part(const unsigned char* p, std::size_t i, std::size_t n) {
+  // Between s{a} and {b}: blanks, line ends and comments.
+  frame& fr = stack_[top_];
+  const unsigned char c = p[i];
+  if (blank(c) || c == '\r') return i + 1;
+  if (c == '#') {
+    in_line_comment_ = true;
+    return i + 1;
+  }
+  fr.between = false;
+  fr.open = closing_bracket(c) != 0 ? c : 0;
+  fr.close = fr.open != 0 ? closing_bracket(c) : c;
+  fr.depth = 0;
+  ++changes_;
+  (void)n;
+  return i + 1;
+}
+
+std::size_t reading::ruby_percent(const unsigned char* p, std::size_t i, std::size_t n) {
+  // %q() %w[] %() and the like.
+  const unsigned char t = i + 1 < n ? p[i + 1] : 0;
+  const bool typed = std::strchr("qQwWiIrsx", t) != nullptr && t != 0;
+  const unsigned char d = typed ? (i + 2 < n ? p[i + 2] : 0) : t;
+  const bool delim = d != 0 && !word_byte(d) && !blank(d) && d != '\n' && d != '\r' && d != '=';
+  if (!delim) return i + 1;
+  if (!typed) {
+    if (closing_bracket(d) == 0 || d == '<') return i + 1;
+    switch (what_before(p, i)) {
+      case before::operand:
+        return i + 1;
+      case before::expression:
+        break;
+      case before::either:
+        // puts %(x) is an argument; x % (y) with a blank after is a modulo.
+        if (i + 2 >= n || blank(p[i + 2]) || !either(i)) return i + 1;
+        break;
+    }
+  }
+  frame s;
+  s.kind = string;
+  s.escape = '\\';
+  s.open = closing_bracket(d) != 0 ? d : 0;
+  s.close = s.open != 0 ? closing_bracket(d) : d;
+  s.holds = (typed && std::strchr("qwis", t) != nullptr) ? interpolation::none : interpolation::hash_brace;
+  push(s);
+  note_open(i);
+  return i + (typed ? 3 : 2);
+}
+
+std::size_t reading::ruby_question(const unsigned char* p, std::size_t i, std::size_t n) {
+  // ?a ?' ?" ?# ?\n are characters where an expression starts; after an
+  // operand '?' asks (a ? b : c).
+  if (i + 1 >= n || blank(p[i + 1]) || p[i + 1] == '\n' || p[i + 1] == '\r') return i + 1;
+  std::size_t k = i + 1;
+  if (p[k] == '\\') {
+    k += 2;
+    if (k <= n && p[k - 1] == 'u' && k < n && p[k] == '{') {
+      while (k < n && p[k] != '}' && p[k] != '\n') ++k;
+      if (k < n && p[k] == '}') ++k;
+    } else {
+      while (k < n && word_byte(p[k]) && k - i < 8) ++k;  // \u00e9, \M-a, \C-a
+      if (k < n && p[k] == '-' && k + 1 < n && !blank(p[k + 1])) k += 2;
+    }
+  } else {
+    ++k;
+    while (k < n && p[k] >= 0x80 && p[k] < 0xC0) ++k;  // a character of several bytes
+    if (word_byte(p[i + 1]) && k < n && word_byte(p[k])) return i + 1;  // ?ab is no character
+  }
+  if (k > n) return i + 1;
+  switch (what_before(p, i)) {
+    case before::operand:
+      return i + 1;
+    case before::expression:
+      return k;
+    case before::either:
+      return either(i) ? k : i + 1;
+  }
+  return i + 1;
+}
+
+}  // namespace morek

@@ -1,0 +1,188 @@
+// Where an expression may start, by what stands before a byte, and what a
+// '/' opens there: a comment, a regular expression, or nothing (a division,
+// Perl's defined-or, a special variable).
+#include <cstring>
+
+#include "lex_bytes.hpp"
+#include "reading.hpp"
+
+namespace morek {
+
+using namespace lex;
+
+namespace {
+
+// Words after which an expression starts.
+bool expression_keyword(regex_form r, std::string_view w) {
+  switch (r) {
+    case regex_form::js:
+      return one_of(w, {"return", "typeof", "instanceof", "in", "of", "new", "delete", "void", "throw", "case", "do",
+                        "else", "yield", "await"});
+    case regex_form::ruby:
+      return one_of(w, {"if", "unless", "while", "until", "and", "or", "not", "return", "when", "case", "then", "elsif",
+                        "do", "else", "begin", "in", "yield", "break", "next"});
+    case regex_form::perl:
+      // Perl's operators that are words, and its functions that take a
+      // list or an expression (a pattern among them).
+      return one_of(w, {"if",      "unless", "while",   "until",  "and",     "or",      "not",    "xor",     "x",
+                        "lt",      "gt",     "le",      "ge",     "eq",      "ne",      "cmp",    "return",  "split",
+                        "grep",    "map",    "join",    "push",   "unshift", "print",   "printf", "say",     "die",
+                        "warn",    "when",   "foreach", "for",    "defined", "ref",     "scalar", "lc",      "uc",
+                        "lcfirst", "ucfirst", "length", "exists", "delete",  "local",   "my",     "our",     "do",
+                        "eval",    "sort",   "reverse", "keys",   "values",  "each",    "sprintf", "pack",   "unpack",
+                        "open",    "close",  "binmode", "chomp",  "chop",    "chdir",   "mkdir",  "rmdir",   "unlink",
+                        "require", "bless",  "exec",    "system", "exit",    "index",   "rindex", "substr",  "splice",
+                        "abs",     "int",    "hex",     "oct",    "ord",     "chr",     "sqrt",   "quotemeta", "glob"});
+    default:
+      return false;
+  }
+}
+
+// Perl's functions that take nothing: what follows them is an operator.
+bool perl_term(std::string_view w) {
+  return one_of(w, {"time", "times", "wait", "wantarray", "getppid", "fork", "__FILE__", "__LINE__", "__PACKAGE__",
+                    "__SUB__"});
+}
+
+}  // namespace
+
+reading::before reading::what_before(const unsigned char* p, std::size_t i) const {
+  const regex_form r = forms_->regex;
+  std::size_t j = i;
+  while (j > 0 && (blank(p[j - 1]) || p[j - 1] == '\r')) --j;
+  if (j == 0 || p[j - 1] == '\n') return last_operand_ ? before::operand : before::expression;
+  const unsigned char c = p[j - 1];
+  if (c == ']' || c == '"' || c == '\'' || c == '`') return before::operand;
+  if (c == ')' || c == '}') {
+    // JavaScript: after if (...), while (...) or a block, an expression
+    // starts; after a call or an object, an operator.
+    return r == regex_form::js ? before::either : before::operand;
+  }
+  if (r == regex_form::js && (c == '+' || c == '-') && j > 1 && p[j - 2] == c) return before::operand;  // a++ / 2
+  const bool js = r == regex_form::js;
+  if (!word_byte(c) && !(c == '$' && js)) return before::expression;
+  std::size_t w = j;
+  while (w > 0 && (word_byte(p[w - 1]) || (p[w - 1] == '$' && js))) --w;
+  if (digit(p[w])) return before::operand;
+  const std::string_view word(reinterpret_cast<const char*>(p + w), j - w);
+  const bool after_dot = w > 0 && p[w - 1] == '.' && !(w > 1 && p[w - 2] == '.');
+  switch (r) {
+    case regex_form::js:
+      // A keyword after '.' is a property's name (o.in / 2).
+      return after_dot || !expression_keyword(r, word) ? before::operand : before::expression;
+    case regex_form::perl:
+      // A variable ($x, $#a, $#{a}, $#$x), or a method's name after ->;
+      // a function's name, and what follows it an argument.
+      if (w > 0 && std::strchr("$@%&#", p[w - 1]) != nullptr) return before::operand;
+      if (w > 1 && p[w - 1] == '>' && p[w - 2] == '-') return before::operand;
+      if (w > 1 && p[w - 1] == '{' && (p[w - 2] == '$' || p[w - 2] == '@')) return before::operand;
+      if (expression_keyword(r, word)) return before::expression;
+      if (perl_term(word)) return before::operand;
+      return before::either;
+    case regex_form::ruby:
+      // A variable (@a, $a); a keyword; a name that a blank separates from
+      // what follows is a method's, whose argument starts here, or a local
+      // variable's (never after a '.').
+      if (w > 0 && (p[w - 1] == '@' || p[w - 1] == '$')) return before::operand;
+      if (!after_dot && expression_keyword(r, word)) return before::expression;
+      if (j == i) return before::operand;
+      return after_dot ? before::expression : before::either;
+    default:
+      return before::operand;
+  }
+}
+
+bool reading::term_after_close(const unsigned char* p, std::size_t i, std::size_t n) const {
+  // The flags, then blanks; a word that is no operator, a number or a
+  // quote right after a regular expression is no program.
+  std::size_t k = i;
+  while (k < n && alpha(p[k])) ++k;
+  const std::size_t flags_end = k;
+  while (k < n && blank(p[k])) ++k;
+  if (k >= n || k == flags_end) return false;
+  const unsigned char c = p[k];
+  if (c == '"' || c == '\'' || c == '`' || digit(c)) return true;
+  if (!word_byte(c)) return false;
+  std::size_t e = k;
+  while (e < n && word_byte(p[e])) ++e;
+  const std::string_view w(reinterpret_cast<const char*>(p + k), e - k);
+  switch (forms_->regex) {
+    case regex_form::js:
+      return !one_of(w, {"in", "instanceof", "of"});
+    case regex_form::ruby:
+      return !one_of(w, {"if", "unless", "while", "until", "and", "or", "then", "do", "rescue", "end"});
+    case regex_form::perl:
+      return !one_of(w, {"if", "unless", "while", "until", "and", "or", "xor", "x", "for", "foreach", "eq", "ne", "lt",
+                         "gt", "le", "ge", "cmp", "isa"});
+    default:
+      return false;
+  }
+}
+
+std::size_t reading::slash(const unsigned char* p, std::size_t i, std::size_t n) {
+  const lexical_forms& f = *forms_;
+  auto next_is = [&](unsigned char b) { return i + 1 < n && p[i + 1] == b; };
+  if (f.rust_forms && next_is('/') && i + 2 < n && (p[i + 2] == '!' || (p[i + 2] == '/' && !(i + 3 < n && p[i + 3] == '/')))) {
+    // A doc comment is the string of a #[doc] attribute: kept.
+    const std::size_t e = line_end(p, i, n);
+    const std::size_t to = e > i && p[e - 1] == '\n' ? e - 1 : e;
+    if (strings_ == 0) mark(i, to);
+    return to;
+  }
+  if (f.rust_forms && next_is('*') && i + 2 < n &&
+      (p[i + 2] == '!' || (p[i + 2] == '*' && !(i + 3 < n && (p[i + 3] == '*' || p[i + 3] == '/'))))) {
+    frame doc;
+    doc.kind = string;
+    doc.close = '*';
+    doc.slash_after = true;
+    push(doc);
+    note_open(i);
+    return i + 3;
+  }
+  const regex_form r = f.regex;
+  // Perl's $/ and Ruby's are variables.
+  if ((r == regex_form::perl || r == regex_form::ruby) && i > 0 && p[i - 1] == '$') return i + 1;
+  if (!f.line_comment.empty() && next_is('/')) {
+    if (r != regex_form::none) last_operand_ = operand_before(p, i);
+    in_line_comment_ = true;
+    return i + 2;
+  }
+  if (f.block_comments && next_is('*')) {
+    frame cm;
+    cm.kind = comment;
+    push(cm);
+    return i + 2;
+  }
+  if (r == regex_form::none) return i + 1;
+  switch (what_before(p, i)) {
+    case before::operand:
+      // Perl's // and //= after a term are defined-or.
+      return r == regex_form::perl && next_is('/') ? i + 2 : i + 1;
+    case before::expression:
+      break;
+    case before::either:
+      // Ruby reads a name, a blank and '/' then a blank as a division.
+      if (r == regex_form::ruby && (i + 1 >= n || blank(p[i + 1]) || p[i + 1] == '=')) return i + 1;
+      if (r == regex_form::perl && next_is('/')) return i + 2;
+      if (!either(i)) return i + 1;
+      break;
+  }
+  frame s;
+  s.kind = string;
+  s.close = '/';
+  s.escape = '\\';
+  s.regex = true;
+  if (r == regex_form::js) {
+    // On one line; a class may hold the close.
+    s.spans = false;
+    s.dies_at_eol = true;
+    s.classes = true;
+  } else {
+    s.holds = r == regex_form::ruby ? interpolation::hash_brace : interpolation::none;
+  }
+  push(s);
+  note_open(i);
+  return i + 1;
+}
+
+}  // namespace morek

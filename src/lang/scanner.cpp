@@ -1,0 +1,572 @@
+// The scanner of one reading: it leaps from one byte that can matter in the
+// frame on top to the next, and hands each to the forms that decide.
+#include <cstring>
+
+#include "lex_bytes.hpp"
+#include "lexer.hpp"
+#include "reading.hpp"
+
+namespace morek {
+
+using namespace lex;
+
+void reading::start(const lexical_forms& f, literal_lexer* set) {
+  forms_ = &f;
+  set_ = set;
+  stack_[0] = frame{};
+  top_ = 0;
+  strings_ = 0;
+  docs_ = docs_ready_ = 0;
+  whole_line_ = in_line_comment_ = in_pod_ = gave_up_ = dead_ = forked_ = take_other_ = last_operand_ = false;
+  text_start_ = true;
+  block_indent_ = block_next_ = -1;
+  raw_len_ = 0;
+  line_rules_ = !f.pod_open.empty() || f.data_end || f.yaml_forms;
+  if (f.php_tags) {
+    // The text starts as output, up to the first "<?".
+    frame h;
+    h.kind = string;
+    h.close = '<';
+    h.html = true;
+    push(h);
+  }
+}
+
+bool reading::same_as(const reading& o) const {
+  if (top_ != o.top_ || docs_ != o.docs_ || docs_ready_ != o.docs_ready_ || whole_line_ != o.whole_line_ ||
+      in_line_comment_ != o.in_line_comment_ || in_pod_ != o.in_pod_ || gave_up_ != o.gave_up_ || dead_ != o.dead_ ||
+      last_operand_ != o.last_operand_ || text_start_ != o.text_start_ || block_indent_ != o.block_indent_ ||
+      block_next_ != o.block_next_ ||
+      raw_len_ != o.raw_len_ || std::memcmp(raw_delim_, o.raw_delim_, raw_len_) != 0)
+    return false;
+  for (int k = 0; k <= top_; ++k)
+    if (!(stack_[k] == o.stack_[k])) return false;
+  for (int k = 0; k < docs_; ++k)
+    if (!(doc_[k] == o.doc_[k])) return false;
+  return true;
+}
+
+void reading::resume_copy(std::size_t at) {
+  // What the one it was copied from marks up to at stays that one's to mark.
+  if (lit_from_ != NONE) lit_from_ = at;
+  if (text_from_ != NONE) text_from_ = at;
+  if (closed_at_ != NONE && closed_at_ > at) closed_at_ = NONE;
+  forked_ = false;
+  take_other_ = true;
+}
+
+void reading::push(const frame& f) {
+  if (top_ + 1 >= MAX_DEPTH) {
+    gave_up_ = true;
+    return;
+  }
+  stack_[++top_] = f;
+  if (f.kind == string) ++strings_;
+  ++changes_;
+}
+
+void reading::pop() {
+  if (stack_[top_].kind == string) --strings_;
+  --top_;
+  ++changes_;
+}
+
+void reading::mark(std::size_t a, std::size_t b) {
+  if (b > a) set_bits(lit_, base_ + a, base_ + b, true);
+}
+
+void reading::note_open(std::size_t at) {
+  if (strings_ == 1 && lit_from_ == NONE) lit_from_ = at;
+}
+
+void reading::close_literal(std::size_t end) {
+  closed_at_ = end;
+  pop();
+  if (strings_ == 0) {
+    mark(lit_from_, end);
+    lit_from_ = NONE;
+  }
+}
+
+bool reading::either(std::size_t i) {
+  if (take_other_) {
+    take_other_ = false;
+    return true;
+  }
+  // Without room for the copy the rest of the text is kept.
+  if (!set_->fork(*this, i)) gave_up_ = true;
+  forked_ = true;
+  return false;
+}
+
+void reading::die(std::size_t) {
+  // What it marked on earlier lines stands, as if the text had been cut
+  // there: only this line's marks go with it.
+  if (lit_from_ != NONE && lit_from_ < line_begin_) mark(lit_from_, line_begin_);
+  dead_ = true;
+}
+
+namespace {
+
+// The bytes that matter in a frame other than the text's code.
+void frame_bytes(const reading::frame& fr, const lexical_forms& f, const byte_set& code, byte_set& set) {
+  set.count = 0;
+  set.punct = false;
+  switch (fr.kind) {
+    case reading::code:
+      set = code;
+      if (fr.close != 0) set.add(fr.close);
+      if (fr.open != 0) set.add(fr.open);
+      if (fr.command) {
+        set.add('c');  // case
+        set.add('e');  // esac
+      }
+      return;
+    case reading::comment:
+      set.add('\n');
+      set.add('*');
+      if (f.nested_comments) set.add('/');
+      return;
+    case reading::jsx_text:
+      for (const unsigned char c : {'\n', '<', '{', '>', '}'}) set.add(c);
+      return;
+    default:
+      break;
+  }
+  set.add('\n');
+  set.add(fr.close);
+  if (fr.open != 0) set.add(fr.open);
+  if (fr.slash_after) set.add('/');
+  if (fr.escape != 0) set.add(fr.escape);
+  if (fr.classes) {
+    set.add('[');
+    set.add(']');
+  }
+  switch (fr.holds) {
+    case interpolation::dollar_brace:
+      set.add('$');
+      break;
+    case interpolation::brace:
+      set.add('{');
+      break;
+    case interpolation::hash_brace:
+      set.add('#');
+      break;
+    case interpolation::shell:
+      set.add('$');
+      set.add('`');
+      break;
+    case interpolation::php:
+      set.add('$');
+      set.add('{');
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace
+
+template <bool Skip>
+std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, bool at_start, std::uint64_t* lit,
+                         std::size_t base) {
+  lit_ = lit;
+  base_ = base;
+  const lexical_forms& f = *forms_;
+  if (!take_other_) {
+    // A call (or a line of one) begins: positions start afresh.
+    if (whole_line_) {
+      // The rest of a line that is kept whole, from an earlier piece.
+      const std::size_t e = line_end(p, i, n);
+      mark(i, e);
+      whole_line_ = e == n && p[e - 1] != '\n';
+      i = e;
+      at_start = true;
+    }
+    lit_from_ = strings_ > 0 ? i : NONE;
+    text_from_ = stack_[top_].kind == jsx_text && strings_ == 0 ? i : NONE;
+    line_begin_ = i;
+    number_to_ = 0;
+    closed_at_ = NONE;
+  }
+  if (gave_up_) {
+    mark(line_begin_, n);
+    return n;
+  }
+  const std::size_t entered = i;
+  const byte_set& code_want = set_->code_want_;
+  byte_set comment_stops, frame_want[2];
+  comment_stops.add('\n');
+  if (f.php_tags) comment_stops.add('?');
+  std::uint64_t frame_key[2] = {~std::uint64_t{0}, ~std::uint64_t{0}};
+  int next_slot = 0;
+  const byte_set* want = &code_want;
+  unsigned built = changes_ - 1;
+  // The bytes that matter in each kind of frame: the text's code, and the
+  // last two kinds of literal or comment met (a text mostly goes between
+  // its code and one or two kinds of string).
+  auto frame_set = [&](const frame& fr) -> const byte_set& {
+    const std::uint64_t key = std::uint64_t{fr.kind} | std::uint64_t{fr.close} << 8 | std::uint64_t{fr.open} << 16 |
+                              std::uint64_t{fr.escape} << 24 | std::uint64_t{static_cast<unsigned char>(fr.holds)} << 32 |
+                              std::uint64_t{fr.slash_after} << 40 | std::uint64_t{fr.classes} << 41 |
+                              std::uint64_t{fr.command} << 42;
+    for (int slot = 0; slot < 2; ++slot)
+      if (frame_key[slot] == key) return frame_want[slot];
+    const int slot = next_slot;
+    next_slot ^= 1;
+    frame_key[slot] = key;
+    frame_bytes(fr, f, code_want, frame_want[slot]);
+    return frame_want[slot];
+  };
+  bool to_line_end = false;  // n is the end of the line being read
+  bool comment_ends = false;  // the newline at i ends a line comment: what ends the line's code is before it
+  while (i < n) {
+    if (forked_ || gave_up_ || dead_) [[unlikely]] {
+      if (gave_up_ || dead_) break;
+      // Its copies read this line from the fork on: line ends are where
+      // readings meet again.
+      forked_ = false;
+      if (!to_line_end) n = line_end(p, i, n);
+      to_line_end = true;
+      if (i >= n) break;
+    }
+    if (at_start) {
+      at_start = false;
+      line_begin_ = i;
+      if (text_start_) {
+        text_start_ = false;
+        if (f.regex == regex_form::js && p[i] == '#' && i + 1 < n && p[i + 1] == '!') in_line_comment_ = true;
+      }
+      if (docs_ready_ > 0 || line_rules_) {
+        const std::size_t past = begin_line(p, i, n);
+        if (gave_up_) break;
+        if (past != i) {
+          i = past;
+          at_start = p[i - 1] == '\n';
+          continue;
+        }
+      }
+      if (stack_[top_].kind == jsx_text) jsx_text_line(p, i, n);
+    }
+    if (in_line_comment_) {
+      // Up to the line's end; PHP's "?>" ends the comment too.
+      for (;;) {
+        i = Skip ? find_any(p, i, n, comment_stops) : i;
+        if (i >= n || p[i] == '\n') break;
+        if (p[i] == '?' && f.php_tags && i + 1 < n && p[i + 1] == '>') break;
+        ++i;
+      }
+      if (i >= n) break;
+      in_line_comment_ = false;  // the newline, or "?>", is handled as code
+      comment_ends = p[i] == '\n';
+    }
+    frame& fr = stack_[top_];
+    if (built != changes_) {
+      built = changes_;
+      want = fr.kind == code && fr.close == 0 && fr.open == 0 ? &code_want : &frame_set(fr);
+    }
+    // A JSX tag and the gap between a substitution's parts are looked at
+    // byte by byte: anything may end them.
+    if constexpr (Skip)
+      if (fr.kind != jsx_tag && !fr.between) i = find_any(p, i, n, *want);
+    if (i >= n) break;
+    const unsigned char c = p[i];
+    auto next_is = [&](unsigned char b) { return i + 1 < n && p[i + 1] == b; };
+    if (c == '\n') {
+      if (fr.kind == string && !fr.spans) {
+        if (fr.dies_at_eol) {
+          die(i);
+          break;
+        }
+        // An unclosed literal that cannot span lines ends with its line.
+        close_literal(i);
+      } else if (fr.kind == jsx_text) {
+        jsx_text_newline(p, i);
+      } else if (fr.kind == code && (f.regex != regex_form::none || f.jsx) && !comment_ends) {
+        last_operand_ = operand_before(p, i);
+      }
+      comment_ends = false;
+      in_line_comment_ = false;
+      docs_ready_ = docs_;
+      if (block_next_ >= 0) {
+        block_indent_ = block_next_;
+        block_next_ = -1;
+      }
+      ++i;
+      at_start = true;
+      continue;
+    }
+
+    if (fr.kind == comment) {
+      if (c == '*' && next_is('/')) {
+        if (fr.depth > 0) {
+          --fr.depth;
+        } else {
+          pop();
+        }
+        i += 2;
+      } else if (c == '/' && next_is('*') && f.nested_comments) {
+        ++fr.depth;
+        i += 2;
+      } else {
+        ++i;
+      }
+      continue;
+    }
+    if (fr.kind == jsx_tag) {
+      i = jsx_tag_byte(p, i, n);
+      continue;
+    }
+    if (fr.kind == jsx_text) {
+      i = jsx_text_byte(p, i, n);
+      continue;
+    }
+
+    if (fr.kind == string) {
+      if (fr.between) {
+        i = next_part(p, i, n);
+        continue;
+      }
+      if (fr.escape != 0 && c == fr.escape) {
+        if (fr.holds == interpolation::swift && next_is('(')) {
+          frame code_in;
+          code_in.close = ')';
+          code_in.open = '(';
+          push(code_in);
+        }
+        i += 2;
+        // A backslash-newline continues the literal on a line of its own.
+        if (i <= n && p[i - 1] == '\n') at_start = true;
+        continue;
+      }
+      if (fr.classes && (c == '[' || c == ']')) {
+        fr.depth = c == '[';  // the close is a byte like any other in a class
+        ++i;
+        continue;
+      }
+      if (fr.open != 0 && c == fr.open) {
+        ++fr.depth;
+        ++i;
+        continue;
+      }
+      if (fr.slash_after && c == '/' && next_is('*')) {
+        ++fr.depth;  // Rust's comments nest, doc comments too
+        i += 2;
+        continue;
+      }
+      if (c == fr.close) {
+        std::size_t end = i + 1;
+        if ((fr.open != 0 || fr.classes) && fr.depth > 0) {
+          if (fr.open != 0) --fr.depth;
+          ++i;
+          continue;
+        }
+        if (fr.slash_after) {
+          if (!next_is('/')) {
+            ++i;
+            continue;
+          }
+          if (fr.depth > 0) {
+            --fr.depth;
+            i += 2;
+            continue;
+          }
+          end = i + 2;
+        } else if (fr.html) {
+          if (!next_is('?')) {
+            ++i;
+            continue;
+          }
+          end = i + 2;
+          if (n - end >= 3 && (std::memcmp(p + end, "php", 3) == 0 || std::memcmp(p + end, "PHP", 3) == 0)) end += 3;
+          else if (end < n && p[end] == '=')
+            ++end;
+        } else if (fr.cpp_raw) {
+          if (!(n - i > raw_len_ + 1u && std::memcmp(p + i + 1, raw_delim_, raw_len_) == 0 && p[i + 1 + raw_len_] == '"')) {
+            ++i;
+            continue;
+          }
+          end = i + 2 + raw_len_;
+        } else if (fr.count > 1) {
+          std::size_t r = 0;
+          while (i + r < n && p[i + r] == c && (fr.greedy || r < fr.count)) ++r;
+          if (r < fr.count) {
+            i += r;
+            continue;
+          }
+          end = i + (fr.greedy ? r : fr.count);
+        } else if (fr.doubled && next_is(c)) {
+          i += 2;
+          continue;
+        }
+        if (fr.hashes > 0) {
+          std::size_t h = 0;
+          while (h < fr.hashes && end + h < n && p[end + h] == '#') ++h;
+          if (h < fr.hashes) {
+            ++i;
+            continue;
+          }
+          end += h;
+        }
+        if (fr.parts > 0) {
+          --fr.parts;
+          if (fr.open == 0) {
+            ++i;  // s/a/b/: the middle delimiter is both parts'
+            continue;
+          }
+          // s{a}{b}: the next part opens with a delimiter of its own, after
+          // blanks, line ends and comments.
+          fr.between = true;
+          fr.open = fr.close = 0;
+          fr.depth = 0;
+          ++changes_;
+          i = end;
+          continue;
+        }
+        const bool regex = fr.regex;
+        close_literal(end);
+        i = end;
+        if (regex && term_after_close(p, i, n)) die(i);
+        continue;
+      }
+      i = interpolate(p, i, n);
+      continue;
+    }
+
+    // Code.
+    if (top_ > 0 && c == fr.close) {
+      if (fr.depth > 0) {
+        --fr.depth;
+      } else if (fr.cases > 0) {
+        // A case pattern's ')', inside $( ).
+      } else {
+        pop();
+        if (stack_[top_].kind == jsx_text && strings_ == 0) text_from_ = i + 1;
+      }
+      ++i;
+      continue;
+    }
+    if (f.shell_forms && c == '(') {
+      i = shell_paren(p, i, n);
+      continue;
+    }
+    if (top_ > 0 && fr.open != 0 && c == fr.open) {
+      ++fr.depth;
+      ++i;
+      continue;
+    }
+    if (f.perl_forms && punctuation(c) && i > 0 && (alpha(p[i - 1]) || blank(p[i - 1]))) {
+      // Perl's q qq qw qx m qr s tr y take any delimiter.
+      if (const std::size_t past = open_quote_like(p, i, n); past != NONE) {
+        i = past;
+        continue;
+      }
+    }
+    switch (c) {
+      case '"':
+      case '\'':
+      case '`':
+        if ((c == '"' && !f.dq.opens) || (c == '\'' && !f.sq.opens && !f.rust_forms) || (c == '`' && !f.bq.opens)) {
+          ++i;
+          break;
+        }
+        i = open_quote(p, i, n);
+        break;
+      case '/':
+        i = slash(p, i, n);
+        break;
+      case '#':
+        if (!f.hash_comments) {
+          ++i;
+        } else if (f.hash_at_word_only && i > 0 && !blank(p[i - 1]) && std::strchr(";&|()\n", p[i - 1]) == nullptr) {
+          ++i;
+        } else if ((f.perl_forms && i > 0 && p[i - 1] == '$') || (f.php_tags && next_is('['))) {
+          ++i;
+        } else {
+          if (f.regex != regex_form::none) last_operand_ = operand_before(p, i);
+          in_line_comment_ = true;
+          ++i;
+        }
+        break;
+      case '\\':
+        // The shell's escape: \' \" \# are plain bytes, and an escaped blank
+        // is part of its word (a pattern's [\ \<TAB>]): kept.
+        if (f.shell_forms && i + 1 < n && blank(p[i + 1]) && strings_ == 0) mark(i, i + 2);
+        i += f.shell_forms ? 2 : 1;
+        if (f.shell_forms && i <= n && p[i - 1] == '\n') at_start = true;
+        break;
+      case '<':
+        if (f.heredoc != heredoc_form::none && next_is('<') && !fr.arith) {
+          i = open_heredoc(p, i, n);
+        } else if (f.jsx) {
+          i = open_jsx(p, i, n);
+        } else {
+          ++i;
+        }
+        break;
+      case '%':
+        i = f.ruby_percent ? ruby_percent(p, i, n) : i + 1;
+        break;
+      case '|':
+      case '>':
+        if (f.yaml_forms && strings_ == 0) {
+          // A block scalar's indicator ends its line (a comment aside).
+          std::size_t k = i + 1;
+          while (k < n && (p[k] == '-' || p[k] == '+' || digit(p[k]))) ++k;
+          while (k < n && blank(p[k])) ++k;
+          std::size_t j = i;
+          while (j > 0 && blank(p[j - 1])) --j;
+          const bool after_key = j == line_begin_ || std::strchr(":-?", p[j - 1]) != nullptr || (i > j);
+          if (after_key && (k >= n || p[k] == '\n' || p[k] == '\r' || p[k] == '#')) {
+            std::size_t indent = line_begin_;
+            while (indent < n && p[indent] == ' ') ++indent;
+            block_next_ = static_cast<long>(indent - line_begin_);
+          }
+        }
+        ++i;
+        break;
+      case '?':
+        if (f.php_tags && next_is('>')) {
+          frame h;
+          h.kind = string;
+          h.close = '<';
+          h.html = true;
+          push(h);
+          note_open(i + 2);
+          i += 2;
+        } else if (f.ruby_percent) {
+          i = ruby_question(p, i, n);
+        } else {
+          ++i;
+        }
+        break;
+      case 'c':
+      case 'e':
+        if (fr.command) shell_word(p, i, n);
+        ++i;
+        break;
+      default:
+        ++i;
+        break;
+    }
+  }
+  set_->work_ += (i < n ? i : n) - entered;
+  if (dead_) return i;
+  // Giving up keeps the whole line: nothing of it is converted yet.
+  if (gave_up_) {
+    // From the start of the line where it gave up (a newline in code is
+    // not always looked at, so line_begin_ may lie further back).
+    std::size_t from = i < n ? i : n;
+    while (from > line_begin_ && p[from - 1] != '\n') --from;
+    mark(lit_from_ < from ? lit_from_ : from, n);
+    return n;
+  }
+  if (lit_from_ != NONE) mark(lit_from_, n);
+  if (text_from_ != NONE && stack_[top_].kind == jsx_text) mark(text_from_, n);
+  return n;
+}
+
+template std::size_t reading::run<true>(const unsigned char*, std::size_t, std::size_t, bool, std::uint64_t*, std::size_t);
+template std::size_t reading::run<false>(const unsigned char*, std::size_t, std::size_t, bool, std::uint64_t*, std::size_t);
+
+}  // namespace morek
