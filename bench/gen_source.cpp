@@ -7,9 +7,11 @@
 //
 // With --tree DIR every four generated "files" become a file of its own
 // instead, DIR/NNN/fNNNNN.c, a hundred to a folder: some 20 KB each, as the
-// headers of a system include tree.
+// headers of a system include tree; --units N puts N in each instead of four
+// (one is some 5 KB), and --files N stops after N files.
 //
-// usage: gen_source <megabytes> [seed] [--utf8] [--tree DIR]
+// usage: gen_source <megabytes> [seed] [--utf8] [--tree DIR [--units N] [--files N]]
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -205,18 +207,24 @@ struct writer {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fputs("usage: gen_source <megabytes> [seed] [--utf8] [--tree DIR]\n", stderr);
+    std::fputs("usage: gen_source <megabytes> [seed] [--utf8] [--tree DIR [--units N] [--files N]]\n", stderr);
     return 2;
   }
   const std::size_t want = static_cast<std::size_t>(std::atol(argv[1])) * 1000 * 1000;
   writer w;
   w.r.s = 0x9E3779B97F4A7C15ULL;
   std::string tree;
+  int units = 4;
+  long files = -1;
   for (int a = 2; a < argc; ++a) {
     if (std::string(argv[a]) == "--utf8")
       w.utf8 = true;
     else if (std::string(argv[a]) == "--tree" && a + 1 < argc)
       tree = argv[++a];
+    else if (std::string(argv[a]) == "--units" && a + 1 < argc)
+      units = std::max(1, std::atoi(argv[++a]));
+    else if (std::string(argv[a]) == "--files" && a + 1 < argc)
+      files = std::atol(argv[++a]);
     else
       w.r.s = std::strtoull(argv[a], nullptr, 10) | 1;
   }
@@ -250,8 +258,8 @@ int main(int argc, char** argv) {
       std::fwrite(out.data(), 1, out.size(), stdout);
     } else {
       const bool last = total + out.size() >= want;
-      if (unit % 4 != 3 && !last) continue;
-      const int file = unit / 4;
+      if (unit % units != units - 1 && !last) continue;
+      const int file = unit / units;
       const std::string dir = tree + "/" + std::to_string(file / 100);
       std::filesystem::create_directories(dir);
       const std::string path = dir + "/f" + std::to_string(file) + ".c";
@@ -263,6 +271,7 @@ int main(int argc, char** argv) {
     }
     total += out.size();
     out.clear();
+    if (!tree.empty() && unit / units + 1 == files) break;
   }
   return 0;
 }

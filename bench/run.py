@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Throughput of morek against GNU expand/unexpand and tr, on generated source text.
 
-usage: bench/run.py [--rounds N] [--mb M] [--build DIR]
+usage: bench/run.py [--rounds N] [--mb M] [--build DIR] [--against OLD_MOREK]
 
 Builds nothing itself: run bench/run.sh, which builds first. Two corpora are
 generated: source text with some Shift-JIS lines, and the same kind of text
@@ -9,7 +9,9 @@ with UTF-8 words on about a fifth of its lines. The commands run alternately,
 round after round, so that the machine's drift hits all alike. Prints the
 median wall time, MB/s, peak resident memory and the ratio to each peer, the
 ratios the UTF-8 and line-end options are held to, and the peak memory of
-morek on 10 MB and on the full size.
+morek on 10 MB and on the full size. With --against, each morek command also
+runs with another build of morek in the same rounds, and the ratio of the two
+is printed with its range round by round.
 """
 import argparse
 import os
@@ -63,6 +65,7 @@ def main():
     ap.add_argument("--rounds", type=int, default=7)
     ap.add_argument("--mb", type=int, default=100)
     ap.add_argument("--build", default="build/bench")
+    ap.add_argument("--against", help="another morek binary, run beside this one in every round")
     args = ap.parse_args()
 
     morek = os.path.join(args.build, "morek")
@@ -102,6 +105,10 @@ def run(args, morek, gen, tmp):
         ("UTF-8: morek 8 4", f"{morek} 8 4", utf8),
         ("UTF-8: tr -d '\\r'", "tr -d '\\r'", utf8),
     ]
+    if args.against:
+        old = os.path.abspath(args.against)
+        commands += [("against: " + name, cmd.replace(morek, old, 1), corpus)
+                     for name, cmd, corpus in commands if cmd.startswith(morek)]
     walls = {name: [] for name, _, _ in commands}
     rss = {name: 0 for name, _, _ in commands}
     for _ in range(args.rounds):
@@ -119,7 +126,7 @@ def run(args, morek, gen, tmp):
     print(header)
     print("|" + "---|" * (4 + len(peers)))
     for name, _, corpus in commands:
-        if corpus != big:
+        if corpus != big or name.startswith("against: "):
             continue
         ratios = " | ".join(f"{med[name] / med[p]:.2f}" for p in peers)
         print(f"| `{cell(name)}` | {med[name]:.3f} | {size_mb / med[name]:.0f} | {rss[name]} | {ratios} |")
@@ -127,7 +134,7 @@ def run(args, morek, gen, tmp):
     print("\n| on the UTF-8 corpus | median s | MB/s | peak RSS KiB | ÷ `tr -d '\\r'` |")
     print("|---|---|---|---|---|")
     for name, _, corpus in commands:
-        if corpus == utf8:
+        if corpus == utf8 and not name.startswith("against: "):
             short = name.split(": ", 1)[1]
             ratio = med[name] / med["UTF-8: tr -d '\\r'"]
             print(f"| `{cell(short)}` | {med[name]:.3f} | {utf8_mb / med[name]:.0f} | {rss[name]} | {ratio:.2f} |")
@@ -150,6 +157,18 @@ def run(args, morek, gen, tmp):
               f"÷ {peer}: {med[style] / med[peer]:.2f} (at most 0.25)")
     print(f"  round-to-round range, s: morek 8 4 {spread('morek 8 4')}, {tr} {spread(tr)}, "
           f"UTF-8 morek --utf8 8 4 {spread('UTF-8: morek --utf8 8 4')}, UTF-8 {tr} {spread(utf8_tr)}")
+
+    if args.against:
+        print(f"\nagainst {args.against}, in the same rounds:\n")
+        print("| command | median s | against, median s | ratio of medians | ratio round by round |")
+        print("|---|---|---|---|---|")
+        for name, _, corpus in commands:
+            if ("against: " + name) not in walls:
+                continue
+            other = "against: " + name
+            rounds = [a / b for a, b in zip(walls[name], walls[other])]
+            print(f"| `{cell(name)}` | {med[name]:.3f} | {med[other]:.3f} | {med[name] / med[other]:.3f} | "
+                  f"{min(rounds):.2f}-{max(rounds):.2f} |")
 
     print()
     for label, path in (("10 MB", small), (f"{size_mb:.0f} MB", big)):

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """morek -i and --check over a tree of files, against cp -a, cat and the old per-file pipeline.
 
-usage: bench/tree.py [--rounds N] [--mb M] [--build DIR] [--gb G] [--here DIR]
+usage: bench/tree.py [--rounds N] [--mb M] [--build DIR] [--gb G] [--here DIR] [--many F]
                      [--peer DIR] [--in-place-only]
 
 Builds nothing itself: run bench/run.sh, which builds first. Generates a tree
@@ -15,7 +15,11 @@ of C-like files (about 20 KB each), then times, round after round:
     files), the same files through find | xargs, and morek --diff -c 8 4 .
     (every file changes).
 Every fresh copy is made and synced before the clock starts. Then it converts
-one file of G GB in place and reports the peak resident memory.
+one file of G GB in place and reports the peak resident memory. With --many F
+it generates a git work tree of F files of some 5 KB (in the index, without
+their objects), and times, alternating, morek --check -c 8 4 . with -j 1,
+with -j 2 and with a job a processor, against find | xargs -P 2 of morek -j 1
+--check -c 8 4 on batches of 1,000 files, and git ls-files alone.
 
 --peer DIR times the morek of another build (such as one with every POSIX
 fallback forced) doing the same -i right after the first, round after round,
@@ -58,7 +62,9 @@ def place(args):
         return
     image = f"/var/tmp/morek-bench-{os.getpid()}.img"
     mount = tempfile.mkdtemp(prefix="morek-bench-mnt-")
-    sh(f"truncate -s {max(4, 3 * args.gb + 2)}G {image} && mkfs.ext4 -q -F {image} && mount -o loop {image} {mount}")
+    size = max(4, 3 * args.gb + 2) + (args.many * 8 * 1024 + 10**9 - 1) // 10**9
+    # An inode for every 8 KB: the small files of --many need them.
+    sh(f"truncate -s {size}G {image} && mkfs.ext4 -q -F -i 8192 {image} && mount -o loop {image} {mount}")
     try:
         yield mount
     finally:
@@ -80,6 +86,7 @@ def main():
     ap.add_argument("--gb", type=int, default=1)
     ap.add_argument("--build", default="build/bench")
     ap.add_argument("--here", help="work in this directory, not in a new ext4 image")
+    ap.add_argument("--many", type=int, default=0, help="files of a generated work tree for -j (0: none)")
     ap.add_argument("--peer", help="a second build whose morek -i is timed against the first")
     ap.add_argument("--in-place-only", action="store_true", help="time morek -i (and the peer's) alone")
     args = ap.parse_args()
@@ -177,6 +184,9 @@ def main():
         shutil.rmtree(work, ignore_errors=True)
         shutil.rmtree(os.path.join(tmp, "copy"), ignore_errors=True)
 
+        if args.many > 0:
+            many(args, morek, gen, tmp)
+
         if args.gb > 0:
             big = os.path.join(tmp, "big.c")
             sh(f"{gen} {args.gb * 1000} > {big} && sync")
@@ -185,6 +195,50 @@ def main():
             peak, wall = proc.stderr.decode().split()[-2:]
             print(f"\nmorek -i -c 8 4 on one file of {os.path.getsize(big) / 1e9:.1f} GB: "
                   f"peak RSS {peak} KiB, {float(wall):.1f} s")
+
+
+def many(args, morek, gen, tmp):
+    """--check . over a work tree of many small files, one job and several."""
+    tree = os.path.join(tmp, "many")
+    sh(f"{gen} 1000000 --tree {tree} --units 1 --files {args.many}")
+    # The index lists the files; their objects are not needed for that.
+    sh(f"cd {tree} && git init -q && find . -path ./.git -prune -o -type f -print0 | "
+       f"git update-index -z --add --info-only --stdin && sync")
+    files = sum(len(f) for d, _, f in os.walk(tree) if "/.git" not in d and not d.endswith(".git"))
+    size_mb = sum(os.path.getsize(os.path.join(d, n)) for d, _, f in os.walk(tree)
+                  if "/.git" not in d and not d.endswith(".git") for n in f) / 1e6
+    cores = len(os.sched_getaffinity(0))
+    at = f"cd {tree} && "
+    steps = [
+        ("morek -j 1 --check -c 8 4 .", at + f"{morek} -j 1 --check -c 8 4 . > /dev/null", (1,)),
+        ("morek -j 2 --check -c 8 4 .", at + f"{morek} -j 2 --check -c 8 4 . > /dev/null", (1,)),
+        (f"morek --check -c 8 4 . (-j {cores})", at + f"{morek} --check -c 8 4 . > /dev/null", (1,)),
+        ("find | xargs -P 2 morek -j 1 --check -c 8 4",
+         at + f"find . -name '*.c' -print0 | xargs -0 -P 2 -n 1000 {morek} -j 1 --check -c 8 4 > /dev/null", (123,)),
+        ("git ls-files", at + "git ls-files -z > /dev/null", (0,)),
+    ]
+    # Read once, so that every round finds the files in the page cache.
+    sh(at + "git ls-files -z | xargs -0 cat > /dev/null")
+    walls = {name: [] for name, *_ in steps}
+    for _ in range(args.rounds):
+        for name, cmd, ok in steps:
+            walls[name].append(timed(cmd, ok))
+    med = {name: statistics.median(w) for name, w in walls.items()}
+    print(f"\nwork tree: {files} files, {size_mb:.1f} MB, {cores} processors; "
+          f"{args.rounds} alternating rounds, median wall time\n")
+    print("| command | median s | range s | files/s |")
+    print("|---|---|---|---|")
+    for name, *_ in steps:
+        w = walls[name]
+        print(f"| `{name}` | {med[name]:.3f} | {min(w):.3f}-{max(w):.3f} | {files / med[name]:.0f} |")
+    one, two = "morek -j 1 --check -c 8 4 .", "morek -j 2 --check -c 8 4 ."
+    rounds = [a / b for a, b in zip(walls[one], walls[two])]
+    print("\nheld to:")
+    print(f"  -j 1 ÷ -j 2: {med[one] / med[two]:.2f} (at least 1.8 on 2 processors); "
+          f"round by round {min(rounds):.2f}-{max(rounds):.2f}")
+    xargs = "find | xargs -P 2 morek -j 1 --check -c 8 4"
+    print(f"  find | xargs -P 2 ÷ -j 2: {med[xargs] / med[two]:.2f}")
+    shutil.rmtree(tree, ignore_errors=True)
 
 
 if __name__ == "__main__":

@@ -15,6 +15,8 @@ _morek() {
 --check
 --diff
 --color=auto always never
+-j
+--jobs=
 --include=
 --exclude=@files
 --exclude-dir=@dirs
@@ -51,16 +53,22 @@ _morek() {
     # "--"; then come the widths (none under --editorconfig, one under
     # --spaces) and the files. The file modes take files and directories, as
     # many as given; the filter reads one file.
-    local i word ended=false file_mode=false widths=2 spaces=false editorconfig=false operands=0
+    local i word ended=false file_mode=false widths=2 spaces=false editorconfig=false operands=0 number=false
     for ((i = 1; i < cword; i++)); do
         word=${words[i]}
-        if ! $ended && [[ $word == -* ]]; then
+        if $number; then
+            number=false # -j's number, a word of its own
+        elif ! $ended && [[ $word == -* ]]; then
             case $word in
             --) ended=true ;;
             -i | --in-place | --check | --diff | --show-settings) file_mode=true ;;
             --editorconfig) editorconfig=true ;;
             --spaces) spaces=true ;;
             --* | -b* | -usage) ;;
+            -*j)
+                number=true
+                [[ $word == *i* ]] && file_mode=true
+                ;;
             -*i*) file_mode=true ;;
             esac
         else
@@ -71,8 +79,8 @@ _morek() {
     $spaces && widths=1
     $editorconfig && widths=0
 
-    if ! $ended && [[ $cur == -b* ]]; then
-        COMPREPLY=() # -b's number, in the same word
+    if $number || { ! $ended && [[ $cur == -b* || $cur == -[!-]*j* ]]; }; then
+        COMPREPLY=() # the number of -b or -j
     elif ! $ended && [[ $cur == -* ]]; then
         local names=()
         while read -r line; do

@@ -12,8 +12,11 @@ function __morek_position
     set -l spaces 0
     set -l editorconfig 0
     set -l operands 0
+    set -l number 0
     for word in (commandline -opc)[2..-1]
-        if test $ended = 0; and string match -q -- '-*' $word
+        if test $number = 1
+            set number 0 # -j's number, a word of its own
+        else if test $ended = 0; and string match -q -- '-*' $word
             switch $word
                 case --
                     set ended 1
@@ -24,6 +27,9 @@ function __morek_position
                 case --spaces
                     set spaces 1
                 case '--*' '-b*' -usage
+                case '-*j'
+                    set number 1
+                    string match -q -- '*i*' $word; and set file_mode 1
                 case '-*i*'
                     set file_mode 1
             end
@@ -32,6 +38,8 @@ function __morek_position
             set operands (math $operands + 1)
         end
     end
+    # -j's number is due: nothing to offer.
+    test $number = 1; and return
     test $spaces = 1; and set widths 1
     test $editorconfig = 1; and set widths 0
     if test $ended = 0
@@ -56,6 +64,7 @@ $opt -s i -l in-place -d 'replace each file with its conversion'
 $opt -l check -d 'name each file whose conversion differs'
 $opt -l diff -d 'print a unified diff of each file whose conversion differs'
 $opt -l color -x -a 'auto always never' -d 'colour --diff'
+$opt -s j -l jobs -x -d 'work on this many files at once'
 $opt -l include -x -d 'in directories, only files whose name matches'
 $opt -l exclude -r -F -d 'in directories, not files whose name or path matches'
 $opt -l exclude-dir -x -a '(__fish_complete_directories (commandline -ct | string replace -r -- "^--exclude-dir=" ""))' -d 'in directories, not directories that match'

@@ -29,7 +29,8 @@ touch a.c b.py ./-x.c sub/s.c
 # What morek documents and accepts.
 help=$("$morek" --help)
 words() { tr ' ' '\n' | sed '/^$/d' | sort -u | tr '\n' ' ' | sed 's/ $//'; }
-options=$(grep -oE '^  -[^ ]+(, -[^ ]+)?' <<<"$help" | tr ',' ' ' | sed -E 's/<[^>]*>//g; s/=[^ ]*//g' |
+options=$(grep -oE '^  -[^ ]+( [A-Z]+)?(, -[^ ]+)?' <<<"$help" | sed -E 's/ [A-Z]+//' | tr ',' ' ' |
+  sed -E 's/<[^>]*>//g; s/=[^ ]*//g' |
   tr ' ' '\n' | grep -vx -- '--' | words)
 long_options=$(tr ' ' '\n' <<<"$options" | grep -- '^--' | words)
 unknown=$("$morek" --lang=nonsense 8 8 </dev/null 2>&1 || true)
@@ -82,6 +83,12 @@ cases=(
   "morek --editorconfig --check |$files"
   "morek --show-settings --editorconfig a.c |$files"
   "morek -i 8 4 -|-x.c"
+  "morek --jo|--jobs"
+  "morek -j |"
+  "morek -j 2 |"
+  "morek -i -j 2 8 4 |$files"
+  "morek -ij 2 8 4 a.c |$files"
+  "morek -j 2 8 4 a.c |"
   "morek -- 8 4 -|-x.c"
 )
 lines=()

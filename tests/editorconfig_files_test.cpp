@@ -273,7 +273,7 @@ TEST_P(SyntaxBlanks, KeepTheirMeaning) {
 
 const std::string spaces_4 = "[*]\nindent_style = space\nindent_size = 4\n";
 const std::string tabs_8 = "[*]\nindent_style = tab\ntab_width = 8\n";
-const std::string python_rejects = "skipped: line 3: Python would reject its indentation";
+const std::string python_rejects = "line 3: Python would reject its indentation; left as it is";
 
 const syntax_case syntax_cases[] = {
     // A tab after the indentation is content.
@@ -329,7 +329,7 @@ const syntax_case syntax_cases[] = {
      "def f():\n    if x:\n        return 1\n", python_rejects},
     {"python_by_first_line_left_alone", "", {"--indent-only", "8", "8"}, "tool",
      "#!/usr/bin/env python3\nif x:\n    if y:\n        z = 1\n", "#!/usr/bin/env python3\nif x:\n    if y:\n        z = 1\n",
-     "skipped: line 4: Python would reject its indentation"},
+     "line 4: Python would reject its indentation; left as it is"},
     {"python_consistent_converted", "[*.py]\nindent_style = tab\ntab_width = 4\n", {"--editorconfig"}, "a.py",
      "def f():\n    if x:\n        return 1\n", "def f():\n\tif x:\n\t\treturn 1\n", ""},
     // Each file in its language, by its name or its first line; a literal's

@@ -123,9 +123,10 @@ const form_case form_cases[] = {
     {"perl_substitution", "perl", "\t$y =~ s{a\t b} {c  d}g;\n", "s{a\t b} {c  d}"},
     {"perl_heredoc", "perl", "\tprint <<\"END\";\n\t  body\nEND\n", "\t  body\nEND\n"},
     {"perl_division_then_string", "perl", "\t$z = $a / 2; $s = \"a\t  b\";\n", "\"a\t  b\""},
-    {"yaml_block_scalar", "yaml", "a:\n\tb: |\n\t  x  \n\n\t   y\n\tc: 1\n", "\t  x  \n\n\t   y\n"},
+    // A YAML line's indentation stays as it is; the blanks after a key convert.
+    {"yaml_block_scalar", "yaml", "a:\n\tb: |\n\t  x  \n\n\t   y\n\tc: 1\nd:        1\n", "\t  x  \n\n\t   y\n"},
     {"yaml_plain_value", "yaml", "  a:\t x\ty  # it's\n  b: 1\n", "x\ty  # it's"},
-    {"yaml_quoted", "yaml", "  a: 1\n  b: 'it''s\n\t  z'\n", "'it''s\n\t  z'"},
+    {"yaml_quoted", "yaml", "\ta: 1\n  b: 'it''s\n\t  z'\nd:        1\n", "'it''s\n\t  z'"},
     {"csharp_verbatim_interpolated", "csharp", "\tvar s = $@\"{d[\"k\"]}\n\t \"\" x\";\n", "$@\"{d[\"k\"]}\n\t \"\" x\""},
     {"kotlin_groovy_single_triple", "kotlin", "\tdef s = '''\n\t  a  '''\n", "'''\n\t  a  '''"},
     {"swift_two_hashes", "swift", "\tlet s = ##\"a \"# \t\"##\n", "##\"a \"# \t\"##"},

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "file_work.hpp"
 #include "proof.hpp"
 
 #include <cstdlib>
@@ -194,30 +195,35 @@ for k in range(0, len(texts), 2):
 print('\n'.join(out))
 )";
 
-// Generated programs converted by the tool in several styles, and each
-// conversion proven or refused: what the proof proves, Python runs the same,
-// and what Python runs the same (from a program it takes) the proof proves.
+// Generated programs converted in several styles without the proof, and
+// each conversion proven or refused: what the proof proves, Python runs the
+// same, and what Python runs the same (from a program it takes) the proof
+// proves.
 TEST(PythonBlocks, ProofAgreesWithPythonOnConversions) {
   if (!have_python()) GTEST_SKIP() << "no python3";
   std::mt19937 rng(2929);
   std::vector<std::string> originals;
   for (int k = 0; k < 300; ++k) originals.push_back(generate_python(rng).text);
-  const std::vector<std::vector<std::string>> styles = {
-      {"4", "4"}, {"2", "8"}, {"8", "4"}, {"--spaces", "4"}, {"--indent-only", "8", "2"}};
-  auto name = [](std::size_t k) { return std::to_string(k).append(".txt"); };
+  struct style {
+    int tab1, tab2, spaces_only, indent_only;
+  };
+  const style styles[] = {{4, 4, 0, 0}, {2, 8, 0, 0}, {8, 4, 0, 0}, {4, 4, 1, 0}, {8, 2, 0, 1}};
   std::vector<std::string> pairs;
-  for (const auto& style : styles) {
-    scratch_dir d;
-    std::vector<std::string> args = {"-i", "--lang=python"};
-    args.insert(args.end(), style.begin(), style.end());
-    for (std::size_t k = 0; k < originals.size(); ++k) args.push_back(d.write(name(k), originals[k]));
-    const tool_result r = run_tool(args, "");
-    ASSERT_EQ(r.status, 0) << r.err;
-    for (std::size_t k = 0; k < originals.size(); ++k) {
-      const std::string converted = read_file(d.path(name(k)));
-      if (converted == originals[k]) continue;
-      pairs.push_back(originals[k]);
-      pairs.push_back(converted);
+  for (const style& st : styles) {
+    file_settings fs;
+    fs.tab1 = st.tab1;
+    fs.tab2 = st.tab2;
+    fs.spaces_only = st.spaces_only;
+    fs.indent_only = st.indent_only;
+    fs.utf8_input = 1;
+    fs.line_ends = eol_mode::keep;
+    for (const std::string& original : originals) {
+      const file_verdict v = convert_file_text(
+          {.bytes = original, .settings = fs, .lang = language::python, .kind = file_kind::python, .prove = false});
+      ASSERT_NE(v.v, verdict::failed) << v.note;
+      if (v.v != verdict::changed) continue;
+      pairs.push_back(original);
+      pairs.emplace_back(v.text.view());
     }
   }
   const std::vector<std::string> answers = ask_python(pair_judge, pairs, 2);

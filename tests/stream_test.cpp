@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -17,6 +18,7 @@
 
 #include "convert.hpp"
 #include "expand.hpp"
+#include "file_work.hpp"
 #include "retab.hpp"
 #include "run_tool.hpp"
 #include "test_support.hpp"
@@ -130,6 +132,26 @@ model_result real(const std::string& raw, bool trim) {
   return r;
 }
 
+// The same, read from memory.
+model_result real_from_memory(const std::string& raw, bool trim) {
+  captured.clear();
+  out_target = capture;
+  const text_reader::options layer{line_ends != eol_mode::text, line_ends == eol_mode::keep, false,
+                                   line_ends == eol_mode::lf || line_ends == eol_mode::crlf};
+  auto reader = std::make_unique<text_reader>(-1, layer);
+  reader->reset(raw, layer);
+  std::vector<unsigned char> in_buf(static_cast<std::size_t>(BUFSIZE) + 2 + LINE_LIMIT + CONVERT_PAD);
+  const stream_result s = convert_stream(*reader, in_buf.data(), trim);
+  EXPECT_TRUE(out_flush());
+  EXPECT_FALSE(reader->failed());
+  out_target = write_stdout;
+  model_result r;
+  r.out = captured;
+  r.too_long = s.too_long;
+  if (s.too_long != 0) r.too_long_text.assign(reinterpret_cast<const char*>(in_buf.data()), s.too_long);
+  return r;
+}
+
 // The same, with every read ending where cuts say: the input comes through a
 // socket that keeps the writes apart.
 model_result real_in_pieces(const std::string& raw, bool trim, const std::vector<std::size_t>& cuts) {
@@ -206,6 +228,9 @@ TEST(Stream, MatchesTheModel) {
     ASSERT_EQ(got.too_long, want.too_long) << "round " << round;
     std::printf("round %d b%d long %zu size %zu\n", round, BUFSIZE, want.too_long, input.size());
     ASSERT_EQ(got.too_long_text, want.too_long_text) << "round " << round;
+    const model_result from_memory = real_from_memory(input, trim);
+    ASSERT_EQ(from_memory.out, want.out) << "round " << round << " from memory";
+    ASSERT_EQ(from_memory.too_long_text, want.too_long_text) << "round " << round << " from memory";
   }
 }
 
@@ -287,6 +312,160 @@ TEST(Stream, LinesAtTheEdgesOfTheReaderAndTheLimit) {
       }
     }
   }
+}
+
+// ---- one file's work, against the model -----------------------------------
+
+// The lines of a text, each with its LF; a last one without.
+std::vector<std::string> lines_of(const std::string& t) {
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at < t.size();) {
+    const std::size_t nl = t.find('\n', at);
+    const std::size_t end = nl == std::string::npos ? t.size() : nl + 1;
+    lines.push_back(t.substr(at, end - at));
+    at = end;
+  }
+  return lines;
+}
+
+// Line k from selected, the rest from original, as plainly as it goes.
+std::string spliced(const std::string& original, const std::string& converted, const std::set<std::size_t>& selected) {
+  const std::vector<std::string> was = lines_of(original), now = lines_of(converted);
+  std::string r;
+  for (std::size_t k = 0; k < std::max(was.size(), now.size()); ++k) {
+    const std::vector<std::string>& from = selected.contains(k + 1) ? now : was;
+    if (k < from.size()) r += from[k];
+  }
+  return r;
+}
+
+// insert_final_newline and its opposite, as the properties read.
+std::string with_final(std::string t, final_newline f, eol_mode ends) {
+  if (f == final_newline::remove) {
+    while (!t.empty() && t.back() == '\n') {
+      t.pop_back();
+      if (!t.empty() && t.back() == '\r') t.pop_back();
+    }
+  }
+  if (f == final_newline::insert && !t.empty() && t.back() != '\n') {
+    // Under --eol=lf and crlf the CRs it ends with are part of the line end.
+    if (ends != eol_mode::keep)
+      while (!t.empty() && t.back() == '\r') t.pop_back();
+    const std::size_t lf = t.rfind('\n');
+    const bool crlf = ends == eol_mode::crlf || (ends == eol_mode::keep && lf != std::string::npos && lf > 0 && t[lf - 1] == '\r');
+    t += crlf ? "\r\n" : "\n";
+  }
+  return t;
+}
+
+// What the file modes take from a line's end so that one run settles: where
+// blanks go (under -t, or in a style that drops those at a line's end) and
+// CRs stand among them, the CRs are left last and join the line end.
+std::string settled(const std::string& t, bool trim) {
+  if (!trim && indent_only != 0) return t;
+  std::string r;
+  for (const std::string& line : lines_of(t)) {
+    if (line.back() != '\n') {
+      r += line;
+      continue;
+    }
+    // The line end: under keep its LF and a CR before it, else the LF and
+    // the run of CRs before it.
+    std::size_t body = line.size() - 1;
+    if (line_ends == eol_mode::keep) {
+      if (body > 0 && line[body - 1] == '\r') --body;
+    } else {
+      while (body > 0 && line[body - 1] == '\r') --body;
+    }
+    const std::string c = line.substr(0, body);
+    if (c.empty() || (c.back() != ' ' && c.back() != '\t')) {
+      r += line;
+      continue;
+    }
+    std::size_t run = c.size(), cut = c.size();
+    while (run > 0 && (c[run - 1] == ' ' || c[run - 1] == '\t' || c[run - 1] == '\r')) --run;
+    while (trim && cut > 0 && (c[cut - 1] == ' ' || c[cut - 1] == '\t')) --cut;
+    const auto crs = static_cast<std::size_t>(std::count(c.begin() + static_cast<std::ptrdiff_t>(run), c.end(), '\r'));
+    const std::string kept_crs(line_ends == eol_mode::keep ? crs : 0, '\r');
+    r += crs > 0 && run < cut ? c.substr(0, run) + kept_crs + line.substr(body) : line;
+  }
+  return r;
+}
+
+// A file's verdict and new text against the passes line by line, the lines
+// chosen by a plain splice and the final line end by the properties' words.
+TEST(FileWork, MatchesTheModel) {
+  const settings_guard restore;
+  rng r{0x5eed0f11e5ULL};
+  const int widths[] = {1, 3, 4, 8};
+  int changed = 0, same = 0, binary = 0;
+  for (int round = 0; round < 400; ++round) {
+    tab1 = widths[r.below(4)];
+    tab2 = widths[r.below(4)];
+    ign_str = r.below(2);
+    random_style(r);
+    line_ends = static_cast<eol_mode>(1 + r.below(3));  // the file modes read byte for byte
+    BUFSIZE = 4096;
+    const bool trim = r.below(2) == 1;
+    const auto final = static_cast<final_newline>(r.below(3));
+    std::string input = random_input(r, static_cast<std::size_t>(r.below(round % 10 == 0 ? 20000 : 600)), false, true);
+    if (r.below(8) != 0) std::erase(input, '\0');
+    if (r.below(10) == 0) input = std::string(static_cast<std::size_t>(r.below(3)), ' ') + "\n\r\n"[r.below(3)];
+    file_settings fs = settings_in_force(trim);
+    fs.final = final;
+    // Some lines, or all.
+    line_selection chosen;
+    std::set<std::size_t> chosen_set;
+    const bool choose = r.below(2) == 0;
+    const std::size_t lines = lines_of(input).size();
+    for (std::size_t k = 1; choose && k <= lines + 1;) {
+      const std::size_t first = k + static_cast<std::size_t>(r.below(4)), last = first + static_cast<std::size_t>(r.below(4));
+      chosen.push_back({first, last});
+      for (std::size_t j = first; j <= last; ++j) chosen_set.insert(j);
+      k = last + 2;
+    }
+    const std::string context = "round " + std::to_string(round) + " " + settings_text() + " -t " +
+                                std::to_string(trim) + " eol " + std::to_string(static_cast<int>(line_ends)) +
+                                " final " + std::to_string(static_cast<int>(final));
+    // The line end a last line gains is there before it converts.
+    const bool last_taken = !choose || chosen_set.contains(lines);
+    const std::string model_out =
+        input.find('\0') == std::string::npos
+            ? model(settled(final == final_newline::insert && last_taken ? with_final(input, final, line_ends) : input,
+                            trim),
+                    trim)
+                  .out
+            : "";
+    // The file's settings are its own, and the thread's come back after it.
+    const settings_guard others;
+    tab1 = tab2 = 5;
+    ign_str = 1 - ign_str;
+    indent_only = indent_only == 0 ? 1 : 0;
+    line_ends = eol_mode::text;
+    const std::string before = settings_text();
+    const file_verdict got = convert_file_text({.bytes = input, .settings = fs, .lines = choose ? &chosen : nullptr});
+    ASSERT_EQ(settings_text(), before) << context;
+    ASSERT_EQ(line_ends, eol_mode::text);
+    if (input.find('\0') != std::string::npos) {
+      ASSERT_EQ(got.v, verdict::binary) << context;
+      ++binary;
+      continue;
+    }
+    std::string want = model_out;
+    if (choose) want = spliced(input, want, chosen_set);
+    if (last_taken) want = with_final(want, final, fs.line_ends);
+    if (want == input) {
+      ASSERT_EQ(got.v, verdict::same) << context;
+      ++same;
+    } else {
+      ASSERT_EQ(got.v, verdict::changed) << context;
+      ASSERT_EQ(got.text.view(), want) << context;
+      ++changed;
+    }
+  }
+  EXPECT_GT(changed, 100);
+  EXPECT_GT(same, 10);
+  EXPECT_GT(binary, 10);
 }
 
 }  // namespace

@@ -18,10 +18,12 @@
 #include "errmsg.hpp"
 #include "files.hpp"
 #include "help.hpp"
+#include "jobs.hpp"
 #include "kinds.hpp"
 #include "languages.hpp"
 #include "lexer.hpp"
 #include "mem.hpp"
+#include "proven_filter.hpp"
 #include "settings.hpp"
 #include "stream.hpp"
 #include "textio.hpp"
@@ -134,6 +136,23 @@ void fill_standard_descriptors() {
 
 bool is_letter_group(const char* opt) { return opt[1] != '-' && opt[1] != 'b'; }
 
+// The arguments an option takes up: two for a letter group that ends in j,
+// whose number of jobs is the next argument.
+int option_args(const char* opt) {
+  const char* j = is_letter_group(opt) ? std::strchr(opt, 'j') : nullptr;
+  return j != nullptr && j[1] == '\0' ? 2 : 1;
+}
+
+// A number of jobs (-j, --jobs): digits alone, from 1 to JOBS_MAX.
+unsigned jobs_value(const char* shown, const char* v) {
+  unsigned n = 0;
+  const char* p = v;
+  for (; *p >= '0' && *p <= '9' && n <= JOBS_MAX; ++p) n = n * 10 + static_cast<unsigned>(*p - '0');
+  if (p == v || *p != '\0' || n < 1 || n > JOBS_MAX)
+    fail("%s: not a number of jobs from 1 to %d\n", shown, static_cast<int>(JOBS_MAX));
+  return n;
+}
+
 // What the command line asks of a run over files.
 struct file_request {
   bool in_place = false;
@@ -143,6 +162,7 @@ struct file_request {
   const char* colour = "auto";
   bool sjis = false;  // --sjis: Shift-JIS, the filter's default, asked for
   bool lang_given = false;
+  unsigned jobs = 0;  // -j; 0: one a processor
 };
 
 // A long option "--name=value": the value, or null when opt is not one.
@@ -182,6 +202,8 @@ bool long_option(const char* opt, file_request& files, bool& eol_given) {
       files.opt.lang_auto = false;
     }
     files.lang_given = true;
+  } else if (const char* n = value_of(o, "--jobs")) {
+    files.jobs = jobs_value(opt, n);
   } else if (o == "--all-files") {
     files.opt.filters.all_files = true;
   } else if (o == "--editorconfig") {
@@ -238,13 +260,15 @@ int main(int argc, char** argv) {
   // failure end with status 2.
   // "--" ends them, so that a file named like an option is a file.
   int options_end = 1;
-  while (options_end < argc && argv[options_end][0] == '-' && std::strcmp(argv[options_end], "--") != 0) ++options_end;
+  while (options_end < argc && argv[options_end][0] == '-' && std::strcmp(argv[options_end], "--") != 0)
+    options_end += option_args(argv[options_end]);
+  if (options_end > argc) options_end = argc;  // -j without its number
   const bool options_ended = options_end < argc;
   for (int a = 1; a < options_end; ++a) {
     if (std::strcmp(argv[a], "--help") == 0) print_text(help_text);
     if (std::strcmp(argv[a], "--version") == 0) print_text("morek " MOREK_VERSION "\n");
   }
-  for (int a = 1; a < options_end; ++a) {
+  for (int a = 1; a < options_end; a += option_args(argv[a])) {
     const char* opt = argv[a];
     if (std::strcmp(opt, "--in-place") == 0 || std::strcmp(opt, "--check") == 0 || std::strcmp(opt, "--diff") == 0 ||
         std::strcmp(opt, "--editorconfig") == 0 || std::strcmp(opt, "--show-settings") == 0 ||
@@ -256,7 +280,7 @@ int main(int argc, char** argv) {
   file_request files;
   bool eol_given = false;
   int arg = 1;
-  for (; arg < options_end; ++arg) {
+  for (; arg < options_end; arg += option_args(argv[arg])) {
     const char* opt = argv[arg];
     if (opt[1] == '-') {
       if (!long_option(opt, files, eol_given)) fail("%s: invalid option\n", opt);
@@ -275,7 +299,14 @@ int main(int argc, char** argv) {
         trim_flg = true;
       else if (*letter == 'i')
         files.in_place = true;
-      else
+      else if (*letter == 'j') {
+        // The number is the rest of the group, or the next argument.
+        const bool apart = letter[1] == '\0';
+        if (apart && arg + 1 >= options_end) fail("%s: the number of jobs is missing\n", opt);
+        const std::string shown = apart ? std::string(opt) + " " + argv[arg + 1] : std::string(opt);
+        files.jobs = jobs_value(shown.c_str(), apart ? argv[arg + 1] : letter + 1);
+        break;
+      } else
         fail("%s: invalid option\n", opt);
     }
   }
@@ -339,18 +370,22 @@ int main(int argc, char** argv) {
       std::free(here);
     }
     files.opt.colour = colour_of(files.colour);
-    const int status =
-        run_files(std::span<char* const>(argv + arg + widths, argv + argc), files.opt, reader, in_buf.get());
-    return status;
+    files.opt.jobs = files.jobs != 0 ? files.jobs : default_jobs();
+    return run_files(std::span<char* const>(argv + arg + widths, argv + argc), files.opt);
   }
 
   const char* file = argc - arg > widths ? argv[arg + widths] : nullptr;
   const int in = open_input(file);
   if (input_is_output(in)) fail("%s: input file is output file\n", file != nullptr ? file : "stdin");
   reader.reset(in, layer);
-  const stream_result r = convert_stream(reader, in_buf.get(), trim_flg);
+  // In a language, what is written is proven first.
+  int read_errno = 0;
+  const stream_result r = literals != nullptr ? convert_proven(in, file != nullptr ? file : "stdin", reader, layer,
+                                                               in_buf.get(), trim_flg, files.opt.lang, read_errno)
+                                              : convert_stream(reader, in_buf.get(), trim_flg);
   if (r.too_long != 0) fail("%s \nError: too long line found!\n", reinterpret_cast<char*>(in_buf.get()));
-  if (reader.failed()) fail("%s: can't read\n", file != nullptr ? file : "stdin");
+  if (read_errno == ENOMEM) fail("cannot get memory\n");
+  if (reader.failed() || read_errno != 0) fail("%s: can't read\n", file != nullptr ? file : "stdin");
   if (!out_flush()) fail("stdout: can't write\n");
   return 0;
 }

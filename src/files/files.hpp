@@ -7,7 +7,6 @@
 
 #include "diff.hpp"
 #include "file_settings.hpp"
-#include "textio.hpp"
 #include "walk.hpp"
 
 namespace morek {
@@ -26,13 +25,16 @@ struct file_options {
   std::string cwd;                          // --diff: the current directory, for names outside it
   bool lang_auto = true;                    // --lang=auto: each file in the language its name gives
   language lang = language::text;           // else --lang's language, for every file
+  unsigned jobs = 1;                        // files worked on at once (-j)
 };
 
 // Converts each file as the filter would, with the settings in force, byte
-// for byte. A directory operand stands for the files under it (see
-// list_directory), taken in byte order of their paths; of those, files with
-// a NUL byte or a UTF-16 or UTF-32 byte order mark are left out quietly, and
-// one with a line too long is left out with a note. check: writes nothing,
+// for byte, and proves each conversion before it counts (see
+// convert_file_text): one that cannot be proven leaves its file as it is,
+// with a note, and needs no change. A directory operand stands for the files
+// under it (see list_directory), taken in byte order of their paths; of
+// those, files with a NUL byte or a UTF-16 or UTF-32 byte order mark are left
+// out quietly; named, they fail. check: writes nothing,
 // but names each file whose conversion differs from it on standard output;
 // diff: prints the unified diff of each such file instead; in place: each
 // such file is replaced by its conversion. Failures are reported as "FILE:
@@ -41,7 +43,9 @@ struct file_options {
 // change, else 0. editorconfig: each file is converted with the settings its
 // .editorconfig files give it (see settings_from), and a file they give none
 // is left alone; a .editorconfig that is refused is reported once, and the
-// files it governs are left alone and count as failures.
-int run_files(std::span<char* const> operands, const file_options& opt, text_reader& reader, unsigned char* in_buf);
+// files it governs are left alone and count as failures. jobs: files are
+// read, converted and judged that many at once, and everything is written
+// and reported as one at a time would.
+int run_files(std::span<char* const> operands, const file_options& opt);
 
 }  // namespace morek

@@ -16,7 +16,7 @@ namespace morek {
 
 namespace {
 
-unsigned char scratch[text_reader::BLOCK + 16];
+thread_local unsigned char scratch[text_reader::BLOCK + 16];
 
 // Removes CRs from [from, to), which starts with one, and returns the new
 // end: every CR in the text layer; byte for byte only a CR directly before an
@@ -102,10 +102,20 @@ void text_reader::reset(int fd, options opt) {
   std::memset(crlf_, 0, (end_ / 64 + 1) * sizeof crlf_[0]);
   fd_ = fd;
   opt_ = opt;
+  from_memory_ = false;
+  mem_ = nullptr;
+  mem_left_ = 0;
   pos_ = end_ = 0;
   at_end_ = failed_ = nul_seen_ = last_had_cr_ = false;
   held_crs_ = 0;
   errno_ = 0;
+}
+
+void text_reader::reset(std::string_view bytes, options opt) {
+  reset(-1, opt);
+  from_memory_ = true;
+  mem_ = bytes.data();
+  mem_left_ = bytes.size();
 }
 
 std::size_t text_reader::take_text(std::size_t n) {
@@ -156,9 +166,17 @@ bool text_reader::read_more() {
     std::memset(block_ + end_, '\r', held);
     held_crs_ = 0;
     ssize_t got;
-    do {
-      got = ::read(fd_, block_ + end_ + held, BLOCK - end_ - held);
-    } while (got < 0 && errno == EINTR);
+    if (from_memory_) {
+      const std::size_t k = mem_left_ < BLOCK - end_ - held ? mem_left_ : BLOCK - end_ - held;
+      if (k > 0) std::memcpy(block_ + end_ + held, mem_, k);
+      mem_ += k;
+      mem_left_ -= k;
+      got = static_cast<ssize_t>(k);
+    } else {
+      do {
+        got = ::read(fd_, block_ + end_ + held, BLOCK - end_ - held);
+      } while (got < 0 && errno == EINTR);
+    }
     if (got < 0) {
       failed_ = true;
       errno_ = errno;
@@ -197,9 +215,9 @@ std::size_t text_reader::get_line(unsigned char* dst, std::size_t max) {
 
 // ---- output ------------------------------------------------------------
 
-unsigned char out_buf[OUT_ROOM];
-std::size_t out_len = 0;
-out_target_fn out_target = write_stdout;
+constinit thread_local unsigned char out_buf[OUT_ROOM];
+constinit thread_local std::size_t out_len = 0;
+constinit thread_local out_target_fn out_target = write_stdout;
 
 bool write_all(int fd, const unsigned char* p, std::size_t n) {
   while (n > 0) {

@@ -1,12 +1,14 @@
 // Input and output of text. The reader either applies the text layer (input
 // without carriage returns that ends at Ctrl-Z) or takes the input byte for
-// byte, where only the CR of a CR LF leaves the text, remembered beside it.
+// byte, where only the CR of a CR LF leaves the text, remembered beside it;
+// from a descriptor or from memory.
 // The writer buffers the output and hands it to standard output, or to a
 // target the caller sets.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 namespace morek {
 
@@ -38,6 +40,9 @@ class text_reader {
 
   // Starts over on another input.
   void reset(int fd, options opt);
+  // Starts over on bytes in memory, which must stay there until the reader
+  // is done with them.
+  void reset(std::string_view bytes, options opt);
 
   const unsigned char* window() const { return block_ + pos_; }
   std::size_t window_size() const { return end_ - pos_; }
@@ -78,6 +83,9 @@ class text_reader {
 
   int fd_;
   options opt_;
+  bool from_memory_ = false;
+  const char* mem_ = nullptr;  // from memory: the bytes not yet read
+  std::size_t mem_left_ = 0;
   std::size_t pos_ = 0;  // start of the window in block_
   std::size_t end_ = 0;  // end of the window
   bool at_end_ = false;  // no more reads: end of file, Ctrl-Z, an error or a stop
@@ -94,15 +102,15 @@ class text_reader {
 // Buffered writer. The text layer's newlines go out as CR LF (the converter
 // writes them so). When the buffer must be emptied and cannot be written,
 // "stdout: can't write\n" is reported and the process ends with status 1;
-// out_flush itself only says whether it could write.
+// out_flush itself only says whether it could write. Each thread has its own.
 inline constexpr std::size_t OUT_ROOM = 256 * 1024;
-extern unsigned char out_buf[OUT_ROOM];
-extern std::size_t out_len;  // bytes waiting in out_buf
+extern constinit thread_local unsigned char out_buf[OUT_ROOM];
+extern constinit thread_local std::size_t out_len;  // bytes waiting in out_buf
 
 // Where the buffered bytes go: standard output unless set otherwise. A target
 // returns false when the bytes could not be written.
 using out_target_fn = bool (*)(const unsigned char* p, std::size_t n);
-extern out_target_fn out_target;
+extern constinit thread_local out_target_fn out_target;
 bool write_stdout(const unsigned char* p, std::size_t n);
 // Writes all n bytes to fd, on through interruptions and short writes; false
 // on a failure, with errno set.

@@ -1,5 +1,6 @@
 // Settings and line buffers of one run: fixed by the driver before the first
-// line, read directly by the line passes.
+// line, read directly by the line passes. Those a file's own settings change
+// are per thread, so that files convert with their own at once.
 #pragma once
 
 #include <cstddef>
@@ -19,9 +20,9 @@ inline constexpr int TAB_MAX = 256;
 inline constexpr std::size_t LINE_LIMIT = 511;
 
 extern int BUFSIZE;  // size of the line reader's buffer (-b<n>), default 4096
-extern int tab1;     // input tab width, 1..256
-extern int tab2;     // output tab width, 1..256
-extern int ign_str;  // 1: the inside of C literals is left as it is (-c)
+extern constinit thread_local int tab1;     // input tab width, 1..256
+extern constinit thread_local int tab2;     // output tab width, 1..256
+extern constinit thread_local int ign_str;  // 1: the inside of C literals is left as it is (-c)
 
 // How line ends are read and written (--eol).
 enum class eol_mode {
@@ -31,19 +32,19 @@ enum class eol_mode {
   keep,  // byte for byte in; each line end written as the line had it
 };
 
-extern int utf8_input;      // 1: the input is UTF-8 (--utf8), else Shift-JIS pairs are kept whole
-extern int latin1_input;    // 1: every byte is a character of one column (--latin1); never with utf8_input
-extern eol_mode line_ends;  // --eol; text without it
+extern constinit thread_local int utf8_input;      // 1: the input is UTF-8 (--utf8), else Shift-JIS pairs are kept whole
+extern constinit thread_local int latin1_input;    // 1: every byte is a character of one column (--latin1); never with utf8_input
+extern constinit thread_local eol_mode line_ends;  // --eol; text without it
 
 // How a line's blanks are written.
-extern int spaces_only;  // 1: never as tabs (--spaces); tab2 is then tab1
-extern int indent_only;  // 1: only the indentation is re-tabulated; the rest of the line is kept (--indent-only);
-                         // 2: no line has an indentation: every blank is kept (a file without indent_style)
+extern constinit thread_local int spaces_only;  // 1: never as tabs (--spaces); tab2 is then tab1
+extern constinit thread_local int indent_only;  // 1: only the indentation is re-tabulated; the rest of the line is kept (--indent-only);
+                                                // 2: no line has an indentation: every blank is kept (a file without indent_style)
 // A language's lexer, which says what bytes lie inside literals (--lang);
 // nullptr: text, or C's literals as -c reads them.
-extern literal_lexer* literals;
-extern int make_lines;   // 1: a makefile: recipe lines and values keep every blank, no line gains a first tab
-extern int yaml_lines;   // 1: YAML: the blanks that begin a line, its indentation, stay as they are
+extern constinit thread_local literal_lexer* literals;
+extern constinit thread_local int make_lines;   // 1: a makefile: recipe lines and values keep every blank, no line gains a first tab
+extern constinit thread_local int yaml_lines;   // 1: YAML: the blanks that begin a line, its indentation, stay as they are
 
 // What the bytes of the input are, from the settings above.
 enum class charset { sjis, utf8, latin1 };

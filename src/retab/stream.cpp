@@ -49,7 +49,8 @@ cut_tail content_end(const unsigned char* w, std::size_t s, std::size_t e, const
   cut_tail t{e};
   if (tail.trim)
     while (t.cut > s && blank(w[t.cut - 1]) && goes(t.cut - 1)) --t.cut;
-  if (tail.settle && (tail.trim || tail.blanks_go)) {
+  // Only where blanks end the line, as the window's lines are looked at.
+  if (tail.settle && (tail.trim || tail.blanks_go) && e > s && blank(w[e - 1]) && goes(e - 1)) {
     // A CR that only blanks stand between it and the line end is left
     // last once they go: it joins the line end, and so do the CRs and
     // blanks before it back to the line's other bytes.
@@ -67,7 +68,8 @@ unsigned char* put_crs(unsigned char* o, std::size_t crs) {
 }
 
 // Memory for lines converted whole: the line, its mask and its conversion.
-// It grows with the longest line and is kept for the next, and freed at exit.
+// It grows with the longest line and is kept for the next, and freed at exit
+// (each thread's own, when the thread ends).
 struct grown {
   void* p = nullptr;
   std::size_t size = 0;
@@ -88,7 +90,7 @@ struct grown {
   }
   unsigned char* bytes() const { return static_cast<unsigned char*>(p); }
 };
-grown long_line, long_mask, long_lit, long_out;
+thread_local grown long_line, long_mask, long_lit, long_out;
 
 // Gathers the rest of a line from the window on, through as many reads as it
 // takes, into long_line; returns its length and whether its LF had a CR
@@ -140,9 +142,9 @@ std::size_t short_lines_end(const unsigned char* w, std::size_t s, std::size_t l
 #endif
 }
 
-std::uint64_t special_mask[mask_words(text_reader::BLOCK)];
+thread_local std::uint64_t special_mask[mask_words(text_reader::BLOCK)];
 // The literals of the window's lines, as a language's lexer finds them.
-std::uint64_t lit_mask[mask_words(text_reader::BLOCK)];
+thread_local std::uint64_t lit_mask[mask_words(text_reader::BLOCK)];
 
 // Lines that end in a newline within the window and are no longer than the
 // line reader would deliver whole are converted where they stand. The rest

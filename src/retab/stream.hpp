@@ -29,7 +29,7 @@ inline constexpr std::size_t LONG_LINE_COLUMNS = std::size_t{1} << 29;
 // Reads lines of at most BUFSIZE - 1 bytes from reader, cuts their trailing
 // blanks when trim is set, and writes each converted line through the output
 // writer. in_buf holds BUFSIZE + 2 bytes and the converter's padding past the
-// longest line converted. Read errors end the input (reader.failed() tells).
+// longest line converted (whole_lines does not use it: it may be null). Read errors end the input (reader.failed() tells).
 // whole_lines (the file modes): no line is too long or cut into pieces; one
 // that does not fit the reader's window is gathered into memory that grows
 // with the longest line, from BUFSIZE bytes on, and converted whole. And each
