@@ -107,21 +107,31 @@ bool capture(const unsigned char* p, std::size_t n) {
 }
 
 // convert_stream on what fd delivers, with the output caught.
-model_result real_from(int fd, bool trim) {
+// The reader's layer for the line ends in force.
+text_reader::options layer_in_force() {
+  return {line_ends != eol_mode::text, line_ends == eol_mode::keep, false,
+          line_ends == eol_mode::lf || line_ends == eol_mode::crlf};
+}
+
+// convert_stream on what the reader delivers, with the output caught.
+model_result converted_by(text_reader& reader, bool trim) {
   captured.clear();
   out_target = capture;
-  auto reader = std::make_unique<text_reader>(
-      fd, text_reader::options{line_ends != eol_mode::text, line_ends == eol_mode::keep, false,
-                               line_ends == eol_mode::lf || line_ends == eol_mode::crlf});
   std::vector<unsigned char> in_buf(static_cast<std::size_t>(BUFSIZE) + 2 + LINE_LIMIT + CONVERT_PAD);
-  const stream_result s = convert_stream(*reader, in_buf.data(), trim);
+  const stream_result s = convert_stream(reader, in_buf.data(), trim);
   EXPECT_TRUE(out_flush());
+  EXPECT_FALSE(reader.failed());
   out_target = write_stdout;
   model_result r;
   r.out = captured;
   r.too_long = s.too_long;
   if (s.too_long != 0) r.too_long_text.assign(reinterpret_cast<const char*>(in_buf.data()), s.too_long);
   return r;
+}
+
+model_result real_from(int fd, bool trim) {
+  auto reader = std::make_unique<text_reader>(fd, layer_in_force());
+  return converted_by(*reader, trim);
 }
 
 model_result real(const std::string& raw, bool trim) {
@@ -134,22 +144,9 @@ model_result real(const std::string& raw, bool trim) {
 
 // The same, read from memory.
 model_result real_from_memory(const std::string& raw, bool trim) {
-  captured.clear();
-  out_target = capture;
-  const text_reader::options layer{line_ends != eol_mode::text, line_ends == eol_mode::keep, false,
-                                   line_ends == eol_mode::lf || line_ends == eol_mode::crlf};
-  auto reader = std::make_unique<text_reader>(-1, layer);
-  reader->reset(raw, layer);
-  std::vector<unsigned char> in_buf(static_cast<std::size_t>(BUFSIZE) + 2 + LINE_LIMIT + CONVERT_PAD);
-  const stream_result s = convert_stream(*reader, in_buf.data(), trim);
-  EXPECT_TRUE(out_flush());
-  EXPECT_FALSE(reader->failed());
-  out_target = write_stdout;
-  model_result r;
-  r.out = captured;
-  r.too_long = s.too_long;
-  if (s.too_long != 0) r.too_long_text.assign(reinterpret_cast<const char*>(in_buf.data()), s.too_long);
-  return r;
+  auto reader = std::make_unique<text_reader>(-1, layer_in_force());
+  reader->reset(raw, layer_in_force());
+  return converted_by(*reader, trim);
 }
 
 // The same, with every read ending where cuts say: the input comes through a
