@@ -91,6 +91,11 @@ const form_case form_cases[] = {
     {"js_regex_then_string", "js", "\tlet r = /[\"']  /g, s = \"a\t  b\";\n", "\"a\t  b\""},
     {"js_regex_kept", "js", "\tif (x) return /\t  [/]/.test(s);\n", "/\t  [/]/"},
     {"js_division_then_string", "js", "\tlet d = a / b, s = 'x\t y';\n", "'x\t y'"},
+    // A CR alone ends a line comment where the language ends lines there.
+    {"js_lone_cr_ends_a_line_comment", "js", "\tvar x; // c\rvar s = \"a\t  b\";\n", "\"a\t  b\""},
+    {"c_lone_cr_ends_a_line_comment", "c", "\tint x; // c\rchar *s = \"a\t  b\";\n", "\"a\t  b\""},
+    {"java_lone_cr_ends_a_line_comment", "java", "\tint x; // c\rString s = \"a\t  b\";\n", "\"a\t  b\""},
+    {"php_lone_cr_ends_a_hash_comment", "php", "<?php\n\t$x = 1; # c\r$s = \"a\t  b\";\n", "\"a\t  b\""},
     {"go_raw", "go", "func f() {\n\tx := `\n\t  a: b\n`\n}\n", "`\n\t  a: b\n`"},
     {"go_rune_and_string", "go", "\tc := '\t'\n\ts := \"a\t  b\"\n", "\"a\t  b\""},
     {"rust_raw_hashes", "rust", "\tlet s = r##\"a \"# \t b\"##;\n", "r##\"a \"# \t b\"##"},

@@ -56,6 +56,7 @@ struct lexical_forms {
   language lang = language::text;
   std::string_view name{};          // as --lang and --show-settings spell it
   std::string_view line_comment{};  // "//" or empty
+  bool cr_ends_lines = false;       // a CR alone ends a line comment, as an LF does
   bool hash_comments = false;     // '#' starts a comment...
   bool hash_at_word_only = false; // ...only where a word starts (shell)
   bool block_comments = false;    // /* */

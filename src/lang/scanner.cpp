@@ -198,6 +198,7 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
   byte_set comment_stops, frame_want[2];
   comment_stops.add('\n');
   if (f.php_tags) comment_stops.add('?');
+  if (f.cr_ends_lines) comment_stops.add('\r');
   std::uint64_t frame_key[2] = {~std::uint64_t{0}, ~std::uint64_t{0}};
   int next_slot = 0;
   const byte_set* want = &code_want;
@@ -254,10 +255,12 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
         i = Skip ? find_any(p, i, n, comment_stops) : i;
         if (i >= n || p[i] == '\n') break;
         if (p[i] == '?' && f.php_tags && i + 1 < n && p[i + 1] == '>') break;
+        // A CR alone is a line's end there (before an LF it is the LF's).
+        if (p[i] == '\r' && f.cr_ends_lines && !(i + 1 < n && p[i + 1] == '\n')) break;
         ++i;
       }
       if (i >= n) break;
-      in_line_comment_ = false;  // the newline, or "?>", is handled as code
+      in_line_comment_ = false;  // the newline, a CR, or "?>", is handled as code
       comment_ends = p[i] == '\n';
     }
     frame& fr = stack_[top_];
