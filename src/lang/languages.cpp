@@ -23,6 +23,7 @@ constexpr std::array<lexical_forms, 19> table{{
      .name = "c",
      .line_comment = "//",
      .block_comments = true,
+     .continued_comments = true,
      .dq = closed_by_line,
      .sq = closed_by_line,
      .cpp_raw = true,

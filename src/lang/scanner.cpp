@@ -255,6 +255,11 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
       std::size_t escaped_end = NONE;  // Java: past a \u000a that ends the comment
       for (;;) {
         i = Skip ? find_any(p, i, n, comment_stops) : i;
+        if (i < n && p[i] == '\n' && f.continued_comments && i > line_begin_ &&
+            (p[i - 1] == '\\' || (p[i - 1] == '\r' && i - 1 > line_begin_ && p[i - 2] == '\\'))) {
+          line_begin_ = ++i;  // C's // ... \ runs on over the next line
+          continue;
+        }
         if (i >= n || p[i] == '\n') break;
         if (p[i] == '?' && f.php_tags && i + 1 < n && p[i + 1] == '>') break;
         if (p[i] == '\\' && f.unicode_escapes) {
