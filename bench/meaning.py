@@ -161,6 +161,25 @@ JS_TREE = r'''
 const ts = require("typescript");
 const fs = require("fs");
 const readline = require("readline");
+// The string JSX text stands for, as the compiler emits it: each line's
+// blanks next to a line break dropped, lines of blanks alone dropped, the
+// rest joined by a space; the blanks inside a line are the text's own.
+function jsxText(text) {
+  const parts = [];
+  let first = 0, last = -1;
+  for (let i = 0; i < text.length; i++) {
+    const c = text[i];
+    if (c === "\n" || c === "\r") {
+      if (first !== -1 && last !== -1) parts.push(text.slice(first, last + 1));
+      first = -1;
+    } else if (c !== " " && c !== "\t") {
+      last = i;
+      if (first === -1) first = i;
+    }
+  }
+  if (first !== -1) parts.push(text.slice(first));
+  return parts.join(" ");
+}
 function shape(path) {
   const text = fs.readFileSync(path, "utf8");
   const kind = /\.tsx$|\.jsx$/.test(path) ? ts.ScriptKind.TSX : /\.m?ts$|\.cts$/.test(path) ? ts.ScriptKind.TS : ts.ScriptKind.JSX;
@@ -168,9 +187,9 @@ function shape(path) {
   const out = [];
   const walk = (n) => {
     out.push(n.kind);
-    if (n.text !== undefined && n.kind !== ts.SyntaxKind.SourceFile) out.push(JSON.stringify(n.text));
+    if (n.kind === ts.SyntaxKind.JsxText) out.push(JSON.stringify(jsxText(n.text)));
+    else if (n.text !== undefined && n.kind !== ts.SyntaxKind.SourceFile) out.push(JSON.stringify(n.text));
     if (n.rawText !== undefined) out.push(JSON.stringify(n.rawText));
-    if (n.kind === ts.SyntaxKind.JsxText) out.push(JSON.stringify(n.getText(sf)));
     ts.forEachChild(n, walk);
   };
   walk(sf);

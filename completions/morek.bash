@@ -25,7 +25,7 @@ _morek() {
 --show-settings
 --spaces
 --indent-only
---lang=c java kotlin csharp swift dart js ts go rust php python shell ruby perl yaml text auto
+--lang=c java kotlin csharp swift dart js ts go rust php python shell ruby perl yaml json toml text auto
 --utf8
 --sjis
 --latin1

@@ -17,7 +17,7 @@ using namespace morek;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 2) return 0;
-  const auto lang = static_cast<language>(data[0] % (static_cast<unsigned>(language::ts) + 1));
+  const auto lang = static_cast<language>(data[0] % (static_cast<unsigned>(language::toml) + 1));
   const std::size_t piece = 1 + data[1] % 64;
   const unsigned groups = data[1];  // two bits a call: 1 to 4 lines
   std::vector<unsigned char> text(data + 2, data + size);

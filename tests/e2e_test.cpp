@@ -201,7 +201,7 @@ const exact_case long_option_cases[] = {
     {"lang_c_is_dash_c", {"--lang=c", "8", "4"}, "\ts = \"a\t\tb\";\n", "\t\ts = \"a\t\tb\";\r\n", "", 0},
     {"lang_text_and_auto_read_text", {"--lang=text", "--lang=auto", "8", "4"}, "\ts = \"a\t\tb\";\n",
      "\t\ts = \"a\t\t\tb\";\r\n", "", 0},
-    {"lang_unknown", {"--lang=cobol", "8", "4"}, "", "", "--lang=cobol: unknown language (c, java, kotlin, csharp, swift, dart, js, ts, go, rust, php, python, shell, ruby, perl, yaml, text or auto)\n", 1},
+    {"lang_unknown", {"--lang=cobol", "8", "4"}, "", "", "--lang=cobol: unknown language (c, java, kotlin, csharp, swift, dart, js, ts, go, rust, php, python, shell, ruby, perl, yaml, json, toml, text or auto)\n", 1},
     {"sjis_is_the_filters_default", {"--sjis", "8", "4"}, "\x87 \tx\n", "\x87\t\tx\r\n", "", 0},
     {"sjis_and_utf8", {"--sjis", "--utf8", "8", "4"}, "", "", "--sjis and --utf8: use one of them\n", 1},
     {"sjis_and_latin1", {"--check", "--latin1", "--sjis", "8", "4", "f"}, "", "",

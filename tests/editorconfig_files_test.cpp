@@ -312,7 +312,8 @@ const syntax_case syntax_cases[] = {
     {"yaml_named_by_first_line", "", {"--indent-only", "4", "4"}, "app.conf", "%YAML 1.2\na:\n    b: 1\n",
      "%YAML 1.2\na:\n    b: 1\n", "", true},
     {"clang_format_named", "", {"--indent-only", "4", "4"}, ".clang-format", "A:\n    B: 1\n", "A:\n    B: 1\n", "", true},
-    {"yaml_named_under_8_4", "", {"8", "4"}, "a.yml", "a:\n        b:   1\n", "a:\n        b:\t 1\n", "", true},
+    {"yaml_named_under_8_4", "", {"8", "4"}, "a.yml", "a:\n        b:   1\n        c:\t1\n",
+     "a:\n        b:   1\n        c:      1\n", "", true},
     {"yaml_named_by_bom_and_first_line", "", {"4", "4"}, "conf", "\xEF\xBB\xBF%YAML 1.2\na:\n    b: 1\n",
      "\xEF\xBB\xBF%YAML 1.2\na:\n    b: 1\n", "", true},
     // A file of the C family keeps its literals, as -c keeps them; --lang=text reads it as text.

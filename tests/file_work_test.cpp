@@ -98,8 +98,8 @@ const work_case work_cases[] = {
      verdict::same, ""},
     {"yaml_indentation_kept_as_it_is", "a:\n\tb: 1\n", indent_spaces(2), language::yaml, file_kind::yaml,
      verdict::same, ""},
-    {"yaml_blanks_after_a_key_converted", "a:\n  b:       1\n", widths(8, 8), language::yaml, file_kind::yaml,
-     verdict::changed, "a:\n  b:\t   1\n"},
+    {"yaml_blanks_after_a_key_never_a_tab", "a:\n  b:       1\n  c:\t1\n", widths(8, 8), language::yaml, file_kind::yaml,
+     verdict::changed, "a:\n  b:       1\n  c:    1\n"},
     // The line end at the end of the file.
     {"final_inserted_of_the_files_kind", "a\r\nb", with_final(widths(8, 8), final_newline::insert),
      language::text, file_kind::other, verdict::changed, "a\r\nb\r\n"},

@@ -128,10 +128,11 @@ const form_case form_cases[] = {
     {"perl_substitution", "perl", "\t$y =~ s{a\t b} {c  d}g;\n", "s{a\t b} {c  d}"},
     {"perl_heredoc", "perl", "\tprint <<\"END\";\n\t  body\nEND\n", "\t  body\nEND\n"},
     {"perl_division_then_string", "perl", "\t$z = $a / 2; $s = \"a\t  b\";\n", "\"a\t  b\""},
-    // A YAML line's indentation stays as it is; the blanks after a key convert.
-    {"yaml_block_scalar", "yaml", "a:\n\tb: |\n\t  x  \n\n\t   y\n\tc: 1\nd:        1\n", "\t  x  \n\n\t   y\n"},
+    // A YAML line's indentation stays as it is; the blanks after a key convert,
+    // to spaces.
+    {"yaml_block_scalar", "yaml", "a:\n\tb: |\n\t  x  \n\n\t   y\n\tc: 1\nd:\t1\n", "\t  x  \n\n\t   y\n"},
     {"yaml_plain_value", "yaml", "  a:\t x\ty  # it's\n  b: 1\n", "x\ty  # it's"},
-    {"yaml_quoted", "yaml", "\ta: 1\n  b: 'it''s\n\t  z'\nd:        1\n", "'it''s\n\t  z'"},
+    {"yaml_quoted", "yaml", "\ta: 1\n  b: 'it''s\n\t  z'\nd:\t1\n", "'it''s\n\t  z'"},
     {"csharp_verbatim_interpolated", "csharp", "\tvar s = $@\"{d[\"k\"]}\n\t \"\" x\";\n", "$@\"{d[\"k\"]}\n\t \"\" x\""},
     {"kotlin_groovy_single_triple", "kotlin", "\tdef s = '''\n\t  a  '''\n", "'''\n\t  a  '''"},
     {"swift_two_hashes", "swift", "\tlet s = ##\"a \"# \t\"##\n", "##\"a \"# \t\"##"},
@@ -230,6 +231,24 @@ const form_case form_cases[] = {
      "\tmy  $y  = 1;"},
     {"js_first_line_hashbang", "js", "#!/usr/bin/env node --title=`x\n\tlet s = \"a\t  b\";\n\tlet  y = 1;\n", "\"a\t  b\"", "\tlet  y = 1;"},
     {"go_raw_backslash", "go", "\ts := `C:\\`\n\tx  := 1\n\tt := \"b\t  c\"\n", "\"b\t  c\"", "\tx  := 1"},
+    // Java reads \uXXXX before anything else: \u000a ends a comment, \u0022
+    // closes a string; \\u000a is a backslash and a u.
+    {"java_escaped_newline_ends_comment", "java", "\t// c \\u000a String s = \"a\t  b\";\n\tint  x;\n", "\"a\t  b\"", "\tint  x;"},
+    {"java_escaped_backslash_in_comment", "java", "\t// c \\\\u000a \"a\t  b\"\n\tint  x;\n\tt = \"c\t  d\";\n", "\"c\t  d\"",
+     "\t// c \\\\u000a \"a\t  b\""},
+    {"java_escaped_quote_closes", "java", "\ts = \"a\\u0022; t = \"c\t  d\";\n\tint  x;\n", "\"c\t  d\"", "\tint  x;"},
+    {"java_escaped_comment_close", "java", "\t/* a \\u002a/ s = \"a\t  b\";\n\tint  x;\n", "\"a\t  b\"", "\tint  x;"},
+    {"ruby_backtick_method", "ruby", "\tdef `(c) = \"o\t  #{c}\"\n\tx      = 1\n\ty = `a\t  b`\n", "`a\t  b`", "\tx      = 1"},
+    {"ruby_percent_any_delimiter", "ruby", "\tputs %|a\t  b\n\t c|\n\ty      = 1\n", "%|a\t  b\n\t c|", "\ty      = 1"},
+    {"shell_parameter_word", "shell", "\tf=${a#*\t  } g=${b:-x  ${c}\ty}\n\techo      1\n", "${a#*\t  } g=${b:-x  ${c}\ty}", "\techo      1"},
+    {"ruby_operator_method_name", "ruby", "\tdef /(o)\n\t  x      = 1\n\tend\n\ts = \"a / b\t  c\"\n", "\"a / b\t  c\"", "\t  x      = 1"},
+    {"ruby_operator_symbols", "ruby", "\ta = [:/, :%, 1]\n\tx      = 1\n\ts = \"a / b\t  c\"\n", "\"a / b\t  c\"", "\tx      = 1"},
+    {"c_line_comment_continued", "c", "\t// c \\\n\t/* x\n\ts = \"a\t  b\";\n\tint      y;\n", "\"a\t  b\""},
+    {"json_comment_holds_a_quote", "json", "{\n\t/* a \" */ \"x\":      \"f\t  g\",\n\t\"y\":    1\n}\n", "\"f\t  g\"", "\t\"y\":    1"},
+    {"json5_single_quotes", "json", "{\n\ta:      'b\t  c\\\n\t d',\n\t\"y\":    1\n}\n", "'b\t  c\\\n\t d'", "\t\"y\":    1"},
+    {"toml_multiline_strings", "toml", "a = \"\"\"\n\t x \\\"\"\"\"\"\"\nb = '''\n\t  y\\'''\nc      = 1\n",
+     "\"\"\"\n\t x \\\"\"\"\"\"\"\nb = '''\n\t  y\\'''", "c      = 1"},
+    {"toml_literal_string_no_escape", "toml", "x = { a = 'C:\\', b      = 1 }\nc = \"d\t  e\"\n", "\"d\t  e\"", "x = { a = 'C:\\', b      = 1 }"},
 };
 INSTANTIATE_TEST_SUITE_P(Table, LiteralForms, testing::ValuesIn(form_cases),
                          [](const auto& info) { return std::string(info.param.name); });
@@ -358,7 +377,8 @@ TEST(Languages, ByNameThenFirstLine) {
 const language all_languages[] = {language::c,      language::java,  language::kotlin, language::csharp,
                                   language::swift,  language::dart,  language::js,     language::go,
                                   language::rust,   language::php,   language::python, language::shell,
-                                  language::ruby,   language::perl,  language::yaml,   language::ts};
+                                  language::ruby,   language::perl,  language::yaml,   language::ts,
+                                  language::json,   language::toml};
 
 // Bytes that open, close, escape or nest something in one language or another.
 const char* const soup[] = {"\"",  "'",   "`",  "\\",  "/",   "*",   "#",  "<<",  "<<-", "<<~", "<<<", "EOF",

@@ -17,13 +17,14 @@ constexpr quote_form with(quote_form f, interpolation i) {
 
 constexpr quote_form doubled_quote{.opens = true, .spans_lines = true, .escape = 0};
 
-constexpr std::array<lexical_forms, 17> table{{
+constexpr std::array<lexical_forms, 19> table{{
     {.lang = language::text, .name = "text"},
     {.lang = language::c,
      .name = "c",
      .line_comment = "//",
      .cr_ends_lines = true,
      .block_comments = true,
+     .continued_comments = true,
      .dq = closed_by_line,
      .sq = closed_by_line,
      .cpp_raw = true,
@@ -36,7 +37,8 @@ constexpr std::array<lexical_forms, 17> table{{
      .dq = closed_by_line,
      .sq = closed_by_line,
      .triple_dq = true,
-     .triple = spanning},
+     .triple = spanning,
+     .unicode_escapes = true},
     {.lang = language::kotlin,
      .name = "kotlin",
      .line_comment = "//",
@@ -174,6 +176,24 @@ constexpr std::array<lexical_forms, 17> table{{
      .sq = closed_by_line,
      .bq = with(spanning, interpolation::dollar_brace),
      .regex = regex_form::js},
+    // JSON5 quotes with ' too, and a backslash continues its strings.
+    {.lang = language::json,
+     .name = "json",
+     .line_comment = "//",
+     .block_comments = true,
+     .dq = closed_by_line,
+     .sq = closed_by_line},
+    // '...' and '''...''' hold no escapes; a multi-line string's close may
+    // follow one or two quotes of its own (a).
+    {.lang = language::toml,
+     .name = "toml",
+     .hash_comments = true,
+     .dq = closed_by_line,
+     .sq = {.opens = true, .spans_lines = false, .escape = 0},
+     .triple_dq = true,
+     .triple_sq = true,
+     .triple = spanning,
+     .triple_greedy = true},
 }};
 
 struct by_extension {
@@ -195,7 +215,8 @@ constexpr by_extension extensions[] = {
     {"bats", language::shell},  {"rb", language::ruby},      {"rake", language::ruby},   {"gemspec", language::ruby},
     {"pl", language::perl},     {"pm", language::perl},      {"t", language::perl},       {"PL", language::perl},
     {"yml", language::yaml},
-    {"yaml", language::yaml},
+    {"yaml", language::yaml},  {"json", language::json},   {"jsonc", language::json},  {"json5", language::json},
+    {"toml", language::toml},
 };
 
 }  // namespace
@@ -305,7 +326,7 @@ bool language_named(std::string_view name, language& l) {
 }
 
 std::string_view language_names() {
-  return "c, java, kotlin, csharp, swift, dart, js, ts, go, rust, php, python, shell, ruby, perl, yaml, text";
+  return "c, java, kotlin, csharp, swift, dart, js, ts, go, rust, php, python, shell, ruby, perl, yaml, json, toml, text";
 }
 
 }  // namespace morek

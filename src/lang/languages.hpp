@@ -25,6 +25,8 @@ enum class language : unsigned char {
   perl,
   yaml,  // what follows a line's indentation, block scalars and quoted scalars
   ts,    // TypeScript without JSX (<T>x asserts a type)
+  json,  // JSON, and the comments of JSONC and JSON5
+  toml,
 };
 
 // What "${" and the like open inside a string: code, up to the matching
@@ -60,6 +62,7 @@ struct lexical_forms {
   bool hash_comments = false;     // '#' starts a comment...
   bool hash_at_word_only = false; // ...only where a word starts (shell)
   bool block_comments = false;    // /* */
+  bool continued_comments = false;  // a backslash at a line comment's end continues it (C)
   bool nested_comments = false;
   std::string_view pod_open{}, pod_close{};  // lines of documentation: "=begin" to "=end"
   bool data_end = false;                 // a line __END__ (or __DATA__) ends the code
@@ -80,6 +83,7 @@ struct lexical_forms {
   bool php_tags = false;       // text outside <?php ... ?> is output
   bool yaml_forms = false;     // only indentation is code; | and > open block scalars; quotes open values only
   bool jsx = false;            // <a> where an expression starts opens an element, its text a literal
+  bool unicode_escapes = false;  // \u0022 is the byte it names, before anything else is read (Java)
   regex_form regex = regex_form::none;
   heredoc_form heredoc = heredoc_form::none;
 };

@@ -89,6 +89,35 @@ inline std::size_t find_any(const unsigned char* p, std::size_t i, std::size_t n
 #endif
 }
 
+// Java's \uXXXX (any number of u's) at p[i], which stands for the code unit
+// before anything else is read: its length, 0 when there is none there.
+inline std::size_t unicode_escape(const unsigned char* p, std::size_t i, std::size_t n, unsigned& unit) {
+  std::size_t k = i + 1;
+  if (p[i] != '\\' || k >= n || p[k] != 'u') return 0;
+  while (k < n && p[k] == 'u') ++k;
+  if (n - k < 4) return 0;
+  unsigned v = 0;
+  for (const std::size_t e = k + 4; k < e; ++k) {
+    const unsigned char c = p[k];
+    const unsigned d = digit(c) ? c - '0' : (c | 0x20) >= 'a' && (c | 0x20) <= 'f' ? (c | 0x20) - 'a' + 10 : 16;
+    if (d == 16) return 0;
+    v = v * 16 + d;
+  }
+  unit = v;
+  return k - i;
+}
+
+// The byte at p[i] as Java reads it (through a \uXXXX there), and its length.
+inline unsigned char java_byte(const unsigned char* p, std::size_t i, std::size_t n, std::size_t& len) {
+  unsigned unit = 0;
+  len = unicode_escape(p, i, n, unit);
+  if (len == 0) {
+    len = 1;
+    return p[i];
+  }
+  return unit < 0x80 ? static_cast<unsigned char>(unit) : 0x80;
+}
+
 // Past the line that holds p[i]: after its newline, or n.
 inline std::size_t line_end(const unsigned char* p, std::size_t i, std::size_t n) {
   const void* nl = std::memchr(p + i, '\n', n - i);

@@ -30,7 +30,9 @@ void literal_lexer::start(language l) {
     if (f.shell_forms) {
       want('\\');
       want('(');
+      want('$');
     }
+    if (f.unicode_escapes) want('\\');
     if (f.heredoc != heredoc_form::none || f.jsx) want('<');
     if (f.ruby_percent) {
       want('%');

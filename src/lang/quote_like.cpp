@@ -75,14 +75,15 @@ std::size_t reading::next_part(const unsigned char* p, std::size_t i, std::size_
 }
 
 std::size_t reading::ruby_percent(const unsigned char* p, std::size_t i, std::size_t n) {
-  // %q() %w[] %() and the like.
+  // %q() %w[] %() and the like; without a letter any punctuation may
+  // delimit (%|a|, %!b!).
   const unsigned char t = i + 1 < n ? p[i + 1] : 0;
   const bool typed = std::strchr("qQwWiIrsx", t) != nullptr && t != 0;
   const unsigned char d = typed ? (i + 2 < n ? p[i + 2] : 0) : t;
   const bool delim = d != 0 && !word_byte(d) && !blank(d) && d != '\n' && d != '\r' && d != '=';
   if (!delim) return i + 1;
   if (!typed) {
-    if (closing_bracket(d) == 0 || d == '<') return i + 1;
+    if (d == '<') return i + 1;
     switch (what_before(p, i)) {
       case before::operand:
         return i + 1;

@@ -46,6 +46,12 @@ std::size_t reading::open_quote(const unsigned char* p, std::size_t i, std::size
 
   // Perl's and Ruby's $' $" $` are variables.
   if ((f.perl_forms || f.ruby_percent) && i > 0 && p[i - 1] == '$') return i + 1;
+  if (f.ruby_percent && q == '`' && i > 0) {
+    // The method ` itself: defined (def `), called (x.`) or named (:`).
+    std::size_t j = i;
+    while (j > 0 && blank(p[j - 1])) --j;
+    if ((j < i && prefix_is(p, j, {"def"})) || (j == i && (p[i - 1] == '.' || p[i - 1] == ':'))) return i + 1;
+  }
   if (f.yaml_forms) {
     // A quote opens a scalar only where a value starts (don't is plain).
     std::size_t j = i;
@@ -153,6 +159,7 @@ std::size_t reading::open_quote(const unsigned char* p, std::size_t i, std::size
   }
   if (triple_allowed && run_of(i) >= 3) {
     take(f.triple);
+    if (q == '\'' && f.sq.escape == 0) s.escape = 0;  // TOML's '''...''' is as raw as its '...'
     s.count = 3;
     s.greedy = f.triple_greedy;
     at = i + 3;

@@ -52,6 +52,11 @@ reading::before reading::what_before(const unsigned char* p, std::size_t i) cons
   while (j > 0 && (blank(p[j - 1]) || p[j - 1] == '\r')) --j;
   if (j == 0 || p[j - 1] == '\n') return last_operand_ ? before::operand : before::expression;
   const unsigned char c = p[j - 1];
+  // Ruby: an operator that is a method's name (def /, def %, :/ and :%)
+  // divides nothing and opens nothing.
+  if (r == regex_form::ruby && ((j < i && prefix_is(p, j, {"def"})) ||
+                                (j == i && c == ':' && (j < 2 || (!word_byte(p[j - 2]) && p[j - 2] != ':')))))
+    return before::operand;
   if (c == ']' || c == '"' || c == '\'' || c == '`') return before::operand;
   if (c == ')' || c == '}') {
     // JavaScript: after if (...), while (...) or a block, an expression

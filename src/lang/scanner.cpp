@@ -126,6 +126,7 @@ void frame_bytes(const reading::frame& fr, const lexical_forms& f, const byte_se
       set.add('\n');
       set.add('*');
       if (f.nested_comments) set.add('/');
+      if (f.unicode_escapes) set.add('\\');
       return;
     case reading::jsx_text:
       for (const unsigned char c : {'\n', '<', '{', '>', '}'}) set.add(c);
@@ -199,6 +200,7 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
   comment_stops.add('\n');
   if (f.php_tags) comment_stops.add('?');
   if (f.cr_ends_lines) comment_stops.add('\r');
+  if (f.unicode_escapes) comment_stops.add('\\');
   std::uint64_t frame_key[2] = {~std::uint64_t{0}, ~std::uint64_t{0}};
   int next_slot = 0;
   const byte_set* want = &code_want;
@@ -251,13 +253,34 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
     }
     if (in_line_comment_) {
       // Up to the line's end; PHP's "?>" ends the comment too.
+      std::size_t escaped_end = NONE;  // Java: past a \u000a that ends the comment
       for (;;) {
         i = Skip ? find_any(p, i, n, comment_stops) : i;
+        if (i < n && p[i] == '\n' && f.continued_comments && i > line_begin_ &&
+            (p[i - 1] == '\\' || (p[i - 1] == '\r' && i - 1 > line_begin_ && p[i - 2] == '\\'))) {
+          line_begin_ = ++i;  // C's // ... \ runs on over the next line
+          continue;
+        }
         if (i >= n || p[i] == '\n') break;
         if (p[i] == '?' && f.php_tags && i + 1 < n && p[i + 1] == '>') break;
         // A CR alone is a line's end there (before an LF it is the LF's).
         if (p[i] == '\r' && f.cr_ends_lines && !(i + 1 < n && p[i + 1] == '\n')) break;
+        if (p[i] == '\\' && f.unicode_escapes) {
+          std::size_t len = 1;
+          const unsigned char b = java_byte(p, i, n, len);
+          if (len > 1 && (b == '\n' || b == '\r')) {
+            escaped_end = i + len;
+            break;
+          }
+          i += len > 1 || !(i + 1 < n && p[i + 1] == '\\') ? len : 2;  // \\u000a escapes nothing
+          continue;
+        }
         ++i;
+      }
+      if (escaped_end != NONE) {
+        in_line_comment_ = false;
+        i = escaped_end;
+        continue;
       }
       if (i >= n) break;
       in_line_comment_ = false;  // the newline, a CR, or "?>", is handled as code
@@ -301,6 +324,17 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
     }
 
     if (fr.kind == comment) {
+      if (f.unicode_escapes && (c == '\\' || c == '*')) {
+        // */ spelt with escapes (\u002a\u002f) ends the comment too.
+        std::size_t len = 1, len2 = 1;
+        if (java_byte(p, i, n, len) == '*' && i + len < n && java_byte(p, i + len, n, len2) == '/') {
+          pop();
+          i += len + len2;
+        } else {
+          i += len > 1 || !(c == '\\' && next_is('\\')) ? len : 2;
+        }
+        continue;
+      }
       if (c == '*' && next_is('/')) {
         if (fr.depth > 0) {
           --fr.depth;
@@ -329,6 +363,22 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
       if (fr.between) {
         i = next_part(p, i, n);
         continue;
+      }
+      if (fr.escape != 0 && c == fr.escape && f.unicode_escapes && next_is('u')) {
+        std::size_t len = 1, len2 = 1;
+        const unsigned char b = java_byte(p, i, n, len);
+        if (len > 1) {
+          if (b == fr.close && fr.count == 1) {
+            close_literal(i + len);
+          } else if (b == fr.close) {
+            gave_up_ = true;  // a text block's close, partly escaped
+          } else if (b == '\\' && i + len < n) {
+            (void)java_byte(p, i + len, n, len2);
+            len += len2;  // the escape escapes what follows, escaped or not
+          }
+          i += len;
+          continue;
+        }
       }
       if (fr.escape != 0 && c == fr.escape) {
         if (fr.holds == interpolation::swift && next_is('(')) {
@@ -492,6 +542,20 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
         }
         break;
       case '\\':
+        if (f.unicode_escapes) {
+          // A quote, a backslash or a comment spelt with escapes: what
+          // follows is kept (no program is written so but to fool a reader).
+          std::size_t len = 1, len2 = 1;
+          const unsigned char b = java_byte(p, i, n, len);
+          if (len == 1) {
+            i += next_is('\\') ? 2 : 1;
+            break;
+          }
+          const unsigned char b2 = i + len < n ? java_byte(p, i + len, n, len2) : 0;
+          if (b == '"' || b == '\'' || b == '\\' || (b == '/' && (b2 == '/' || b2 == '*'))) gave_up_ = true;
+          i += len;
+          break;
+        }
         // The shell's escape: \' \" \# are plain bytes, and an escaped blank
         // is part of its word (a pattern's [\ \<TAB>]): kept.
         if (f.shell_forms && i + 1 < n && blank(p[i + 1]) && strings_ == 0) mark(i, i + 2);
@@ -539,6 +603,24 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
           i += 2;
         } else if (f.ruby_percent) {
           i = ruby_question(p, i, n);
+        } else {
+          ++i;
+        }
+        break;
+      case '$':
+        if (f.shell_forms && next_is('$')) {
+          i += 2;  // $$, the shell's own process
+        } else if (f.shell_forms && next_is('{')) {
+          // ${a#*  } and ${a:-x  y}: a parameter's word keeps its blanks.
+          frame s;
+          s.kind = string;
+          s.open = '{';
+          s.close = '}';
+          s.escape = '\\';
+          s.holds = interpolation::shell;
+          push(s);
+          note_open(i);
+          i += 2;
         } else {
           ++i;
         }

@@ -82,11 +82,12 @@ inline constexpr int NO_STOPS = 1 << 30;
 static_assert(static_cast<long long>(LINE_LIMIT) * TAB_MAX < NO_STOPS);
 
 // The tab stops of the input and of the output, and the stops that gaps may
-// use: the output's, or none under --spaces.
+// use: the output's, or none under --spaces and in YAML (whose parsers often
+// refuse a tab even between a key and its value).
 struct grids {
   tab_grid in{tab1};
   tab_grid out{tab2};
-  tab_grid gaps{spaces_only == 1 ? NO_STOPS : tab2};
+  tab_grid gaps{spaces_only == 1 || yaml_lines == 1 ? NO_STOPS : tab2};
   // --indent-only: a tab after the indentation stays a tab where the widths
   // agree (under --spaces they always do), so that no column moves; else it
   // becomes the spaces that reach the column it reached.
