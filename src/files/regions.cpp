@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "lexer.hpp"
+#include "morek_config.h"
 
 namespace morek {
 
@@ -110,11 +111,20 @@ line_markers markers_of(const lexed_text& v, std::size_t from, std::size_t to) {
   return found;
 }
 
+// Whether t holds the marker's start: most files do not, and are not lexed.
+bool holds_marker(std::string_view t) {
+#if MOREK_HAVE_MEMMEM
+  return ::memmem(t.data(), t.size(), MARKER.data(), MARKER.size()) != nullptr;
+#else
+  return t.find(MARKER) != std::string_view::npos;
+#endif
+}
+
 }  // namespace
 
 regions_found find_regions(std::string_view text, language lang) {
   regions_found r;
-  if (text.find(MARKER) == std::string_view::npos) return r;  // most files: no lexing
+  if (!holds_marker(text)) return r;
   lexed_text v;
   read_in(text, lang, v);
   bool inside = false;
