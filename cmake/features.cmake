@@ -36,6 +36,9 @@ morek_feature(ARC4RANDOM_BUF SYMBOL arc4random_buf stdlib.h)
 # and execve.
 morek_feature(SPAWN_ADDFCHDIR SYMBOL posix_spawn_file_actions_addfchdir spawn.h)
 morek_feature(SPAWN_ADDFCHDIR_NP SYMBOL posix_spawn_file_actions_addfchdir_np spawn.h)
+# A text searched for a word at the speed of the C library; else a byte at a
+# time from each of the word's first byte.
+morek_feature(MEMMEM SYMBOL memmem string.h)
 # A directory's path from the kernel (/proc/self/fd), tried at run time; else
 # found by climbing through "..".
 if(MOREK_FORCE_FALLBACKS)

@@ -23,6 +23,7 @@ _morek() {
 --all-files
 --editorconfig
 --show-settings
+--stdin-filename=@files
 --spaces
 --indent-only
 --lang=c java kotlin csharp swift dart js ts go rust php python shell ruby perl yaml json toml text auto
@@ -52,8 +53,9 @@ _morek() {
     # morek's options are its leading words that begin with a dash, up to
     # "--"; then come the widths (none under --editorconfig, one under
     # --spaces) and the files. The file modes take files and directories, as
-    # many as given; the filter reads one file.
+    # many as given; the filter reads one file, and --stdin-filename none.
     local i word ended=false file_mode=false widths=2 spaces=false editorconfig=false operands=0 number=false
+    local stdin=false
     for ((i = 1; i < cword; i++)); do
         word=${words[i]}
         if $number; then
@@ -64,6 +66,7 @@ _morek() {
             -i | --in-place | --check | --diff | --show-settings) file_mode=true ;;
             --editorconfig) editorconfig=true ;;
             --spaces) spaces=true ;;
+            --stdin-filename=*) stdin=true ;;
             --* | -b* | -usage) ;;
             -*j)
                 number=true
@@ -90,8 +93,8 @@ _morek() {
         done <<<"$options"
         mapfile -t COMPREPLY < <(compgen -W "${names[*]}" -- "$cur")
         [[ ${#COMPREPLY[@]} -eq 1 && ${COMPREPLY[0]} == *= ]] && compopt -o nospace
-    elif ((operands < widths)); then
-        COMPREPLY=() # a tab width
+    elif ((operands < widths)) || $stdin; then
+        COMPREPLY=() # a tab width, or nothing more
     elif $file_mode || ((operands == widths)); then
         _filedir
     fi

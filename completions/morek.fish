@@ -4,7 +4,7 @@
 # then come the widths (none under --editorconfig, one under --spaces) and the
 # files. Prints "option" while options may follow, "width" where a tab width
 # is due, "file" where a file or directory is, and nothing after the filter's
-# one file.
+# one file or under --stdin-filename.
 function __morek_position
     set -l ended 0
     set -l file_mode 0
@@ -13,6 +13,7 @@ function __morek_position
     set -l editorconfig 0
     set -l operands 0
     set -l number 0
+    set -l stdin 0
     for word in (commandline -opc)[2..-1]
         if test $number = 1
             set number 0 # -j's number, a word of its own
@@ -26,6 +27,8 @@ function __morek_position
                     set editorconfig 1
                 case --spaces
                     set spaces 1
+                case '--stdin-filename=*'
+                    set stdin 1
                 case '--*' '-b*' -usage
                 case '-*j'
                     set number 1
@@ -47,7 +50,7 @@ function __morek_position
     end
     if test $operands -lt $widths
         echo width
-    else if test $file_mode = 1 -o $operands = $widths
+    else if test $stdin = 0 -a \( $file_mode = 1 -o $operands = $widths \)
         echo file
     end
 end
@@ -71,6 +74,7 @@ $opt -l exclude-dir -x -a '(__fish_complete_directories (commandline -ct | strin
 $opt -l all-files -d 'in directories, also files tools write and fetched dependencies'
 $opt -l editorconfig -d 'no widths: each file by its .editorconfig'
 $opt -l show-settings -d 'with --editorconfig: print each file\'s settings'
+$opt -l stdin-filename -r -F -d 'convert standard input as this file would be'
 $opt -l spaces -d 'write no tab: every blank becomes spaces'
 $opt -l indent-only -d 'convert only the blanks that indent a line'
 $opt -l lang -x -a 'c java kotlin csharp swift dart js ts go rust php python shell ruby perl yaml json toml text auto' -d 'the language whose literals are kept'

@@ -90,6 +90,12 @@ cases=(
   "morek -ij 2 8 4 a.c |$files"
   "morek -j 2 8 4 a.c |"
   "morek -- 8 4 -|-x.c"
+  "morek --std|--stdin-filename"
+  "morek --stdin-filename=|$files"
+  "morek --stdin-filename=s|sub"
+  "morek --stdin-filename=a.c 8 4 |"
+  "morek --check --stdin-filename=a.c 8 4 |"
+  "morek --stdin-filename=a.c --editorconfig |"
 )
 lines=()
 for c in "${cases[@]}"; do lines+=("${c%%|*}"); done

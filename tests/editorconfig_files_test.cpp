@@ -157,6 +157,30 @@ TEST(EditorConfig, ShowSettings) {
   }
 }
 
+// Regions left alone in the file modes: counted by --show-settings, kept by
+// -i, and nothing for --check where only they differ; a marker inside a
+// literal is no marker.
+TEST(EditorConfig, RegionsAreCountedAndLeftAlone) {
+  tree t;
+  t.put(".editorconfig", "root = true\n[*]\nindent_style = tab\ntab_width = 4\ntrim_trailing_whitespace = true\n");
+  const std::string regions = "/* morek: off */\n        a  \n/* morek: on */\nx;\n// morek: off\n    b  \n";
+  t.put("r.c", regions);
+  t.put("s.c", "char *s = \"morek: off\";\n    c;\n");
+  t.put("none.c", "x;\n");
+  tool_result r = t.run({"--editorconfig", "--show-settings", "none.c", "r.c", "s.c"});
+  const std::string line = "tab 4, indent tabs, eol kept, trim, utf8, lang c";
+  EXPECT_EQ(r.out, "none.c: " + line + "\nindent_style=tab\ntab_width=4\ntrim_trailing_whitespace=true\nindent_size=4\n"
+                   "r.c: " + line + ", regions 2\nindent_style=tab\ntab_width=4\ntrim_trailing_whitespace=true\nindent_size=4\n"
+                   "s.c: " + line + "\nindent_style=tab\ntab_width=4\ntrim_trailing_whitespace=true\nindent_size=4\n");
+  r = t.run({"--check", "--editorconfig", "r.c"});
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.status, 0);
+  r = t.run({"-i", "--editorconfig", "r.c", "s.c"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(read_file(t.path("r.c")), regions);
+  EXPECT_EQ(read_file(t.path("s.c")), "char *s = \"morek: off\";\n\tc;\n");
+}
+
 // A .editorconfig that is refused: named once with its line, status 2, the
 // files it governs untouched, and the rest converted. One that is not read
 // (another user's) is named once too, and the files are converted as if it

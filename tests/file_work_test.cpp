@@ -1,11 +1,17 @@
-// One file's work from its bytes to a verdict, and the lines a selection
-// takes from the conversion: tables of inputs and what must come of them.
+// One file's work from its bytes to a verdict, the lines a selection takes
+// from the conversion, and the regions left alone: tables of inputs and what
+// must come of them, and random files against a plain model of the regions.
 #include "file_work.hpp"
 
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <regex>
 #include <string>
 #include <vector>
+
+#include "regions.hpp"
+#include "test_support.hpp"
 
 using namespace morek;
 
@@ -204,6 +210,136 @@ TEST(FileWork, ConvertsOnlyTheSelectedLines) {
   s.tab1 = s.tab2 = 8;
   got = convert_file_text({.bytes = in, .settings = s, .lang = language::go, .kind = file_kind::other, .lines = &first});
   EXPECT_EQ(got.v, verdict::same) << "only line 1 chosen, and it is converted already";
+}
+
+constexpr std::size_t open_end = std::numeric_limits<std::size_t>::max();
+
+struct region_case {
+  const char* name;
+  std::string in;
+  language lang;
+  std::size_t count;
+  line_selection lines;
+};
+void PrintTo(const region_case& c, std::ostream* os) { *os << c.name; }
+
+class Regions : public testing::TestWithParam<region_case> {};
+
+TEST_P(Regions, AreFoundWhereTheMarkersAre) {
+  const region_case& c = GetParam();
+  const regions_found got = find_regions(c.in, c.lang);
+  EXPECT_EQ(got.count, c.count);
+  ASSERT_EQ(got.lines.size(), c.lines.size());
+  for (std::size_t k = 0; k < c.lines.size(); ++k) {
+    EXPECT_EQ(got.lines[k].first, c.lines[k].first) << k;
+    EXPECT_EQ(got.lines[k].last, c.lines[k].last) << k;
+  }
+}
+
+const region_case region_cases[] = {
+    {"none", "a\n\tb\n", language::text, 0, {}},
+    {"one", "a\n# morek: off\n\tb\n# morek: on\nc\n", language::text, 1, {{2, 4}}},
+    {"no_on_runs_to_the_end", "a\n// morek: off\n\tb\n", language::c, 1, {{2, open_end}}},
+    {"second_off_inside_is_part_of_it", "morek: off\nmorek: off\nx\nmorek: on\ny\nmorek: on\n", language::text, 1,
+     {{1, 4}}},
+    {"on_outside_is_nothing", "morek: on\nx\n", language::text, 0, {}},
+    {"both_on_one_line_the_last_decides", "x morek: off y morek: on\nz\nmorek: on morek: off\nw\n", language::text, 2,
+     {{1, 1}, {3, open_end}}},
+    {"touching_regions_are_one_range", "morek: off\nmorek: on\nmorek: off\nmorek: on\nx\n", language::text, 2,
+     {{1, 4}}},
+    {"longer_words_are_no_markers", "xmorek: off\nmorek: offset\nmorek: only\nmorek:off\nmorek_ off\n",
+     language::text, 0, {}},
+    {"crlf_and_an_unfinished_last_line", "a\r\n/* morek: off */\r\nb\r\n/* morek: on */", language::c, 1, {{2, 4}}},
+    {"anywhere_in_a_text_file", "\"morek: off\"\n", language::text, 1, {{1, open_end}}},
+    // A marker inside a literal is no marker.
+    {"c_string", "char *s = \"morek: off\";\nx\n", language::c, 0, {}},
+    {"c_comment_after_a_string", "char *s = \"a\"; // morek: off\nx\n", language::c, 1, {{1, open_end}}},
+    {"python_docstring", "def f():\n    \"\"\"\n    morek: off\n    \"\"\"\n    # morek: off\n", language::python, 1,
+     {{5, open_end}}},
+    {"shell_here_document", "cat <<EOF\nmorek: off\nEOF\n# morek: off\n# morek: on\n", language::shell, 1, {{4, 5}}},
+    {"go_raw_string_over_lines", "s := `\nmorek: off\n`\n// morek: off\n", language::go, 1, {{4, open_end}}},
+    {"js_template", "const t = `morek: off`;\n", language::js, 0, {}},
+    {"rust_raw_string", "let s = r#\"morek: off\"#;\n// morek: off\n", language::rust, 1, {{2, open_end}}},
+    {"ruby_here_document_ends_the_region_never", "# morek: off\nx = <<~T\n  morek: on\nT\n# morek: on\ny\n",
+     language::ruby, 1, {{1, 5}}},
+    // YAML: on a comment line of its own.
+    {"yaml_comment_lines", "# morek: off\na:  1\n  # morek: on\nb: x # morek: off\n", language::yaml, 1, {{1, 3}}},
+    {"yaml_block_scalar", "a: |\n  morek: off\n# morek: off\n", language::yaml, 1, {{3, open_end}}},
+    {"yaml_block_scalar_comment_like_line", "a: |\n    x\n    # morek: off\nb: 1\n", language::yaml, 0, {}},
+    {"yaml_quoted_scalar_over_lines", "a: \"x\n# morek: off\n  y\"\n", language::yaml, 0, {}},
+};
+INSTANTIATE_TEST_SUITE_P(Table, Regions, testing::ValuesIn(region_cases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Regions, OutsideIsTheRestWithinTheSelection) {
+  const line_selection alone = {{2, 3}, {6, open_end}};
+  line_selection got = outside(alone, nullptr);
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_EQ(got[0].first, 1u);
+  EXPECT_EQ(got[0].last, 1u);
+  EXPECT_EQ(got[1].first, 4u);
+  EXPECT_EQ(got[1].last, 5u);
+  const line_selection chosen = {{1, 2}, {5, 9}};
+  got = outside(alone, &chosen);
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_EQ(got[0].first, 1u);
+  EXPECT_EQ(got[0].last, 1u);
+  EXPECT_EQ(got[1].first, 5u);
+  EXPECT_EQ(got[1].last, 5u);
+  got = outside({{1, open_end}}, nullptr);
+  EXPECT_TRUE(got.empty());
+}
+
+// Random texts with markers against a plain model: a line in a region comes
+// back as it was, every other line as the whole conversion (with no region)
+// has it, and the last line gets its line end only outside a region.
+TEST(Regions, KeepTheirLinesAndConvertTheRest) {
+  static const char* const pieces[] = {"\t", "    ", "  ", " ", "x", "=", "# morek: off", "// morek: on",
+                                       "morek: offset", "\r", "\"q  \t\""};
+  const std::regex marker("(^|[^A-Za-z0-9_])morek: (off|on)(?![A-Za-z0-9_])");
+  rng r{0x5e9105ULL};
+  for (int round = 0; round < 400; ++round) {
+    std::vector<std::string> lines;
+    for (int k = r.below(12); k > 0; --k) {
+      std::string line;
+      for (int n = r.below(6); n > 0; --n) line += pieces[r.below(11)];
+      lines.push_back(line);
+    }
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    if (!text.empty() && r.below(3) == 0) text.pop_back();
+    file_settings s = with_final(widths(8, 4), r.below(2) ? final_newline::insert : final_newline::keep);
+    s.trim = r.below(2) == 0;
+    // The model: an "off" starts a region, and the last marker of a line
+    // in one says whether it goes on.
+    std::vector<bool> alone;
+    bool inside = false;
+    for (const std::string& line : lines) {
+      std::string last;
+      bool off = false;
+      for (auto it = std::sregex_iterator(line.begin(), line.end(), marker); it != std::sregex_iterator(); ++it) {
+        last = (*it)[2];
+        off = off || last == "off";
+      }
+      if (!inside && off) inside = true;
+      alone.push_back(inside);
+      if (inside && last == "on") inside = false;
+    }
+    const file_verdict whole = convert_file_text({.bytes = text, .settings = s});
+    const std::string converted = whole.v == verdict::changed ? std::string(whole.text.view()) : text;
+    std::string want;
+    std::size_t a = 0, b = 0;
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+      const std::size_t ea = text.find('\n', a), eb = converted.find('\n', b);
+      const std::string was = text.substr(a, ea == std::string::npos ? std::string::npos : ea + 1 - a);
+      const std::string now = converted.substr(b, eb == std::string::npos ? std::string::npos : eb + 1 - b);
+      want += alone[k] ? was : now;
+      a = ea == std::string::npos ? text.size() : ea + 1;
+      b = eb == std::string::npos ? converted.size() : eb + 1;
+    }
+    const file_verdict got = convert_file_text({.bytes = text, .settings = s, .regions = true});
+    ASSERT_EQ(got.v == verdict::changed ? std::string(got.text.view()) : text, want) << "round " << round << ": " << text;
+  }
 }
 
 }  // namespace

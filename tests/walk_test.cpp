@@ -1,6 +1,7 @@
 // Directory operands on real trees and git repositories: what a walk takes
-// and leaves, in what order, a directory swapped for a link during a run, and
-// --diff output applied with patch and git apply.
+// and leaves, in what order, a directory swapped for a link during a run,
+// --diff output applied with patch and git apply, and a buffer on standard
+// input (--stdin-filename) converted as its file would be.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -657,6 +658,109 @@ TEST(Diff, ColouredOnATerminalUnlessNoColor) {
   const std::string never = output_of("script -qec '" + std::string(tool_path()) + " --diff --color=never 8 4 " +
                                       s.path("f.c") + "' /dev/null");
   EXPECT_EQ(never.find('\x1b'), std::string::npos);
+}
+
+// A buffer on standard input named as a file: what comes out, the notes and
+// the status are those of -i on that file (and --check and --diff say what
+// they say of it), whether the file exists yet or not.
+struct stdin_case {
+  const char* name;
+  std::string path;
+  std::string text;
+  std::vector<std::string> style;  // options and widths
+  int status;                      // of -i and of the buffer
+};
+void PrintTo(const stdin_case& c, std::ostream* os) { *os << c.name; }
+
+class StdinFilename : public testing::TestWithParam<stdin_case> {};
+
+const std::string tree_config =
+    "root = true\n[*]\nindent_style = tab\ntab_width = 4\ntrim_trailing_whitespace = true\n"
+    "insert_final_newline = true\n[*.py]\nindent_style = space\nindent_size = 4\n[*.{yml,yaml}]\n"
+    "indent_style = space\nindent_size = 2\n[*.bat]\nend_of_line = crlf\n[art/**]\nindent_style = unset\n"
+    "tab_width = unset\ntrim_trailing_whitespace = unset\ninsert_final_newline = unset\n";
+
+TEST_P(StdinFilename, IsWhatInPlaceMakesOfTheFile) {
+  const stdin_case& c = GetParam();
+  scratch s;
+  s.put(".editorconfig", tree_config);
+  run_options in_tree;
+  in_tree.cwd = s.dir.c_str();
+  auto with = [&](std::vector<std::string> first, bool file) {
+    first.insert(first.end(), c.style.begin(), c.style.end());
+    if (file) first.push_back(c.path);
+    return first;
+  };
+  in_tree.stdin_text = c.text;
+  const std::string flag = "--stdin-filename=" + c.path;
+  const tool_result before = run_tool_with(with({flag}, false), in_tree);
+  const tool_result check_before = run_tool_with(with({"--check", flag}, false), in_tree);
+  s.put(c.path, c.text);
+  const tool_result after = run_tool_with(with({flag}, false), in_tree);
+  const tool_result diff = run_tool_with(with({"--diff", flag}, false), in_tree);
+  in_tree.stdin_text.clear();
+  const tool_result file_diff = run_tool_with(with({"--diff"}, true), in_tree);
+  const tool_result file_check = run_tool_with(with({"--check"}, true), in_tree);
+  const tool_result in_place = run_tool_with(with({"-i"}, true), in_tree);
+  const std::string want = read_file(s.path(c.path));
+  EXPECT_EQ(in_place.status, c.status) << in_place.err;
+  EXPECT_TRUE(before.out == want) << "before the file was there:\n" << before.out << "\nwant:\n" << want;
+  EXPECT_TRUE(after.out == want) << after.out;
+  for (const tool_result* r : {&before, &after}) {
+    EXPECT_EQ(r->err, in_place.err);
+    EXPECT_EQ(r->status, in_place.status);
+  }
+  // --check only sets the status.
+  EXPECT_EQ(check_before.out, "");
+  EXPECT_EQ(check_before.status, file_check.status);
+  EXPECT_EQ(check_before.status, c.status != 0 ? c.status : want == c.text ? 0 : 1);
+  EXPECT_EQ(diff.out, file_diff.out);
+  EXPECT_EQ(diff.status, file_diff.status);
+}
+
+const std::string py_mixed = "def f():\n    if x:\n\treturn  1\n";
+const std::string shell_script = "#!/bin/sh\nif true; then\n        cat <<EOF\n\t  kept\nEOF\nfi\n";
+const std::string region_text = "a\n\tb  \n# morek: off\n\tc  \n    d\n# morek: on\n\te  \n";
+
+const stdin_case stdin_cases[] = {
+    {"c_8_4", "a.c", "\tint  x;  \n\ts = \"a\t\tb\";\n", {"8", "4"}, 0},
+    {"c_spaces", "src/a.c", "\tint x;\r\n\t\ty;\r\n", {"--spaces", "4"}, 0},
+    {"c_indent_only_trim", "a.c", "    int\tx;  \n", {"-t", "--indent-only", "4", "4"}, 0},
+    {"c_editorconfig", "deep/er/a.c", "        int x;  \nlast", {"--editorconfig"}, 0},
+    {"c_lang_text", "a.c", "\ts = \"a\t\tb\";\n", {"--lang=text", "8", "4"}, 0},
+    {"python_editorconfig", "p.py", "def f():\n\tif x:\n\t\treturn 1\n", {"--editorconfig"}, 0},
+    {"python_unproven_comes_back_with_its_note", "p.py", py_mixed, {"--indent-only", "8", "8"}, 0},
+    {"python_by_its_first_line", "tool", "#!/usr/bin/env python3\nif x:\n    y = 1\n", {"--indent-only", "4", "4"}, 0},
+    {"yaml_keeps_its_indentation", "c.yml", "a:\n  b:       1\n", {"8", "8"}, 0},
+    {"yaml_editorconfig", "d/c.yaml", "a:\n    b:\t1\n", {"--editorconfig"}, 0},
+    {"makefile_keeps_its_recipe", "Makefile", "all:\n\techo  a\nX  =\t1\n", {"--spaces", "4"}, 0},
+    {"makefile_editorconfig", "sub/GNUmakefile", "all:\n\techo  a\n        x\n", {"--editorconfig"}, 0},
+    {"shell_here_document", "run.sh", shell_script, {"8", "4"}, 0},
+    {"shell_by_its_first_line", "run", shell_script, {"--editorconfig"}, 0},
+    {"crlf_by_editorconfig", "x.bat", "\techo a\necho b", {"--editorconfig"}, 0},
+    {"left_alone_by_editorconfig", "art/table.txt", "  a  \t b  \n", {"--editorconfig"}, 0},
+    {"regions_kept", "r.sh", region_text, {"8", "4"}, 0},
+    {"regions_kept_editorconfig", "r.txt", region_text, {"--editorconfig"}, 0},
+    {"unchanged", "u.c", "\t\tx\n", {"4", "4"}, 0},
+    {"empty", "e.c", "", {"--editorconfig"}, 0},
+    {"utf8_wide_characters", "w.txt", "\xe4\xb8\xad\t\tx\n", {"8", "4"}, 0},
+    {"binary_fails_and_comes_back", "b.c", std::string("\tx\0\n", 4), {"8", "4"}, 2},
+};
+INSTANTIATE_TEST_SUITE_P(Table, StdinFilename, testing::ValuesIn(stdin_cases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A .editorconfig that is refused: the buffer comes back as it came, the
+// refusal is said, and the status is a failure's.
+TEST(StdinFilenameRefused, ConfigThatIsRefused) {
+  scratch s;
+  s.put(".editorconfig", "root = true\n[*\nindent_style = tab\n");
+  run_options in_tree;
+  in_tree.cwd = s.dir.c_str();
+  in_tree.stdin_text = "    x  \n";
+  const tool_result r = run_tool_with({"--stdin-filename=new/a.c", "--editorconfig"}, in_tree);
+  EXPECT_EQ(r.out, in_tree.stdin_text);
+  EXPECT_NE(r.err.find(".editorconfig: "), std::string::npos) << r.err;
+  EXPECT_EQ(r.status, 2);
 }
 
 }  // namespace

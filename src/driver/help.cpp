@@ -55,6 +55,7 @@ const char help_text[] =
     "       morek -i|--check|--diff [options] <tab1> <tab2> <file or directory>...\n"
     "       morek --spaces [options] <tab1> [<file>]   (and with -i or --check)\n"
     "       morek -i|--check|--diff|--show-settings --editorconfig [options] <path>...\n"
+    "       morek --stdin-filename=PATH [--check|--diff] [options] <tab1> <tab2>\n"
     "Expands the tabs of each line at <tab1> columns and writes its runs of blanks\n"
     "as tabs of <tab2> columns, plus the spaces that reach the same column.\n"
     "\n"
@@ -76,7 +77,12 @@ const char help_text[] =
     "                  it (indent_style, tab_width, indent_size, end_of_line,\n"
     "                  trim_trailing_whitespace, insert_final_newline, charset);\n"
     "                  a file they give nothing is left alone\n"
-    "  --show-settings with --editorconfig: print each file's settings\n"
+    "  --show-settings with --editorconfig: print each file's settings (and the\n"
+    "                  number of regions left alone, where there are some)\n"
+    "  --stdin-filename=PATH  convert standard input to standard output as -i\n"
+    "                  would convert the file PATH (which need not exist): its\n"
+    "                  language, kind and .editorconfig; input left as it is\n"
+    "                  comes back as it came. Not with -i, nor with files\n"
     "  --spaces        write no tab: every blank becomes spaces at <tab1>\n"
     "  --indent-only   convert only the blanks that indent a line; keep the rest,\n"
     "                  each tab there as the spaces it stood for unless the\n"
@@ -114,9 +120,12 @@ const char help_text[] =
     "it, less patches, tab-separated data, binary and UTF-16 files, makefiles\n"
     "under --spaces or YAML files without it, and (unless --all-files) files\n"
     "that tools write.\n"
+    "In -i, --check, --diff and --stdin-filename, the lines from one that holds\n"
+    "\"morek: off\" to the next that holds \"morek: on\" (or to the end) are left\n"
+    "as they are, unless the marker is inside a literal; the filter has none.\n"
     "\n"
     "Exit status: 0 when done; 1 on an error, or when --check or --diff finds a\n"
-    "file to change; 2 when -i, --check or --diff could not convert a file, or was\n"
-    "used wrongly.\n";
+    "file to change; 2 when -i, --check, --diff or --stdin-filename could not\n"
+    "convert a file, or was used wrongly.\n";
 
 }  // namespace morek

@@ -25,6 +25,7 @@
 #include "mem.hpp"
 #include "proven_filter.hpp"
 #include "settings.hpp"
+#include "stdin_file.hpp"
 #include "stream.hpp"
 #include "textio.hpp"
 
@@ -163,6 +164,7 @@ struct file_request {
   bool sjis = false;  // --sjis: Shift-JIS, the filter's default, asked for
   bool lang_given = false;
   unsigned jobs = 0;  // -j; 0: one a processor
+  const char* stdin_name = nullptr;  // --stdin-filename: the file standard input stands for
 };
 
 // A long option "--name=value": the value, or null when opt is not one.
@@ -202,6 +204,8 @@ bool long_option(const char* opt, file_request& files, bool& eol_given) {
       files.opt.lang_auto = false;
     }
     files.lang_given = true;
+  } else if (o.starts_with("--stdin-filename=")) {
+    files.stdin_name = opt + std::strlen("--stdin-filename=");
   } else if (const char* n = value_of(o, "--jobs")) {
     files.jobs = jobs_value(opt, n);
   } else if (o == "--all-files") {
@@ -272,6 +276,7 @@ int main(int argc, char** argv) {
     const char* opt = argv[a];
     if (std::strcmp(opt, "--in-place") == 0 || std::strcmp(opt, "--check") == 0 || std::strcmp(opt, "--diff") == 0 ||
         std::strcmp(opt, "--editorconfig") == 0 || std::strcmp(opt, "--show-settings") == 0 ||
+        std::strncmp(opt, "--stdin-filename=", 17) == 0 ||
         (is_letter_group(opt) && std::strchr(opt, 'i') != nullptr))
       fail_status = 2;
   }
@@ -317,11 +322,18 @@ int main(int argc, char** argv) {
   if (files.sjis && (utf8_input == 1 || latin1_input == 1))
     fail(utf8_input == 1 ? "--sjis and --utf8: use one of them\n" : "--sjis and --latin1: use one of them\n");
   if (files.opt.show_settings && !files.opt.editorconfig) fail("--show-settings: only with --editorconfig\n");
-  if (files.opt.editorconfig && !(files.in_place || files.check || files.diff || files.opt.show_settings))
+  const bool from_stdin = files.stdin_name != nullptr;
+  if (from_stdin) {
+    if (*files.stdin_name == '\0') fail("--stdin-filename=: the name of the file is missing\n");
+    if (files.in_place) fail("--stdin-filename: writes to standard output; not with -i\n");
+    if (files.opt.show_settings) fail("--stdin-filename: not with --show-settings\n");
+  }
+  if (files.opt.editorconfig &&
+      !(files.in_place || files.check || files.diff || files.opt.show_settings || from_stdin))
     fail("--editorconfig: only with -i, --check, --diff or --show-settings\n");
   if (files.opt.show_settings && (files.in_place || files.diff))
     fail("--show-settings: converts nothing; not with -i or --diff\n");
-  const bool on_files = files.in_place || files.check || files.diff || files.opt.show_settings;
+  const bool on_files = files.in_place || files.check || files.diff || files.opt.show_settings || from_stdin;
   // The filter reads text unless --lang names a language.
   static literal_lexer filter_lexer;
   if (!on_files && files.lang_given && !files.opt.lang_auto && files.opt.lang != language::text) {
@@ -332,7 +344,8 @@ int main(int argc, char** argv) {
   // .editorconfig gives its widths. With -i, --check and --diff, the files
   // follow the widths, and one at least.
   const int widths = files.opt.editorconfig ? 0 : spaces_only == 1 ? 1 : 2;
-  if (argc - arg < (on_files ? widths + 1 : widths)) fail("%s\n", help_table[USAGE_LINE]);
+  if (argc - arg < (on_files && !from_stdin ? widths + 1 : widths)) fail("%s\n", help_table[USAGE_LINE]);
+  if (from_stdin && argc - arg > widths) fail("--stdin-filename: reads standard input; no file operand\n");
   const bool utf8_given = utf8_input == 1;
   if (on_files && !eol_given) line_ends = eol_mode::keep;
   // Files are UTF-8 unless the command line says otherwise: a blank after a
@@ -352,6 +365,7 @@ int main(int argc, char** argv) {
   static text_reader reader(0, layer);  // static: its block is too large for the stack
 
   if (on_files) {
+    // --stdin-filename: in_place writes the conversion to standard output.
     files.opt.mode = files.check || files.opt.show_settings ? file_mode::check
                      : files.diff                           ? file_mode::diff
                                                             : file_mode::in_place;
@@ -371,6 +385,7 @@ int main(int argc, char** argv) {
     }
     files.opt.colour = colour_of(files.colour);
     files.opt.jobs = files.jobs != 0 ? files.jobs : default_jobs();
+    if (from_stdin) return run_stdin_file(files.stdin_name, files.opt);
     return run_files(std::span<char* const>(argv + arg + widths, argv + argc), files.opt);
   }
 

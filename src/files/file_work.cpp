@@ -6,6 +6,7 @@
 
 #include "lexer.hpp"
 #include "proof.hpp"
+#include "regions.hpp"
 #include "settings.hpp"
 #include "stream.hpp"
 #include "textio.hpp"
@@ -162,9 +163,9 @@ language file_language(bool lang_auto, language lang, std::string_view base, std
   return kind_of(base, head) == file_kind::yaml ? language::yaml : language_of(base, head);
 }
 
-file_verdict convert_file_text(const file_input& in) {
+file_verdict convert_file_text(const file_input& given) {
   file_verdict r;
-  const std::string_view text = in.bytes;
+  const std::string_view text = given.bytes;
   if (text.find('\0') != std::string_view::npos) {
     r.v = verdict::binary;
     r.note = "holds a NUL byte; left as it is";
@@ -174,6 +175,16 @@ file_verdict convert_file_text(const file_input& in) {
     r.v = verdict::binary;
     r.note = "begins with a UTF-16 or UTF-32 byte order mark; left as it is";
     return r;
+  }
+  // Regions left alone narrow the lines converted.
+  file_input in = given;
+  line_selection around;
+  if (in.regions) {
+    const regions_found alone = find_regions(text, in.lang);
+    if (alone.count > 0) {
+      around = outside(alone.lines, in.lines);
+      in.lines = &around;
+    }
   }
   if (space == nullptr) space = std::make_unique<work_space>();
   conversion_sink s;

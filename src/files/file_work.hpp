@@ -33,6 +33,8 @@ struct file_input {
   // the line end at the end of the file only where its last line is one of
   // them; null: every line.
   const line_selection* lines = nullptr;
+  // Lines in regions left alone (see find_regions) are kept as they are.
+  bool regions = false;
   // false: a conversion that differs counts as changed unproven, so that
   // the tests of the proof can judge what it would be given.
   bool prove = true;

@@ -20,6 +20,7 @@
 #include "languages.hpp"
 #include "locate.hpp"
 #include "names.hpp"
+#include "regions.hpp"
 #include "replace.hpp"
 #include "report.hpp"
 #include "textio.hpp"
@@ -89,17 +90,17 @@ struct outcome : job_runner::job {
 
 const char* const changed_meanwhile = "changed while it was being converted; left as it is";
 
-// The first bytes of the file, for a name that does not say its language;
-// empty when it cannot be read (or need not be).
-std::string first_line(const outcome& o) {
-  if (o.dir == nullptr || language_by_name(o.base) != language::text) return {};
+// The file's bytes, all of them; none when it cannot be read.
+byte_buffer whole_file(const outcome& o) {
+  byte_buffer bytes;
+  if (o.dir == nullptr) return bytes;
   const int fd = ::openat(o.dir->fd, o.base.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return {};
+  if (fd < 0) return bytes;
   struct stat st;
-  char head[256];
-  const ssize_t n = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? ::pread(fd, head, sizeof head, 0) : -1;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !bytes.read_from(fd, static_cast<std::size_t>(st.st_size)))
+    bytes.clear();
   ::close(fd);
-  return n > 0 ? std::string(head, static_cast<std::size_t>(n)) : std::string();
+  return bytes;
 }
 
 bool outcome::run() {
@@ -111,12 +112,17 @@ bool outcome::run() {
   return v == state::to_write;
 }
 
-// Each file's line goes to standard output, whatever became of it.
+// Each file's line goes to standard output, whatever became of it; the
+// regions left alone are counted where there are some.
 void outcome::show_settings() {
   if (v == state::duplicate) return;
   if (v == state::to_do) {
-    const language lang = file_language(opt->lang_auto, opt->lang, base, first_line(*this));
-    shown = render_settings(name, describe(settings) + ", lang " + std::string(forms_of(lang).name), properties);
+    const byte_buffer bytes = whole_file(*this);
+    const std::string_view text = bytes.view();
+    const language lang = file_language(opt->lang_auto, opt->lang, base, text.substr(0, 256));
+    std::string what = describe(settings) + ", lang " + std::string(forms_of(lang).name);
+    if (const std::size_t n = find_regions(text, lang).count; n > 0) what += ", regions " + std::to_string(n);
+    shown = render_settings(name, what, properties);
     v = state::skipped;
   } else {
     shown = render_settings(name, message, properties);
@@ -162,7 +168,8 @@ void outcome::read_and_convert() {
   file_verdict fv = convert_file_text({.bytes = bytes.view(),
                                        .settings = settings,
                                        .lang = file_language(opt->lang_auto, opt->lang, base, head),
-                                       .kind = kind});
+                                       .kind = kind,
+                                       .regions = true});
   switch (fv.v) {
     case verdict::same:
       v = state::unchanged;
