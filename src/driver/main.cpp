@@ -163,6 +163,7 @@ struct file_request {
   bool sjis = false;  // --sjis: Shift-JIS, the filter's default, asked for
   bool lang_given = false;
   unsigned jobs = 0;  // -j; 0: one a processor
+  bool format_given = false;
 };
 
 // A long option "--name=value": the value, or null when opt is not one.
@@ -202,6 +203,10 @@ bool long_option(const char* opt, file_request& files, bool& eol_given) {
       files.opt.lang_auto = false;
     }
     files.lang_given = true;
+  } else if (const char* f = value_of(o, "--format")) {
+    if (!format_named(f, files.opt.format))
+      fail("%s: unknown format (%s)\n", opt, std::string(format_names()).c_str());
+    files.format_given = true;
   } else if (const char* n = value_of(o, "--jobs")) {
     files.jobs = jobs_value(opt, n);
   } else if (o == "--all-files") {
@@ -272,6 +277,7 @@ int main(int argc, char** argv) {
     const char* opt = argv[a];
     if (std::strcmp(opt, "--in-place") == 0 || std::strcmp(opt, "--check") == 0 || std::strcmp(opt, "--diff") == 0 ||
         std::strcmp(opt, "--editorconfig") == 0 || std::strcmp(opt, "--show-settings") == 0 ||
+        std::strncmp(opt, "--format=", 9) == 0 ||
         (is_letter_group(opt) && std::strchr(opt, 'i') != nullptr))
       fail_status = 2;
   }
@@ -319,6 +325,8 @@ int main(int argc, char** argv) {
   if (files.opt.show_settings && !files.opt.editorconfig) fail("--show-settings: only with --editorconfig\n");
   if (files.opt.editorconfig && !(files.in_place || files.check || files.diff || files.opt.show_settings))
     fail("--editorconfig: only with -i, --check, --diff or --show-settings\n");
+  if (files.format_given && !files.check) fail("--format: only with --check\n");
+  if (files.format_given && files.opt.show_settings) fail("--format: not with --show-settings\n");
   if (files.opt.show_settings && (files.in_place || files.diff))
     fail("--show-settings: converts nothing; not with -i or --diff\n");
   const bool on_files = files.in_place || files.check || files.diff || files.opt.show_settings;
