@@ -242,8 +242,8 @@ file_verdict convert_file_text(const file_input& in) {
     return r;
   }
   r.v = verdict::changed;
-  if (in.find) r.findings = find_changes(text, holder.view(), in.settings);
   r.text = std::move(holder);
+  if (in.find) r.findings = find_changes(text, r.text.view(), in.settings);
   return r;
 }
 

@@ -54,7 +54,7 @@ struct file_verdict {
   byte_buffer text;  // changed: the new text of the file
   // unproven: "line N: why; left as it is"; binary and failed: the reason.
   std::string note;
-  std::vector<finding> findings;  // changed, when asked for: one a line that changes
+  std::vector<finding> findings;  // changed, when asked for: one a line that changes, viewing text
 };
 
 // Converts the file in.bytes as the settings say, with the literals of

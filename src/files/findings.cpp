@@ -1,6 +1,9 @@
 #include "findings.hpp"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
 
 #include "sjis.hpp"
 #include "utf8.hpp"
@@ -29,11 +32,11 @@ std::pair<std::string_view, std::string_view> split_end(std::string_view line) {
   return {line.substr(0, n), line.substr(n)};
 }
 
-// "CR LF", "LF", "CR CR LF".
-std::string end_name(std::string_view end) {
+// "LF", "CR LF", "CR CR LF".
+std::string end_name(std::size_t crs) {
   std::string r;
-  for (char c : end) r.append(r.empty() ? "" : " ").append(c == '\r' ? "CR" : "LF");
-  return r;
+  for (std::size_t k = 0; k < crs; ++k) r += "CR ";
+  return r + "LF";
 }
 
 // Characters in t, as the file's encoding counts them.
@@ -74,17 +77,18 @@ finding_kind indent_kind(std::string_view was, std::string_view now, const file_
 finding judge(std::string_view was_line, std::string_view now_line, std::size_t k, const file_settings& s) {
   const auto [was, was_end] = split_end(was_line);
   const auto [now, now_end] = split_end(now_line);
-  finding f{k, 1, finding_kind::inner_blanks, {}, std::string(now_line)};
+  finding f{.line = k, .column = 1, .kind = finding_kind::inner_blanks, .says = {}, .fixed = now_line};
   if (was == now) {
     f.column = characters(was, s) + 1;
     const bool had = was_end.find('\n') != std::string_view::npos;
     const bool has = now_end.find('\n') != std::string_view::npos;
     if (had != has) {
       f.kind = finding_kind::final_newline;
-      f.message = has ? "no line end at the end of the file" : "a line end at the end of the file, where none is asked for";
+      f.says = has ? "no line end at the end of the file" : "a line end at the end of the file, where none is asked for";
     } else {
       f.kind = finding_kind::line_end;
-      f.message = "line ends in " + end_name(was_end) + " where " + end_name(now_end) + " is asked for";
+      f.crs_was = was_end.size() - 1;
+      f.crs_now = now_end.size() - 1;
     }
     return f;
   }
@@ -98,12 +102,29 @@ finding judge(std::string_view was_line, std::string_view now_line, std::size_t 
   } else if (const std::size_t w = indent_of(was), n = indent_of(now); same < w || same < n) {
     f.kind = indent_kind(was.substr(0, w), now.substr(0, n), s);
   } else if (same < was.size() && was[same] == '\t') {
-    f.message = "a tab inside the line where spaces are asked for";
+    f.says = "a tab inside the line where spaces are asked for";
   } else if (same < now.size() && now[same] == '\t') {
-    f.message = "spaces inside the line where a tab is asked for";
+    f.says = "spaces inside the line where a tab is asked for";
   }
-  if (f.message.empty()) f.message = info_of(f.kind).summary;
+  if (f.says.empty()) f.says = info_of(f.kind).summary;
   return f;
+}
+
+// Bytes at the start of p and q, n at most, that are equal: compared eight
+// at a time, so that the lines that do not change cost little.
+std::size_t common_prefix(const char* p, const char* q, std::size_t n) {
+  std::size_t d = 0;
+  for (; d + 8 <= n; d += 8) {
+    std::uint64_t x, y;
+    std::memcpy(&x, p + d, 8);
+    std::memcpy(&y, q + d, 8);
+    if (x == y) continue;
+    if constexpr (std::endian::native == std::endian::little)
+      return d + static_cast<std::size_t>(std::countr_zero(x ^ y)) / 8;
+    break;
+  }
+  while (d < n && p[d] == q[d]) ++d;
+  return d;
 }
 
 std::string_view next_line(std::string_view t, std::size_t& at) {
@@ -120,10 +141,24 @@ std::span<const finding_kind_info> finding_kinds() { return kinds; }
 
 const finding_kind_info& info_of(finding_kind k) { return kinds[static_cast<std::size_t>(k)]; }
 
+std::string message(const finding& f) {
+  if (f.kind != finding_kind::line_end) return std::string(f.says);
+  return "line ends in " + end_name(f.crs_was) + " where " + end_name(f.crs_now) + " is asked for";
+}
+
 std::vector<finding> find_changes(std::string_view before, std::string_view after, const file_settings& s) {
   std::vector<finding> found;
+  found.reserve(16);
   std::size_t a = 0, b = 0;
   for (std::size_t k = 1; a < before.size() || b < after.size(); ++k) {
+    // The lines up to the one where the texts part, at once.
+    std::size_t same = common_prefix(before.data() + a, after.data() + b, std::min(before.size() - a, after.size() - b));
+    while (same > 0 && before[a + same - 1] != '\n') --same;
+    k += static_cast<std::size_t>(std::count(before.begin() + static_cast<std::ptrdiff_t>(a),
+                                             before.begin() + static_cast<std::ptrdiff_t>(a + same), '\n'));
+    a += same;
+    b += same;
+    if (a >= before.size() && b >= after.size()) break;
     const std::string_view was = a < before.size() ? next_line(before, a) : std::string_view();
     const std::string_view now = b < after.size() ? next_line(after, b) : std::string_view();
     if (was != now) found.push_back(judge(was, now, k, s));

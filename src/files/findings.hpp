@@ -33,17 +33,22 @@ struct finding_kind_info {
 std::span<const finding_kind_info> finding_kinds();
 const finding_kind_info& info_of(finding_kind k);
 
+// Found by the thousand in a tree: nothing of its own on the heap.
 struct finding {
   std::size_t line;    // from 1
   std::size_t column;  // from 1, in characters of the file's encoding
   finding_kind kind;
-  std::string message;
-  std::string fixed;  // the line as the conversion writes it, its line end included
+  std::string_view says;  // what is wrong, in words; line_end: empty (see message)
+  std::size_t crs_was = 0, crs_now = 0;  // line_end: the CRs before the LF, and those asked for
+  std::string_view fixed;  // the line as the conversion writes it, its line end included
 };
 
+// What is wrong, in words: "line ends in CR LF where LF is asked for".
+std::string message(const finding& f);
+
 // One finding for each line of before that after writes otherwise (lines
-// split after each LF), saying the first thing wrong on it. s says what was
-// asked for and how the file's characters are counted.
+// split after each LF), saying the first thing wrong on it; fixed views
+// after. s says what was asked for and how the file's characters are counted.
 std::vector<finding> find_changes(std::string_view before, std::string_view after, const file_settings& s);
 
 }  // namespace morek

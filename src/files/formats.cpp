@@ -145,8 +145,17 @@ void uri_of(std::string& out, std::string_view name) {
   }
 }
 
+// What f says: its words, or those made for it in held.
+std::string_view words(const finding& f, std::string& held) {
+  if (!f.says.empty()) return f.says;
+  held = message(f);
+  return held;
+}
+
 void gcc_lines(std::string& out, std::string_view name, const std::vector<finding>& found) {
   const std::string shown = quoted_name(name);
+  std::string held;
+  out.reserve(out.size() + found.size() * (shown.size() + 64));
   for (const finding& f : found)
     out.append(shown)
         .append(":")
@@ -154,13 +163,13 @@ void gcc_lines(std::string& out, std::string_view name, const std::vector<findin
         .append(":")
         .append(std::to_string(f.column))
         .append(": ")
-        .append(f.message)
+        .append(words(f, held))
         .append("\n");
 }
 
 // Lines in a row of one kind make one annotation: a run shows only a few.
 void github_lines(std::string& out, std::string_view name, const std::vector<finding>& found) {
-  std::string file;
+  std::string file, held;
   github_escaped(file, name, true);
   for (std::size_t k = 0; k < found.size();) {
     std::size_t last = k;
@@ -178,14 +187,14 @@ void github_lines(std::string& out, std::string_view name, const std::vector<fin
         .append(",title=")
         .append(info_of(f.kind).id)
         .append("::");
-    github_escaped(out, f.message, false);
+    github_escaped(out, words(f, held), false);
     out += '\n';
     k = last + 1;
   }
 }
 
 void json_lines(std::string& out, std::string_view name, const std::vector<finding>& found, bool latin1) {
-  std::string path;
+  std::string path, held;
   json_string(path, name);
   for (const finding& f : found) {
     out.append("{\"path\":").append(path);
@@ -193,7 +202,7 @@ void json_lines(std::string& out, std::string_view name, const std::vector<findi
     out.append(",\"column\":").append(std::to_string(f.column));
     out.append(",\"end_line\":").append(std::to_string(f.line));
     out.append(",\"kind\":\"").append(info_of(f.kind).id).append("\",\"message\":");
-    json_string(out, f.message);
+    json_string(out, words(f, held));
     out.append(",\"fixed\":");
     json_string(out, f.fixed, latin1);
     out.append("}\n");
@@ -201,7 +210,7 @@ void json_lines(std::string& out, std::string_view name, const std::vector<findi
 }
 
 void sarif_results(std::string& out, std::string_view name, const std::vector<finding>& found) {
-  std::string uri;
+  std::string uri, held;
   uri_of(uri, name);
   bool first = true;
   for (const finding& f : found) {
@@ -210,7 +219,7 @@ void sarif_results(std::string& out, std::string_view name, const std::vector<fi
     out.append("{\"ruleId\":\"").append(info_of(f.kind).id);
     out.append("\",\"ruleIndex\":").append(std::to_string(static_cast<unsigned>(f.kind)));
     out.append(",\"level\":\"error\",\"message\":{\"text\":");
-    json_string(out, f.message);
+    json_string(out, words(f, held));
     out.append("},\"locations\":[{\"physicalLocation\":{\"artifactLocation\":{\"uri\":");
     json_string(out, uri);
     out.append("},\"region\":{\"startLine\":").append(std::to_string(f.line));
@@ -223,11 +232,12 @@ void checkstyle_file(std::string& out, std::string_view name, const std::vector<
   out += "<file name=\"";
   xml_attribute(out, name);
   out += "\">\n";
+  std::string held;
   for (const finding& f : found) {
     out.append("<error line=\"").append(std::to_string(f.line));
     out.append("\" column=\"").append(std::to_string(f.column));
     out.append("\" severity=\"error\" message=\"");
-    xml_attribute(out, f.message);
+    xml_attribute(out, words(f, held));
     out.append("\" source=\"morek.").append(info_of(f.kind).id).append("\"/>\n");
   }
   out += "</file>\n";
