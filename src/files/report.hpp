@@ -1,8 +1,9 @@
 // What a run over files tells, in the order of the files: on standard output
-// the names of the files that would change (--check), their diffs (--diff)
-// or their settings (--show-settings); on standard error notes and
-// failures; and the exit status all that comes to. What a file shows is
-// rendered from its texts on any thread, and written in order on one.
+// the names of the files that would change (--check) or their findings
+// (--format), their diffs (--diff) or their settings (--show-settings); on
+// standard error notes and failures; and the exit status all that comes to.
+// What a file shows is rendered from its texts on any thread, and written in
+// order on one.
 #pragma once
 
 #include <string>
