@@ -14,6 +14,7 @@ _morek() {
 --in-place
 --check
 --diff
+--format=names gcc github json sarif checkstyle
 --color=auto always never
 -j
 --jobs=

@@ -4,7 +4,8 @@
 # registers, zsh through compinit in an interactive zsh on a pseudo-terminal,
 # fish through complete -C. The options offered are those morek --help
 # documents, the values of --lang those its message for an unknown language
-# lists, those of --eol and --color those the help names and morek accepts.
+# lists, those of --format its message for an unknown format lists, those of
+# --eol and --color those the help names and morek accepts.
 #   completion_test.sh COMPLETIONS_DIR MOREK
 set -euo pipefail
 export LC_ALL=C
@@ -44,6 +45,11 @@ accepted() {
   done
 }
 # shellcheck disable=SC2046 # the words of the line
+# The formats: those its message for an unknown one lists, each taken by --check.
+unknown_format=$("$morek" --check --format=nonsense 8 8 a.c 2>&1 || true)
+formats=$(sed -E 's/.*\((.*)\)$/\1/; s/,//g' <<<"$unknown_format" | words)
+[ "$formats" != "$(words <<<"$unknown_format")" ] || { echo "no list of formats in: $unknown_format"; exit 1; }
+for f in $formats; do "$morek" --check --format="$f" 8 8 a.c >/dev/null || { echo "morek refuses --format=$f"; exit 1; }; done
 colours=$(accepted --color $(grep -E -- '^  --color=' <<<"$help" | sed 's/^ *[^ ]* *//' | tr -c 'a-zA-Z_\n' ' ') | words)
 if [ -z "$options" ] || [ -z "$eols" ] || [ -z "$colours" ]; then echo "nothing read from morek --help"; exit 1; fi
 [ "$languages" != "$(words <<<"$unknown")" ] || { echo "no list of languages in: $unknown"; exit 1; }
@@ -64,6 +70,8 @@ cases=(
   "morek -c --lang=py|python"
   "morek --eol=|$eols"
   "morek --color=|$colours"
+  "morek --check --format=|$formats"
+  "morek --check --format=s|sarif"
   "morek --exclude-dir=|sub"
   "morek --exclude-dir=s|sub"
   "morek --exclude=|$files"

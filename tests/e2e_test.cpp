@@ -70,6 +70,15 @@ const e2e_case command_line_cases[] = {
     {"b_overflows", {"-b99999999999", "8", "4"}, "", "", "-b99999999999: buffer size out of range\n", 1},
     {"b_negative_overflow", {"-b-99999999999", "8", "4"}, "", "", "-b-99999999999: buffer size out of range\n", 1},
     {"b_large_works", {"-b100000", "8", "4"}, "\tx\n", "\t\tx\n", "", 0},
+    // --format goes with --check only, and fails as the file modes fail.
+    {"format_without_check", {"--format=gcc", "8", "4"}, "", "", "--format: only with --check\n", 2},
+    {"format_with_in_place", {"-i", "--format=json", "8", "4", "x"}, "", "", "--format: only with --check\n", 2},
+    {"format_with_diff", {"--diff", "--format=sarif", "8", "4", "x"}, "", "", "--format: only with --check\n", 2},
+    {"format_with_show_settings", {"--check", "--show-settings", "--editorconfig", "--format=gcc", "x"}, "", "",
+     "--format: not with --show-settings\n", 2},
+    {"format_unknown", {"--check", "--format=xml", "8", "4", "x"}, "", "",
+     "--format=xml: unknown format (names, gcc, github, json, sarif, checkstyle)\n", 2},
+    {"format_empty", {"--check", "--format=", "8", "4", "x"}, "", "", "--format=: invalid option\n", 2},
 };
 INSTANTIATE_TEST_SUITE_P(CommandLine, E2E, testing::ValuesIn(command_line_cases),
                          [](const auto& info) { return std::string(info.param.name); });

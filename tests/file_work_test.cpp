@@ -1,13 +1,18 @@
 // One file's work from its bytes to a verdict, the lines a selection takes
-// from the conversion, and the regions left alone: tables of inputs and what
-// must come of them, and random files against a plain model of the regions.
+// from the conversion, the regions left alone, and what is found wrong on
+// the lines that change: tables of inputs and what must come of them, and
+// random files against plain models of the regions and of the lines that
+// change.
 #include "file_work.hpp"
 
 #include <gtest/gtest.h>
 
 #include <limits>
 #include <regex>
+#include <algorithm>
+#include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "regions.hpp"
@@ -339,6 +344,149 @@ TEST(Regions, KeepTheirLinesAndConvertTheRest) {
     }
     const file_verdict got = convert_file_text({.bytes = text, .settings = s, .regions = true});
     ASSERT_EQ(got.v == verdict::changed ? std::string(got.text.view()) : text, want) << "round " << round << ": " << text;
+// What --check --format finds: the line, the column in characters, the kind
+// and the message.
+struct finding_case {
+  const char* name;
+  std::string in;
+  file_settings settings;
+  std::vector<std::tuple<std::size_t, std::size_t, finding_kind, std::string>> found;
+};
+void PrintTo(const finding_case& c, std::ostream* os) { *os << c.name; }
+
+class Findings : public testing::TestWithParam<finding_case> {};
+
+TEST_P(Findings, SayWhatIsWrongOnEachChangedLine) {
+  const finding_case& c = GetParam();
+  const file_verdict got = convert_file_text({.bytes = c.in, .settings = c.settings, .find = true});
+  ASSERT_EQ(got.v, verdict::changed) << got.note;
+  ASSERT_EQ(got.findings.size(), c.found.size());
+  for (std::size_t k = 0; k < c.found.size(); ++k) {
+    const auto& [line, column, kind, says] = c.found[k];
+    EXPECT_EQ(got.findings[k].line, line) << k;
+    EXPECT_EQ(got.findings[k].column, column) << k;
+    EXPECT_EQ(info_of(got.findings[k].kind).id, info_of(kind).id) << k;
+    EXPECT_EQ(message(got.findings[k]), says) << k;
+  }
+}
+
+file_settings spaces(int tab) {
+  file_settings s = widths(tab, tab);
+  s.spaces_only = 1;
+  return s;
+}
+file_settings trimmed(file_settings s) {
+  s.trim = true;
+  return s;
+}
+file_settings encoded(file_settings s, int utf8, int latin1) {
+  s.utf8_input = utf8;
+  s.latin1_input = latin1;
+  return s;
+}
+
+const std::string tabs_asked = "indentation in tabs where spaces are asked for";
+const std::string spaces_asked = "indentation in spaces where tabs are asked for";
+const std::string mixed = "indentation that mixes tabs and spaces";
+const std::string other_width = "indentation in tabs of another width than asked for";
+const std::string trailing = "blanks at the end of the line";
+
+const finding_case finding_cases[] = {
+    {"tabs_where_spaces_are_asked", "x\n\ty\nz\n\t\tw\n", spaces(4),
+     {{2, 1, finding_kind::indent_tabs, tabs_asked}, {4, 1, finding_kind::indent_tabs, tabs_asked}}},
+    {"spaces_where_tabs_are_asked", "        x\n  \ty\n", widths(8, 8),
+     {{1, 1, finding_kind::indent_spaces, spaces_asked}, {2, 1, finding_kind::indent_mixed, mixed}}},
+    {"tab_then_spaces_gaining_a_tab", "\t        x\n", widths(8, 8), {{1, 2, finding_kind::indent_spaces, spaces_asked}}},
+    {"both_where_spaces_are_asked", "\t  x\n", spaces(8), {{1, 1, finding_kind::indent_mixed, mixed}}},
+    {"tabs_of_another_width", "\tx\n", widths(8, 4), {{1, 2, finding_kind::indent_width, other_width}}},
+    {"blanks_at_the_end", "x  \ny\t\n \t\n", trimmed(widths(8, 8)),
+     {{1, 2, finding_kind::trailing_blanks, trailing},
+      {2, 2, finding_kind::trailing_blanks, trailing},
+      {3, 1, finding_kind::trailing_blanks, trailing}}},
+    {"a_blank_line_loses_its_blanks", "\t\t\n", spaces(2), {{1, 1, finding_kind::trailing_blanks, trailing}}},
+    {"tab_and_spaces_gaining_tabs", "\t    x\n", widths(8, 4), {{1, 2, finding_kind::indent_spaces, spaces_asked}}},
+    {"tab_inside_the_line", "ab\tc\n", spaces(4),
+     {{1, 3, finding_kind::inner_blanks, "a tab inside the line where spaces are asked for"}}},
+    {"spaces_inside_the_line", "abcd    x\n", widths(4, 4),
+     {{1, 5, finding_kind::inner_blanks, "spaces inside the line where a tab is asked for"}}},
+    {"line_ends", "a\r\nb\nc\r\r\n", with_final(widths(8, 8), final_newline::keep, eol_mode::lf),
+     {{1, 2, finding_kind::line_end, "line ends in CR LF where LF is asked for"},
+      {3, 2, finding_kind::line_end, "line ends in CR CR LF where LF is asked for"}}},
+    {"line_end_of_an_empty_line", "\n\r\n", with_final(widths(8, 8), final_newline::keep, eol_mode::crlf),
+     {{1, 1, finding_kind::line_end, "line ends in LF where CR LF is asked for"}}},
+    {"no_final_line_end", "a\n\tb", with_final(widths(8, 8), final_newline::insert),
+     {{2, 3, finding_kind::final_newline, "no line end at the end of the file"}}},
+    {"final_line_ends_removed_with_their_lines", "a\n\n\n", with_final(widths(8, 8), final_newline::remove),
+     {{1, 2, finding_kind::final_newline, "a line end at the end of the file, where none is asked for"},
+      {2, 1, finding_kind::final_newline, "a line end at the end of the file, where none is asked for"},
+      {3, 1, finding_kind::final_newline, "a line end at the end of the file, where none is asked for"}}},
+    {"indentation_first_of_two_faults", "\tx  \n", trimmed(spaces(2)), {{1, 1, finding_kind::indent_tabs, tabs_asked}}},
+    // Columns count the characters before the change as the encoding does.
+    {"utf8_characters_count_one", "\xc3\xa9\xe6\x97\xa5\xf0\x9f\x98\x80\tx\n", spaces(4),
+     {{1, 4, finding_kind::inner_blanks, "a tab inside the line where spaces are asked for"}}},
+    {"latin1_bytes_count_one", "\xc3\xa9\xe6\tx\n", encoded(spaces(4), 0, 1),
+     {{1, 4, finding_kind::inner_blanks, "a tab inside the line where spaces are asked for"}}},
+    {"sjis_pairs_count_one", "\x82\xa0\x82\xa0\tx\n", encoded(spaces(4), 0, 0),
+     {{1, 3, finding_kind::inner_blanks, "a tab inside the line where spaces are asked for"}}},
+    {"broken_utf8_bytes_count_one", "\xe6\x97\xff\tx\n", spaces(4),
+     {{1, 4, finding_kind::inner_blanks, "a tab inside the line where spaces are asked for"}}},
+};
+INSTANTIATE_TEST_SUITE_P(Table, Findings, testing::ValuesIn(finding_cases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Random files in random settings: a finding for each line that the
+// conversion writes otherwise (split after each LF), and none for another,
+// each with its line as written and a column within the line.
+TEST(Findings, AreTheLinesThatChange) {
+  std::mt19937 rng(20261208);
+  const char pieces[][4] = {" ", "  ", "\t", "x", "ab", "\r\n", "\n", "\n", "\r", "\xc3\xa9"};
+  for (int round = 0; round < 3000; ++round) {
+    std::string in;
+    const int n = static_cast<int>(rng() % 40);
+    for (int k = 0; k < n; ++k) in += pieces[rng() % std::size(pieces)];
+    file_settings s = widths(1 + static_cast<int>(rng() % 8), 1 + static_cast<int>(rng() % 8));
+    s.spaces_only = rng() % 3 == 0 ? 1 : 0;
+    if (s.spaces_only == 1) s.tab2 = s.tab1;
+    s.indent_only = rng() % 4 == 0 ? 1 : 0;
+    s.trim = rng() % 2 == 0;
+    s.final = static_cast<final_newline>(rng() % 3);
+    s.line_ends = static_cast<eol_mode>(1 + rng() % 3);
+    const file_verdict got = convert_file_text({.bytes = in, .settings = s, .find = true});
+    if (got.v != verdict::changed) {
+      EXPECT_TRUE(got.findings.empty());
+      continue;
+    }
+    std::vector<std::string> was, now;
+    auto split = [](std::string_view t, std::vector<std::string>& lines) {
+      for (std::size_t at = 0; at < t.size();) {
+        const std::size_t nl = t.find('\n', at);
+        const std::size_t end = nl == std::string_view::npos ? t.size() : nl + 1;
+        lines.emplace_back(t.substr(at, end - at));
+        at = end;
+      }
+    };
+    split(in, was);
+    split(got.text.view(), now);
+    now.resize(std::max(was.size(), now.size()));
+    was.resize(now.size());
+    std::size_t next = 0;
+    for (std::size_t k = 0; k < was.size(); ++k) {
+      if (was[k] == now[k]) continue;
+      ASSERT_LT(next, got.findings.size()) << "round " << round << ": line " << k + 1 << " has no finding";
+      const finding& f = got.findings[next++];
+      ASSERT_EQ(f.line, k + 1) << "round " << round;
+      EXPECT_EQ(f.fixed, now[k]) << "round " << round;
+      EXPECT_GE(f.column, 1u);
+      EXPECT_LE(f.column, was[k].size() + 1) << "round " << round;
+      if (f.kind == finding_kind::line_end || f.kind == finding_kind::final_newline) {
+        auto body = [](std::string t) {
+          while (!t.empty() && (t.back() == '\n' || t.back() == '\r')) t.pop_back();
+          return t;
+        };
+        EXPECT_EQ(body(was[k]), body(now[k])) << "round " << round << ": only the line end changes";
+      }
+    }
+    EXPECT_EQ(next, got.findings.size()) << "round " << round << ": findings for lines that do not change";
   }
 }
 

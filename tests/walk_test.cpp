@@ -1,7 +1,8 @@
 // Directory operands on real trees and git repositories: what a walk takes
 // and leaves, in what order, a directory swapped for a link during a run,
-// --diff output applied with patch and git apply, and a buffer on standard
-// input (--stdin-filename) converted as its file would be.
+// --diff output applied with patch and git apply, a buffer on standard
+// input (--stdin-filename) converted as its file would be, and --check's
+// formats read back by their readers.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -761,6 +762,187 @@ TEST(StdinFilenameRefused, ConfigThatIsRefused) {
   EXPECT_EQ(r.out, in_tree.stdin_text);
   EXPECT_NE(r.err.find(".editorconfig: "), std::string::npos) << r.err;
   EXPECT_EQ(r.status, 2);
+// Reads --check --format's output as the tools that take it read it
+// (Python's json, xml.etree, and a reader of GitHub's workflow commands
+// written from the runner's escaping), and compares every format's findings
+// with the lines that differ between each file and what -i writes, and -j 1
+// with -j 4. Prints what is wrong, one a line.
+const char* const format_reader = R"PY(
+import codecs, json, os, re, subprocess, sys, urllib.parse
+import xml.etree.ElementTree as ET
+
+morek, tree, model = sys.argv[1:4]
+args = sys.argv[4:]
+problems = []
+
+def lines(b):
+    return re.findall(rb'[^\n]*\n|[^\n]+$', b)
+
+expected = {}  # (path, line): the line as -i writes it
+for root, dirs, files in os.walk(tree):
+    for f in files:
+        rel = os.path.relpath(os.path.join(root, f), tree)
+        a = lines(open(os.path.join(tree, rel), 'rb').read())
+        b = lines(open(os.path.join(model, rel), 'rb').read())
+        b += [b''] * (len(a) - len(b))
+        for k, (x, y) in enumerate(zip(a, b)):
+            if x != y:
+                expected[(rel, k + 1)] = y
+
+def run(fmt, jobs):
+    p = subprocess.run([morek, '--check', '--format=' + fmt, '-j', jobs] + args + ['.'], cwd=tree,
+                       capture_output=True)
+    return p.stdout, p.stderr, p.returncode
+
+def github_data(v):
+    return v.replace('%0D', '\r').replace('%0A', '\n').replace('%25', '%')
+
+def github_property(v):
+    return v.replace('%3A', ':').replace('%2C', ',').replace('%0D', '\r').replace('%0A', '\n').replace('%25', '%')
+
+def read_json(out):
+    found = []
+    for line in out.decode().split('\n')[:-1]:
+        o = json.loads(line)
+        if set(o) != {'path', 'line', 'column', 'end_line', 'kind', 'message', 'fixed'}:
+            problems.append('json keys: %r' % sorted(o))
+        if o['end_line'] != o['line'] or not o['message']:
+            problems.append('json: %r' % o)
+        if expected.get((o['path'], o['line'])) != o['fixed'].encode():
+            problems.append('json: fixed %r for %r' % (o['fixed'], (o['path'], o['line'])))
+        found.append((o['path'], o['line'], o['column'], o['kind']))
+    return found
+
+def read_gcc(out):
+    found = []
+    for line in out.decode().split('\n')[:-1]:
+        m = re.fullmatch(r'(.*):(\d+):(\d+): (.+)', line)
+        if not m:
+            problems.append('gcc line: %r' % line)
+            continue
+        name = m.group(1)
+        if name.startswith('"'):
+            name = codecs.escape_decode(name[1:-1].encode())[0].decode()
+        found.append((name, int(m.group(2)), int(m.group(3)), None))
+    return found
+
+def read_github(out):
+    found, last = [], None
+    for line in out.decode().split('\n')[:-1]:
+        m = re.fullmatch(r'::error ([^:]*)::(.*)', line)
+        if not m or not m.group(2):
+            problems.append('github line: %r' % line)
+            continue
+        props = dict(p.split('=', 1) for p in m.group(1).split(','))
+        if set(props) != {'file', 'line', 'endLine', 'col', 'title'}:
+            problems.append('github properties: %r' % props)
+        name, first, end = github_property(props['file']), int(props['line']), int(props['endLine'])
+        kind = github_property(props['title'])
+        if last is not None and last == (name, first - 1, kind):
+            problems.append('github: lines in a row of one kind not merged at %r' % ((name, first),))
+        last = (name, end, kind)
+        github_data(m.group(2))
+        for n in range(first, end + 1):
+            found.append((name, n, int(props['col']) if n == first else None, kind))
+    return found
+
+def read_sarif(out):
+    doc = json.loads(out)
+    found = []
+    if doc.get('version') != '2.1.0' or '$schema' not in doc or len(doc.get('runs', [])) != 1:
+        problems.append('sarif log: %r' % {k: doc[k] for k in doc if k != 'runs'})
+        return found
+    run = doc['runs'][0]
+    driver = run['tool']['driver']
+    ids = [r['id'] for r in driver.get('rules', [])]
+    if driver.get('name') != 'morek' or len(set(ids)) != len(ids) or not ids:
+        problems.append('sarif driver: %r' % driver)
+    for r in run['results']:
+        if r['ruleId'] not in ids or ids[r.get('ruleIndex', ids.index(r['ruleId']))] != r['ruleId']:
+            problems.append('sarif rule: %r' % r)
+        if not r['message']['text'] or r.get('level', 'warning') not in ('none', 'note', 'warning', 'error'):
+            problems.append('sarif result: %r' % r)
+        loc = r['locations'][0]['physicalLocation']
+        uri = loc['artifactLocation']['uri']
+        if urllib.parse.urlsplit(uri).scheme:
+            problems.append('sarif uri with a scheme: %r' % uri)
+        region = loc['region']
+        if region['endLine'] != region['startLine']:
+            problems.append('sarif region: %r' % region)
+        found.append((urllib.parse.unquote(uri), region['startLine'], region['startColumn'], r['ruleId']))
+    return found
+
+def read_checkstyle(out):
+    root = ET.fromstring(out)
+    found = []
+    if root.tag != 'checkstyle' or 'version' not in root.attrib:
+        problems.append('checkstyle root: %r' % root.attrib)
+    for f in root:
+        for e in f:
+            if f.tag != 'file' or e.tag != 'error' or e.get('severity') not in ('error', 'warning', 'info', 'ignore') \
+                    or not e.get('message') or not e.get('source', '').startswith('morek.'):
+                problems.append('checkstyle: %r %r' % (f.attrib, e.attrib))
+            found.append((f.get('name'), int(e.get('line')), int(e.get('column')), e.get('source')[len('morek.'):]))
+    return found
+
+names = run('names', '1')
+outputs = {}
+for fmt in ('json', 'gcc', 'github', 'sarif', 'checkstyle'):
+    one, four = run(fmt, '1'), run(fmt, '4')
+    if one != four:
+        problems.append('%s: -j 1 and -j 4 differ' % fmt)
+    if one[1:] != names[1:]:
+        problems.append('%s: messages or status %r where --check gives %r' % (fmt, one[1:], names[1:]))
+    try:
+        outputs[fmt] = globals()['read_' + fmt](one[0])
+    except Exception as e:
+        problems.append('%s: %r reading %r' % (fmt, e, one[0][:2000]))
+        outputs[fmt] = []
+found = outputs['json']
+if sorted((p, n) for p, n, c, k in found) != sorted(expected):
+    problems.append('json lines %r, -i changes %r' % (sorted((p, n) for p, n, c, k in found), sorted(expected)))
+if set(expected) and names[2] != 1:
+    problems.append('status %r' % names[2])
+for fmt in ('sarif', 'checkstyle'):
+    if outputs[fmt] != found:
+        problems.append('%s: %r\n  json: %r' % (fmt, outputs[fmt], found))
+if outputs['gcc'] != [(p, n, c, None) for p, n, c, k in found]:
+    problems.append('gcc: %r\n  json: %r' % (outputs['gcc'], found))
+firsts = {(p, n) for p, n, c, k in outputs['github'] if c is not None}
+if outputs['github'] != [(p, n, c if (p, n) in firsts else None, k) for p, n, c, k in found]:
+    problems.append('github: %r\n  json: %r' % (outputs['github'], found))
+for p in problems:
+    print(p)
+)PY";
+
+TEST(CheckFormats, ReadBackByTheirReadersAsInPlaceChangesThem) {
+  if (std::system("python3 -c 'pass' >/dev/null 2>&1") != 0) GTEST_SKIP() << "no python3";
+  scratch s;
+  s.put("reader.py", format_reader);
+  // Names that each format must escape, and files enough for -j 4 to mix.
+  const std::vector<std::string> hostile = {"a,b.txt",    "co:lon.txt",        "per%25cent%.txt", "new\nline.txt",
+                                            "quo\"te.txt", "lt<amp&gt>.txt",    "apos'.txt",       "sp ace.txt",
+                                            "tab\tname.txt", "dir,x/nested:y.txt", "\xc3\xa9t\xc3\xa9.txt", "back\\slash.txt"};
+  const char* const pieces[] = {"\t", "  ", "    ", "x", " ", "\xc3\xa9", "y\t z", "\t\t", "\r\n", "\n", "\n"};
+  rng r{20261208};
+  std::vector<std::string> names = hostile;
+  for (int k = 0; k < 40; ++k) names.push_back(std::to_string(k) + "f.txt");
+  for (const std::string& name : names) {
+    std::string text;
+    const int n = static_cast<int>(r.next() % 60);
+    for (int k = 0; k < n; ++k) text += pieces[r.next() % std::size(pieces)];
+    s.put("tree/" + name, text);
+  }
+  // A file left as it is, with its note.
+  s.put("tree/m.py", "def f():\n    if x:\n        return 1\n");
+  for (const char* args : {"-t --spaces 4", "--eol=lf 8 4", "8 8", "--indent-only 4 4"}) {
+    ASSERT_TRUE(sh(s.dir, "rm -rf model && cp -R tree model"));
+    (void)std::system(("cd '" + s.path("model") + "' && " + tool_path() + " -i " + args + " . >/dev/null 2>&1").c_str());
+    const std::string command = "python3 '" + s.path("reader.py") + "' " + tool_path() + " '" + s.path("tree") +
+                                "' '" + s.path("model") + "' " + args + " > '" + s.path("problems") + "' 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0) << args;
+    EXPECT_EQ(read_file(s.path("problems")), "") << args;
+  }
 }
 
 }  // namespace

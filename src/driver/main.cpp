@@ -165,6 +165,7 @@ struct file_request {
   bool lang_given = false;
   unsigned jobs = 0;  // -j; 0: one a processor
   const char* stdin_name = nullptr;  // --stdin-filename: the file standard input stands for
+  bool format_given = false;
 };
 
 // A long option "--name=value": the value, or null when opt is not one.
@@ -206,6 +207,10 @@ bool long_option(const char* opt, file_request& files, bool& eol_given) {
     files.lang_given = true;
   } else if (o.starts_with("--stdin-filename=")) {
     files.stdin_name = opt + std::strlen("--stdin-filename=");
+  } else if (const char* f = value_of(o, "--format")) {
+    if (!format_named(f, files.opt.format))
+      fail("%s: unknown format (%s)\n", opt, std::string(format_names()).c_str());
+    files.format_given = true;
   } else if (const char* n = value_of(o, "--jobs")) {
     files.jobs = jobs_value(opt, n);
   } else if (o == "--all-files") {
@@ -277,6 +282,7 @@ int main(int argc, char** argv) {
     if (std::strcmp(opt, "--in-place") == 0 || std::strcmp(opt, "--check") == 0 || std::strcmp(opt, "--diff") == 0 ||
         std::strcmp(opt, "--editorconfig") == 0 || std::strcmp(opt, "--show-settings") == 0 ||
         std::strncmp(opt, "--stdin-filename=", 17) == 0 ||
+        std::strncmp(opt, "--format=", 9) == 0 ||
         (is_letter_group(opt) && std::strchr(opt, 'i') != nullptr))
       fail_status = 2;
   }
@@ -331,6 +337,8 @@ int main(int argc, char** argv) {
   if (files.opt.editorconfig &&
       !(files.in_place || files.check || files.diff || files.opt.show_settings || from_stdin))
     fail("--editorconfig: only with -i, --check, --diff or --show-settings\n");
+  if (files.format_given && !files.check) fail("--format: only with --check\n");
+  if (files.format_given && files.opt.show_settings) fail("--format: not with --show-settings\n");
   if (files.opt.show_settings && (files.in_place || files.diff))
     fail("--show-settings: converts nothing; not with -i or --diff\n");
   const bool on_files = files.in_place || files.check || files.diff || files.opt.show_settings || from_stdin;

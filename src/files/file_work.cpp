@@ -254,6 +254,7 @@ file_verdict convert_file_text(const file_input& given) {
   }
   r.v = verdict::changed;
   r.text = std::move(holder);
+  if (in.find) r.findings = find_changes(text, r.text.view(), in.settings);
   return r;
 }
 

@@ -11,6 +11,7 @@
 
 #include "byte_buffer.hpp"
 #include "file_settings.hpp"
+#include "findings.hpp"
 #include "kinds.hpp"
 #include "languages.hpp"
 
@@ -38,6 +39,8 @@ struct file_input {
   // false: a conversion that differs counts as changed unproven, so that
   // the tests of the proof can judge what it would be given.
   bool prove = true;
+  // changed: say what is wrong on each line that changes (findings).
+  bool find = false;
 };
 
 enum class verdict {
@@ -53,6 +56,7 @@ struct file_verdict {
   byte_buffer text;  // changed: the new text of the file
   // unproven: "line N: why; left as it is"; binary and failed: the reason.
   std::string note;
+  std::vector<finding> findings;  // changed, when asked for: one a line that changes, viewing text
 };
 
 // Converts the file in.bytes as the settings say, with the literals of

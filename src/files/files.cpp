@@ -169,7 +169,8 @@ void outcome::read_and_convert() {
                                        .settings = settings,
                                        .lang = file_language(opt->lang_auto, opt->lang, base, head),
                                        .kind = kind,
-                                       .regions = true});
+                                       .regions = true,
+                                       .find = opt->mode == file_mode::check && opt->format != check_format::names});
   switch (fv.v) {
     case verdict::same:
       v = state::unchanged;
@@ -195,6 +196,9 @@ void outcome::read_and_convert() {
         text = std::move(fv.text);
         v = state::to_write;
         return;  // the file stays open
+      } else if (opt->mode == file_mode::check && opt->format != check_format::names) {
+        shown = render_findings(opt->format, name, fv.findings, settings.latin1_input == 1);
+        v = state::changed;
       } else {
         shown = render_change({.diff = opt->mode == file_mode::diff, .colour = opt->colour, .cwd = opt->cwd}, name,
                               bytes.view(), fv.text.view());
@@ -328,7 +332,7 @@ class file_run {
       : opt_(opt),
         given_(settings_in_force(opt.trim)),
         limits_(limits_for(opt.jobs)),
-        report_(opt.mode == file_mode::diff),
+        report_(opt.mode == file_mode::diff, opt.mode == file_mode::check ? opt.format : check_format::names),
         jobs_(opt.jobs, limits_.window),
         where_(opt.editorconfig) {
     if (opt.mode == file_mode::in_place) {
@@ -452,7 +456,7 @@ int file_run::finish() {
   committer_.finish();
   where_.release();
   release_forgotten();
-  report_.flush(true);
+  report_.close();
   return report_.status();
 }
 

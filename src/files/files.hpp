@@ -7,6 +7,7 @@
 
 #include "diff.hpp"
 #include "file_settings.hpp"
+#include "formats.hpp"
 #include "walk.hpp"
 
 namespace morek {
@@ -26,6 +27,7 @@ struct file_options {
   bool lang_auto = true;                    // --lang=auto: each file in the language its name gives
   language lang = language::text;           // else --lang's language, for every file
   unsigned jobs = 1;                        // files worked on at once (-j)
+  check_format format = check_format::names;  // check: what a file that would change shows
 };
 
 // Converts each file as the filter would, with the settings in force, byte
@@ -45,7 +47,8 @@ struct file_options {
 // is left alone; a .editorconfig that is refused is reported once, and the
 // files it governs are left alone and count as failures. jobs: files are
 // read, converted and judged that many at once, and everything is written
-// and reported as one at a time would.
+// and reported as one at a time would. format: check shows each file's
+// findings in that format, within its frame, instead of its name.
 int run_files(std::span<char* const> operands, const file_options& opt);
 
 }  // namespace morek

@@ -33,6 +33,14 @@ void to_stderr(std::string_view s) {
 
 }  // namespace
 
+reporter::reporter(bool change_shown_whole, check_format format)
+    : whole_(change_shown_whole), format_(format), waiting_(format_opening(format)) {}
+
+void reporter::close() {
+  waiting_.append(format_closing(format_));
+  flush(true);
+}
+
 void reporter::preface(std::string_view lines) { to_stderr(lines); }
 
 void reporter::failure(std::string_view name, std::string_view why) {
@@ -47,6 +55,7 @@ void reporter::note(std::string_view name, std::string_view why) {
 }
 
 void reporter::change(std::string& shown) {
+  if (changed_) shown.insert(0, format_separator(format_));
   changed_ = true;
   if (!whole_) {
     output(shown);

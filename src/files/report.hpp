@@ -1,14 +1,16 @@
 // What a run over files tells, in the order of the files: on standard output
-// the names of the files that would change (--check), their diffs (--diff)
-// or their settings (--show-settings); on standard error notes and
-// failures; and the exit status all that comes to. What a file shows is
-// rendered from its texts on any thread, and written in order on one.
+// the names of the files that would change (--check) or their findings
+// (--format), their diffs (--diff) or their settings (--show-settings); on
+// standard error notes and failures; and the exit status all that comes to.
+// What a file shows is rendered from its texts on any thread, and written in
+// order on one.
 #pragma once
 
 #include <string>
 #include <string_view>
 
 #include "diff.hpp"
+#include "formats.hpp"
 
 namespace morek {
 
@@ -32,7 +34,9 @@ class reporter {
  public:
   // change_shown_whole: what a changed file shows is large (a diff), and
   // goes out at once rather than with the names after it.
-  explicit reporter(bool change_shown_whole) : whole_(change_shown_whole) {}
+  // format: what changes show is framed as its documents are (the opening
+  // waits at once, the closing comes with close).
+  reporter(bool change_shown_whole, check_format format);
 
   // Lines for standard error that come before a file's own (a
   // .editorconfig named once).
@@ -47,6 +51,8 @@ class reporter {
   void output(std::string& lines);
   // Writes out what waits: all of it, or only as much as fills a write.
   void flush(bool all);
+  // Ends the output with the format's closing, and writes out all that waits.
+  void close();
 
   // Standard output could not be written: said once, and the run stops.
   bool output_lost() const { return output_lost_; }
@@ -58,6 +64,7 @@ class reporter {
   bool failed_ = false;
   bool changed_ = false;
   bool output_lost_ = false;
+  check_format format_;
   std::string waiting_;  // for standard output, not yet written
 };
 
