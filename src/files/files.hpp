@@ -14,6 +14,10 @@ namespace morek {
 // What a run over files does.
 enum class file_mode { in_place, check, diff };
 
+// Which files and lines a run takes: all, or only those that differ from a
+// revision in git, whole or only in the lines that differ.
+enum class only_changed { no, files, lines };
+
 struct file_options {
   file_mode mode = file_mode::in_place;
   bool trim = false;                        // -t
@@ -26,6 +30,8 @@ struct file_options {
   bool lang_auto = true;                    // --lang=auto: each file in the language its name gives
   language lang = language::text;           // else --lang's language, for every file
   unsigned jobs = 1;                        // files worked on at once (-j)
+  only_changed changed = only_changed::no;  // --changed, --changed-lines
+  std::string since = "HEAD";               // their revision
 };
 
 // Converts each file as the filter would, with the settings in force, byte
@@ -45,7 +51,10 @@ struct file_options {
 // is left alone; a .editorconfig that is refused is reported once, and the
 // files it governs are left alone and count as failures. jobs: files are
 // read, converted and judged that many at once, and everything is written
-// and reported as one at a time would.
+// and reported as one at a time would. changed: only the files that differ
+// from since (see changes_since), under each operand; lines: and only their
+// lines that differ are converted and judged. A revision or tree that git
+// cannot compare is a failure of the operand.
 int run_files(std::span<char* const> operands, const file_options& opt);
 
 }  // namespace morek
