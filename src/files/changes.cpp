@@ -100,15 +100,19 @@ std::set<std::string> filter_drivers(int dir) {
 
 bool added_lines(std::string_view patch, std::map<std::string, line_selection>& files) {
   line_selection* into = nullptr;  // the file of the hunks that follow
+  bool named = false;              // they have one, or are taken away
+  line_selection gone;             // the lines of a file taken away
   std::string name;
   for (std::size_t at = 0; at < patch.size();) {
     const std::string_view line = next_line(patch, at);
     if (line.starts_with("diff ")) {
       into = nullptr;
+      named = false;
     } else if (line.starts_with("+++ ")) {
       std::string_view shown = line.substr(4);
+      named = true;
       if (shown == "/dev/null") {
-        into = nullptr;
+        into = &gone;
         continue;
       }
       // A name with a blank ends in a tab, which a name of its own would
@@ -121,7 +125,7 @@ bool added_lines(std::string_view patch, std::map<std::string, line_selection>& 
       std::size_t old_first = 0, old_left = 0, next = 0, new_left = 0;
       if (!range_of(h, old_first, old_left) || !h.starts_with(" +")) return false;
       h.remove_prefix(2);
-      if (!range_of(h, next, new_left) || into == nullptr) return false;
+      if (!range_of(h, next, new_left) || !named) return false;
       // Context lines, where the configuration gives some, count on both
       // sides; only added lines are taken.
       while ((old_left > 0 || new_left > 0) && at < patch.size()) {
