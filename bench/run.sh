@@ -4,10 +4,16 @@
 #   bench/run.sh --tree [--rounds N] ...   -i and --check over a tree of files
 #   bench/run.sh --tree --posix ...        and -i of a build with every POSIX
 #                                          fallback forced, against the default
+#   bench/run.sh --changed-lines ...       --changed-lines on a large file
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --preset bench >/dev/null
 cmake --build --preset bench >/dev/null
+if [ "${1:-}" = --changed-lines ]; then
+  shift
+  python3 bench/changed_lines.py --build build/bench "$@"
+  exit
+fi
 if [ "${1:-}" = --tree ]; then
   shift
   peer=()

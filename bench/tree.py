@@ -2,7 +2,7 @@
 """morek -i and --check over a tree of files, against cp -a, cat and the old per-file pipeline.
 
 usage: bench/tree.py [--rounds N] [--mb M] [--build DIR] [--gb G] [--here DIR] [--many F]
-                     [--peer DIR] [--in-place-only]
+                     [--peer DIR] [--in-place-only] [--many-only]
 
 Builds nothing itself: run bench/run.sh, which builds first. Generates a tree
 of C-like files (about 20 KB each), then times, round after round:
@@ -21,6 +21,8 @@ their objects), and times, alternating, morek --check -c 8 4 . with -j 1,
 with -j 2 and with a job a processor, against find | xargs -P 2 of morek -j 1
 --check -c 8 4 on batches of 1,000 files, and git ls-files alone.
 
+--many-only times the work tree of --many F alone.
+
 --peer DIR times the morek of another build (such as one with every POSIX
 fallback forced) doing the same -i right after the first, round after round,
 and reports its ratio to it; --in-place-only times the two -i alone.
@@ -34,6 +36,7 @@ group soon after deleting as many costs time that grows with their square.
 import argparse
 import contextlib
 import os
+import resource
 import shutil
 import statistics
 import subprocess
@@ -89,12 +92,16 @@ def main():
     ap.add_argument("--many", type=int, default=0, help="files of a generated work tree for -j (0: none)")
     ap.add_argument("--peer", help="a second build whose morek -i is timed against the first")
     ap.add_argument("--in-place-only", action="store_true", help="time morek -i (and the peer's) alone")
+    ap.add_argument("--many-only", action="store_true", help="only the work tree of --many F")
     args = ap.parse_args()
 
     morek = os.path.abspath(os.path.join(args.build, "morek"))
     gen = os.path.abspath(os.path.join(args.build, "morek_gen_source"))
     with place(args) as where, tempfile.TemporaryDirectory(prefix="morek-tree-", dir=where) as tmp:
         print(f"working in {where}: {filesystem(where)}")
+        if args.many_only:
+            many(args, morek, gen, tmp)
+            return
         tree = os.path.join(tmp, "tree")
         work = os.path.join(tmp, "work")
         sh(f"{gen} {args.mb} --tree {tree}")
@@ -220,17 +227,23 @@ def many(args, morek, gen, tmp):
     # Read once, so that every round finds the files in the page cache.
     sh(at + "git ls-files -z | xargs -0 cat > /dev/null")
     walls = {name: [] for name, *_ in steps}
+    cpus = {name: [] for name, *_ in steps}  # user + system of everything the step ran
     for _ in range(args.rounds):
         for name, cmd, ok in steps:
+            before = resource.getrusage(resource.RUSAGE_CHILDREN)
             walls[name].append(timed(cmd, ok))
+            after = resource.getrusage(resource.RUSAGE_CHILDREN)
+            cpus[name].append(after.ru_utime + after.ru_stime - before.ru_utime - before.ru_stime)
     med = {name: statistics.median(w) for name, w in walls.items()}
     print(f"\nwork tree: {files} files, {size_mb:.1f} MB, {cores} processors; "
           f"{args.rounds} alternating rounds, median wall time\n")
-    print("| command | median s | range s | files/s |")
-    print("|---|---|---|---|")
+    print("| command | median s | range s | files/s | median CPU s (user + system) |")
+    print("|---|---|---|---|---|")
     for name, *_ in steps:
         w = walls[name]
-        print(f"| `{name}` | {med[name]:.3f} | {min(w):.3f}-{max(w):.3f} | {files / med[name]:.0f} |")
+        print(f"| `{name}` | {med[name]:.3f} | {min(w):.3f}-{max(w):.3f} | {files / med[name]:.0f} "
+              f"| {statistics.median(cpus[name]):.2f} |")
+    print(f"\nload average at the end: {os.getloadavg()[0]:.1f} (a busy machine shares its processors)")
     one, two = "morek -j 1 --check -c 8 4 .", "morek -j 2 --check -c 8 4 ."
     rounds = [a / b for a, b in zip(walls[one], walls[two])]
     print("\nheld to:")

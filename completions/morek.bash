@@ -18,6 +18,10 @@ _morek() {
 --color=auto always never
 -j
 --jobs=
+--changed
+--changed=
+--changed-lines
+--changed-lines=
 --include=
 --exclude=@files
 --exclude-dir=@dirs

@@ -31,7 +31,7 @@ touch a.c b.py ./-x.c sub/s.c
 help=$("$morek" --help)
 words() { tr ' ' '\n' | sed '/^$/d' | sort -u | tr '\n' ' ' | sed 's/ $//'; }
 options=$(grep -oE '^  -[^ ]+( [A-Z]+)?(, -[^ ]+)?' <<<"$help" | sed -E 's/ [A-Z]+//' | tr ',' ' ' |
-  sed -E 's/<[^>]*>//g; s/=[^ ]*//g' |
+  sed -E 's/<[^>]*>//g; s/\[=[^ ]*//g; s/=[^ ]*//g' |
   tr ' ' '\n' | grep -vx -- '--' | words)
 long_options=$(tr ' ' '\n' <<<"$options" | grep -- '^--' | words)
 unknown=$("$morek" --lang=nonsense 8 8 </dev/null 2>&1 || true)

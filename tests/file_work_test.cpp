@@ -5,12 +5,15 @@
 // change.
 #include "file_work.hpp"
 
+#include "changes.hpp"
+
 #include <gtest/gtest.h>
 
 #include <limits>
 #include <regex>
 #include <algorithm>
 #include <random>
+#include <map>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -489,5 +492,66 @@ TEST(Findings, AreTheLinesThatChange) {
     EXPECT_EQ(next, got.findings.size()) << "round " << round << ": findings for lines that do not change";
   }
 }
+
+// git's patches, read for the lines their new side adds: names as git writes
+// them, context that a configuration may add, and what is not a patch.
+struct patch_case {
+  const char* name;
+  std::string patch;
+  std::map<std::string, line_selection> lines;  // empty and ok false: refused
+  bool ok = true;
+};
+void PrintTo(const patch_case& c, std::ostream* os) { *os << c.name; }
+
+class AddedLines : public testing::TestWithParam<patch_case> {};
+
+std::vector<std::pair<std::size_t, std::size_t>> pairs(const line_selection& l) {
+  std::vector<std::pair<std::size_t, std::size_t>> p;
+  for (const line_range& r : l) p.emplace_back(r.first, r.last);
+  return p;
+}
+
+TEST_P(AddedLines, AreTheNewSidesPlusLines) {
+  const patch_case& c = GetParam();
+  std::map<std::string, line_selection> got;
+  EXPECT_EQ(added_lines(c.patch, got), c.ok);
+  if (!c.ok) return;
+  EXPECT_EQ(got.size(), c.lines.size());
+  for (const auto& [name, lines] : c.lines) {
+    ASSERT_EQ(got.count(name), 1u) << name;
+    EXPECT_EQ(pairs(got[name]), pairs(lines)) << name;
+  }
+}
+
+const std::string head = "diff --git a/x.c b/x.c\nindex 1..2 100644\n--- a/x.c\n+++ b/x.c\n";
+const patch_case patch_cases[] = {
+    {"changed_and_added", head + "@@ -2 +2 @@ a\n-b\n+B\n@@ -3,0 +4,2 @@ c\n+d\n+e\n", {{"x.c", {{2, 2}, {4, 5}}}}},
+    {"only_taken_away", head + "@@ -2,2 +1,0 @@\n-b\n-c\n", {{"x.c", {}}}},
+    {"new_file", "diff --git a/n.c b/n.c\nnew file mode 100644\n--- /dev/null\n+++ b/n.c\n@@ -0,0 +1,3 @@\n+a\n+b\n+c\n",
+     {{"n.c", {{1, 3}}}}},
+    {"deleted_file", "diff --git a/d.c b/d.c\ndeleted file mode 100644\n--- a/d.c\n+++ /dev/null\n@@ -1 +0,0 @@\n-a\n", {}},
+    {"context_between", head + "@@ -1,4 +1,4 @@\n-a\n+A\n b\n c\n-d\n+D\n", {{"x.c", {{1, 1}, {4, 4}}}}},
+    {"a_line_that_looks_like_a_header", head + "@@ -1 +1,2 @@\n-a\n+++ b/y.c\n+@@ -1 +1 @@\n", {{"x.c", {{1, 2}}}}},
+    {"no_line_end", head + "@@ -2 +2 @@\n-b\n\\ No newline at end of file\n+B\n\\ No newline at end of file\n",
+     {{"x.c", {{2, 2}}}}},
+    {"name_with_a_blank", "diff --git a/a b.c b/a b.c\n--- a/a b.c\t\n+++ b/a b.c\t\n@@ -1 +1 @@\n-a\n+A\n",
+     {{"a b.c", {{1, 1}}}}},
+    {"quoted_name", "diff --git \"a/t\\tq\\\"\\303\\251.c\" \"b/t\\tq\\\"\\303\\251.c\"\n--- \"a/t\\tq\\\"\\303\\251.c\"\n"
+                    "+++ \"b/t\\tq\\\"\\303\\251.c\"\n@@ -1 +1 @@\n-a\n+A\n",
+     {{"t\tq\"\xc3\xa9.c", {{1, 1}}}}},
+    {"binary_and_renamed_add_no_lines",
+     "diff --git a/b.bin b/b.bin\nindex 1..2 100644\nBinary files a/b.bin and b/b.bin differ\n"
+     "diff --git a/o.c b/m.c\nsimilarity index 100%\nrename from o.c\nrename to m.c\n",
+     {}},
+    {"renamed_and_changed", "diff --git a/o.c b/m.c\nsimilarity index 80%\nrename from o.c\nrename to m.c\n--- a/o.c\n"
+                            "+++ b/m.c\n@@ -7 +7 @@\n-g\n+G\n",
+     {{"m.c", {{7, 7}}}}},
+    {"a_hunk_cut_short", head + "@@ -1,2 +1,2 @@\n-a\n+A\n", {}, false},
+    {"a_hunk_without_a_file", "@@ -1 +1 @@\n-a\n+A\n", {}, false},
+    {"a_name_without_b", "--- a/x.c\n+++ x.c\n@@ -1 +1 @@\n-a\n+A\n", {}, false},
+    {"a_bad_quote", "+++ \"b/x\\q.c\"\n", {}, false},
+};
+INSTANTIATE_TEST_SUITE_P(Table, AddedLines, testing::ValuesIn(patch_cases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -15,7 +15,10 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
+#include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -338,7 +341,82 @@ TEST_P(HostileTree, IsRefusedOrWalkedSafely) {
   if (c.clean_up) c.clean_up(s);
 }
 
+// A repository at dir whose a.c changed in its second line since it was
+// committed, and a script, evil, that leaves the file ran when something runs
+// it (and passes its input on, as a filter would).
+bool changed_repo(const scratch& s, const std::string& dir) {
+  s.put("evil", "#!/bin/sh\ntouch '" + s.path("ran") + "'\ncat\n");
+  if (!git_repo(s, dir) || ::chmod(s.path("evil").c_str(), 0755) != 0) return false;
+  s.put(dir + "/a.c", "\tx\n\ty\n");
+  return true;
+}
+
+// The same, with git's configuration (and attributes) set to run evil.
+std::function<bool(const scratch&)> changed_repo_with(const std::string& config, const std::string& attributes = "") {
+  return [config, attributes](const scratch& s) {
+    if (!changed_repo(s, "tree")) return false;
+    if (!attributes.empty()) s.put("tree/.git/info/attributes", attributes);
+    std::string command;
+    for (std::size_t at = 0; at < config.size();) {
+      std::size_t end = config.find(' ', at);
+      if (end == std::string::npos) end = config.size();
+      command += "git config " + config.substr(at, end - at) + " '" + s.path("evil") + "' && ";
+      at = end + 1;
+    }
+    return sh(s.path("tree"), command + "true");
+  };
+}
+
+bool nothing_ran(const scratch& s) { return !fs::exists(s.path("ran")) && read_file(s.path("out")) == "a.c\n"; }
+
 const hostile_case hostile_cases[] = {
+    // What git's diff would run for --changed and --changed-lines: each
+    // setting names the script, which must not run.
+    {"changed_lines_no_external_diff", changed_repo_with("diff.external"), "tree", "",
+     "--check --changed-lines 8 4 .", "", 1, nothing_ran},
+    {"changed_lines_no_external_diff_from_the_environment", changed_repo_with(""), "tree",
+     "GIT_EXTERNAL_DIFF=../evil", "--check --changed-lines 8 4 .", "", 1, nothing_ran},
+    {"changed_lines_no_diff_driver_command", changed_repo_with("diff.drv.command", "*.c diff=drv\n"), "tree", "",
+     "--check --changed-lines 8 4 .", "", 1, nothing_ran},
+    {"changed_lines_no_text_conversion", changed_repo_with("diff.drv.textconv", "*.c diff=drv\n"), "tree", "",
+     "--check --changed-lines 8 4 .", "", 1, nothing_ran},
+    {"changed_lines_no_clean_filter", changed_repo_with("filter.f.clean filter.f.smudge", "*.c filter=f\n"),
+     "tree", "", "--check --changed-lines 8 4 .", "", 1, nothing_ran},
+    {"changed_no_required_filter_process",
+     [](const scratch& s) {
+       return changed_repo_with("filter.f.process", "*.c filter=f\n")(s) &&
+              sh(s.path("tree"), "git config filter.f.required true");
+     },
+     "tree", "", "--check --changed 8 4 .", "", 1, nothing_ran},
+    {"changed_lines_no_fsmonitor", changed_repo_with("core.fsmonitor"), "tree", "",
+     "--check --changed-lines 8 4 .", "", 1, nothing_ran},
+    {"changed_lines_no_pager", changed_repo_with("core.pager pager.diff"), "tree", "GIT_PAGER=../evil PAGER=../evil",
+     "--check --changed-lines 8 4 .", "", 1, nothing_ran},
+    {"changed_lines_no_hooks",
+     [](const scratch& s) {
+       return changed_repo(s, "tree") && sh(s.path("tree"), "mkdir -p .git/hooks && cp ../evil .git/hooks/post-index-change");
+     },
+     "tree", "", "--check --changed-lines 8 4 .", "", 1, nothing_ran},
+    {"changed_lines_git_inside_the_tree_is_not_run",
+     [](const scratch& s) { return changed_repo(s, "tree") && sh(s.path("tree"), "cp ../evil git"); },
+     ".", "PATH=.:/usr/bin:/bin", "--check --changed-lines 8 4 tree/a.c tree", "", 1,
+     [](const scratch& s) {
+       return !fs::exists(s.path("ran")) && read_file(s.path("out")) == "tree/a.c\n";
+     }},
+    {"changed_a_revision_that_is_not_one_is_named",
+     [](const scratch& s) { return changed_repo(s, "tree"); },
+     "tree", "", "--check --changed=no-such-branch 8 4 . a.c",
+     ".: no-such-branch: no such revision\na.c: no-such-branch: no such revision\n", 2, nullptr},
+    {"changed_lines_a_revision_like_an_option_is_a_revision",
+     [](const scratch& s) { return changed_repo(s, "tree"); },
+     "tree", "", "--check --changed-lines=--output=../written 8 4 .", ".: --output=../written: no such revision\n", 2,
+     [](const scratch& s) { return !fs::exists(s.path("written")); }},
+    {"changed_outside_a_work_tree_fails",
+     [](const scratch& s) {
+       s.put("tree/a.c", "\tx\n");
+       return true;
+     },
+     "tree", "", "--check --changed 8 4 .", ".: not in a git work tree\n", 2, nullptr},
     {"dot_dot_in_gits_index",
      [](const scratch& s) {
        s.put("outside/victim.c", "\tx\n");
@@ -507,6 +585,113 @@ std::string random_file(rng& r) {
     if (i + 1 < n || r.below(3) != 0) text += r.below(4) == 0 ? "\r\n" : "\n";
   }
   return text;
+}
+
+// ---- --changed-lines, held to git's own diff ------------------------
+
+// The lines of its new side that git diff -U0 from ref adds, by file.
+std::map<std::string, std::set<int>> added_by_git(const scratch& s, const std::string& dir, const std::string& ref) {
+  std::map<std::string, std::set<int>> added;
+  if (!sh(s.path(dir), "git diff -U0 -M --no-color " + ref + " > ../git.diff")) return added;
+  std::istringstream in(read_file(s.path("git.diff")));
+  std::string line, file;
+  while (std::getline(in, line)) {
+    if (line.starts_with("+++ ")) file = line.substr(6);
+    if (!line.starts_with("@@ ")) continue;
+    const std::size_t plus = line.find(" +");
+    const int first = std::atoi(line.c_str() + plus + 2);
+    const std::size_t comma = line.find(',', plus);
+    const std::size_t end = line.find(" @@", plus);
+    const int count = comma < end ? std::atoi(line.c_str() + comma + 1) : 1;
+    for (int k = first; k < first + count; ++k) added[file].insert(k);
+  }
+  return added;
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at < text.size();) {
+    std::size_t end = text.find('\n', at);
+    end = end == std::string::npos ? text.size() : end + 1;
+    lines.push_back(text.substr(at, end - at));
+    at = end;
+  }
+  return lines;
+}
+
+TEST(ChangedLines, ConvertsExactlyTheLinesGitSaysChanged) {
+  // A repository of random files, changed in a second commit and again in
+  // the work tree: lines replaced, added and taken away, a file new since the
+  // first commit, one renamed and changed, one deleted, one untracked, one
+  // binary. Each line that git's diff from the revision adds is what the
+  // whole file's conversion makes of it; every other line is as it was.
+  for (int seed = 0; seed < 3; ++seed) {
+    scratch s;
+    rng r{0xc4a6ed00ULL + static_cast<unsigned>(seed)};
+    const std::string g = s.path("w");
+    for (int i = 0; i < 10; ++i) s.put("w/f" + std::to_string(i) + ".c", random_file(r));
+    s.put("w/bin.c", std::string("\tx\0\n", 4));
+    ASSERT_TRUE(sh(g, "git init -q && " + git + " add . && " + git + " commit -qm one"));
+    auto change = [&](const std::string& name) {
+      std::vector<std::string> lines = lines_of(read_file(s.path("w/" + name)));
+      for (int n = r.below(4); n > 0; --n) {
+        const std::size_t at = lines.empty() ? 0 : static_cast<std::size_t>(r.below(static_cast<int>(lines.size())));
+        const int what = r.below(3);
+        if (what == 0 && !lines.empty()) lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(at));
+        else if (what == 1 && !lines.empty()) lines[at] = "\t changed  \t" + std::to_string(n) + "\n";
+        else lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), "  \tadded\t" + std::to_string(n) + "\n");
+      }
+      std::string text;
+      for (const std::string& l : lines) text += l;
+      s.put("w/" + name, text);
+    };
+    for (int i = 0; i < 10; i += 2) change("f" + std::to_string(i) + ".c");
+    std::string fresh;  // like no other file, for no rename to be found
+    for (int k = 0; k < 12; ++k) fresh += (k % 3 == 0 ? "\tfresh " : "fresh  ") + std::to_string(k) + "\n";
+    s.put("w/added.c", fresh);
+    ASSERT_TRUE(sh(g, git + " add -A && " + git + " commit -qm two"));
+    for (int i = 1; i < 10; i += 3) change("f" + std::to_string(i) + ".c");
+    s.put("w/bin.c", std::string("\tx\0\n\ty\n", 7));
+    ASSERT_TRUE(sh(g, "git mv f9.c moved.c && rm f8.c"));
+    change("moved.c");
+    s.put("w/untracked.c", "\tnew\n  \tnew\n");
+    for (const char* ref : {"HEAD~1", "HEAD"}) {
+      const std::map<std::string, std::set<int>> said = added_by_git(s, "w", ref);
+      ASSERT_FALSE(said.empty()) << ref;
+      ASSERT_TRUE(sh(s.dir, "rm -rf whole one four && cp -a w whole && cp -a w one && cp -a w four"));
+      ASSERT_EQ(run_in(s, "whole", "", "-i 8 4 .").status, 0);
+      const std::string changed = std::string("--changed-lines=") + ref;
+      const tool_result one = run_in(s, "one", "", "-j 1 -i " + changed + " 8 4 .");
+      EXPECT_EQ(one.status, 0) << one.err;
+      EXPECT_EQ(run_in(s, "four", "", "-j 4 -i " + changed + " 8 4 .").status, 0);
+      for (const char* mode : {"--check", "--diff"}) {
+        const tool_result a = run_in(s, "w", "", std::string("-j 1 ") + mode + " " + changed + " 8 4 .");
+        const tool_result b = run_in(s, "w", "", std::string("-j 4 ") + mode + " " + changed + " 8 4 .");
+        EXPECT_EQ(a.status, 1) << mode << ref << a.err;
+        EXPECT_EQ(a.out, b.out) << mode << ref;
+        EXPECT_EQ(a.err, b.err) << mode << ref;
+      }
+      for (const auto& e : fs::directory_iterator(g)) {
+        if (!e.is_regular_file()) continue;
+        const std::string name = e.path().filename().string();
+        const std::vector<std::string> before = lines_of(read_file(e.path().string()));
+        const std::vector<std::string> whole = lines_of(read_file(s.path("whole/" + name)));
+        const std::string got = read_file(s.path("one/" + name));
+        EXPECT_TRUE(got == read_file(s.path("four/" + name))) << name << ": -j 1 and -j 4 differ";
+        ASSERT_EQ(before.size(), whole.size()) << name;
+        std::string want;
+        const auto it = name == "untracked.c" ? said.end() : said.find(name);
+        for (std::size_t k = 0; k < before.size(); ++k) {
+          const bool added = name == "untracked.c" || (it != said.end() && it->second.count(static_cast<int>(k + 1)) > 0);
+          want += added && name != "bin.c" ? whole[k] : before[k];
+        }
+        EXPECT_TRUE(got == want) << ref << " " << name << "\n" << got << "--- want\n" << want;
+      }
+      // And git agrees: what differs from the revision now are lines it said.
+      for (const auto& [name, lines] : added_by_git(s, "one", ref))
+        for (int k : lines) EXPECT_EQ(said.count(name) == 1 ? said.at(name).count(k) : 0u, 1u) << ref << " " << name << ":" << k;
+    }
+  }
 }
 
 TEST(Diff, AppliesToWhatInPlaceMakes) {

@@ -166,6 +166,7 @@ struct file_request {
   unsigned jobs = 0;  // -j; 0: one a processor
   const char* stdin_name = nullptr;  // --stdin-filename: the file standard input stands for
   bool format_given = false;
+  const char* changed = nullptr;  // --changed or --changed-lines, as given
 };
 
 // A long option "--name=value": the value, or null when opt is not one.
@@ -213,6 +214,18 @@ bool long_option(const char* opt, file_request& files, bool& eol_given) {
     files.format_given = true;
   } else if (const char* n = value_of(o, "--jobs")) {
     files.jobs = jobs_value(opt, n);
+  } else if (o.starts_with("--changed")) {
+    // --changed[=REF] and --changed-lines[=REF]
+    const bool lines = o.starts_with("--changed-lines");
+    const std::string_view name = lines ? "--changed-lines" : "--changed";
+    const char* ref = value_of(o, name);
+    if (o != name && ref == nullptr) return false;
+    if (ref != nullptr && *ref == '\0') fail("%s: the revision is missing\n", opt);
+    if (files.changed != nullptr && std::string_view(files.changed).starts_with("--changed-lines") != lines)
+      fail("%s and %s: use one of them\n", files.changed, opt);
+    files.changed = opt;
+    files.opt.changed = lines ? only_changed::lines : only_changed::files;
+    if (ref != nullptr) files.opt.since = ref;
   } else if (o == "--all-files") {
     files.opt.filters.all_files = true;
   } else if (o == "--editorconfig") {
@@ -342,6 +355,7 @@ int main(int argc, char** argv) {
   if (files.opt.show_settings && (files.in_place || files.diff))
     fail("--show-settings: converts nothing; not with -i or --diff\n");
   const bool on_files = files.in_place || files.check || files.diff || files.opt.show_settings || from_stdin;
+  if (files.changed != nullptr && (!on_files || from_stdin)) fail("%s: only with -i, --check or --diff\n", files.changed);
   // The filter reads text unless --lang names a language.
   static literal_lexer filter_lexer;
   if (!on_files && files.lang_given && !files.opt.lang_auto && files.opt.lang != language::text) {

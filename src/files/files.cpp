@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "byte_buffer.hpp"
+#include "changes.hpp"
 #include "editorconfig.hpp"
 #include "file_work.hpp"
 #include "jobs.hpp"
@@ -66,6 +68,8 @@ struct outcome : job_runner::job {
   byte_buffer text;   // to_write: its conversion
   new_file fresh;     // pending: its conversion, beside it
   std::string shown;  // what it puts on standard output
+  line_selection lines;     // --changed-lines: the lines to convert, unless every one is
+  bool some_lines = false;
 
   outcome() = default;
   outcome(const outcome&) = delete;
@@ -169,6 +173,7 @@ void outcome::read_and_convert() {
                                        .settings = settings,
                                        .lang = file_language(opt->lang_auto, opt->lang, base, head),
                                        .kind = kind,
+                                       .lines = some_lines ? &lines : nullptr,
                                        .regions = true,
                                        .find = opt->mode == file_mode::check && opt->format != check_format::names});
   switch (fv.v) {
@@ -462,11 +467,56 @@ int file_run::finish() {
 
 }  // namespace
 
+namespace {
+
+// Gives the file the lines it is to convert, as the change set has them.
+void select_lines(outcome& o, line_selection lines) {
+  o.some_lines = !(lines.size() == 1 && lines[0].first == EVERY_LINE.first && lines[0].last == EVERY_LINE.last);
+  if (o.some_lines) o.lines = std::move(lines);
+}
+
+// The directory that holds the file operand, and its name there.
+std::pair<std::string, std::string> split_operand(const std::string& operand) {
+  const std::size_t slash = operand.rfind('/');
+  if (slash == std::string::npos) return {".", operand};
+  return {slash == 0 ? "/" : operand.substr(0, slash), operand.substr(slash + 1)};
+}
+
+}  // namespace
+
 int run_files(std::span<char* const> operands, const file_options& opt) {
   file_run run(opt);
+  const bool by_lines = opt.changed == only_changed::lines;
+  std::map<std::string, change_set> changes_in;  // of the directories that hold file operands
   for (char* operand : operands) {
     if (run.stopped()) break;
     if (!is_directory(operand)) {
+      if (opt.changed != only_changed::no) {
+        const auto [parent, base] = split_operand(operand);
+        auto it = changes_in.find(parent);
+        if (it == changes_in.end()) {
+          const int fd = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+          change_set c;
+          if (fd < 0)
+            c.error = with_errno(("can't open " + parent).c_str(), errno);
+          else
+            c = changes_since(fd, opt.since, by_lines);
+          if (fd >= 0) ::close(fd);
+          it = changes_in.emplace(parent, std::move(c)).first;
+        }
+        if (!it->second.error.empty()) {
+          run.add(operand).fail(it->second.error);
+          run.take();
+          continue;
+        }
+        const auto file = it->second.files.find(base);
+        struct stat st;
+        if (file == it->second.files.end() && ::lstat(operand, &st) == 0) continue;  // the same as it was
+        outcome& o = run.add(operand);
+        if (file != it->second.files.end()) select_lines(o, file->second);
+        run.take();
+        continue;
+      }
       run.add(operand);
       run.take();
       continue;
@@ -477,14 +527,26 @@ int run_files(std::span<char* const> operands, const file_options& opt) {
       run.take();
       continue;
     }
+    change_set changes;
+    if (opt.changed != only_changed::no) {
+      changes = changes_since(root->fd, opt.since, by_lines);
+      if (!changes.error.empty()) {
+        run.add(operand).fail(changes.error);
+        run.take();
+        continue;
+      }
+    }
     const written w = run.walk_writes();
     listing listed = list_directory(root->fd, opt.filters, w);
     for (std::string& below : listed.paths) {
       if (run.stopped()) break;
+      const auto file = changes.files.find(below);
+      if (opt.changed != only_changed::no && file == changes.files.end()) continue;
       outcome& o = run.add(joined_name(operand, below));
       o.root = root;
       o.below = std::move(below);
       o.written_as = w;
+      if (by_lines) select_lines(o, std::move(file->second));
       run.take();
     }
     if (!listed.note.empty()) {

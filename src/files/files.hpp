@@ -15,6 +15,10 @@ namespace morek {
 // What a run over files does.
 enum class file_mode { in_place, check, diff };
 
+// Which files and lines a run takes: all, or only those that differ from a
+// revision in git, whole or only in the lines that differ.
+enum class only_changed { no, files, lines };
+
 struct file_options {
   file_mode mode = file_mode::in_place;
   bool trim = false;                        // -t
@@ -28,6 +32,8 @@ struct file_options {
   language lang = language::text;           // else --lang's language, for every file
   unsigned jobs = 1;                        // files worked on at once (-j)
   check_format format = check_format::names;  // check: what a file that would change shows
+  only_changed changed = only_changed::no;  // --changed, --changed-lines
+  std::string since = "HEAD";               // their revision
 };
 
 // Converts each file as the filter would, with the settings in force, byte
@@ -48,7 +54,10 @@ struct file_options {
 // files it governs are left alone and count as failures. jobs: files are
 // read, converted and judged that many at once, and everything is written
 // and reported as one at a time would. format: check shows each file's
-// findings in that format, within its frame, instead of its name.
+// findings in that format, within its frame, instead of its name. changed:
+// only the files that differ from since (see changes_since), under each
+// operand; lines: and only their lines that differ are converted and judged.
+// A revision or tree that git cannot compare is a failure of the operand.
 int run_files(std::span<char* const> operands, const file_options& opt);
 
 }  // namespace morek

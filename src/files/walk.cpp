@@ -3,25 +3,17 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <fnmatch.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
-#include <array>
 #include <cerrno>
 #include <cstring>
 #include <map>
 
+#include "git.hpp"
 #include "locate.hpp"
-#include "morek_config.h"
-
-extern char** environ;
 
 namespace morek {
 
@@ -71,80 +63,6 @@ bool takes(int dir, const walk_filters& f, std::string_view path, written w, std
   return filters_take_file(f, path) && !kept_out(k, w) && (f.all_files || k != file_kind::generated);
 }
 
-// git, found once on the PATH as the directory the run started in sees it:
-// the listing runs inside the tree, where a relative entry of the PATH would
-// find a program that the tree itself holds.
-const std::string& git_program() {
-  static const std::string found = [] {
-    const char* path = std::getenv("PATH");
-    const std::string_view entries = path != nullptr ? path : "/usr/bin:/bin";
-    std::string cwd;
-    if (char* here = ::getcwd(nullptr, 0)) {
-      cwd = here;
-      std::free(here);
-    }
-    for (std::size_t at = 0; at <= entries.size();) {
-      std::size_t end = entries.find(':', at);
-      if (end == std::string_view::npos) end = entries.size();
-      std::string_view dir = entries.substr(at, end - at);
-      at = end + 1;
-      if (dir.empty()) dir = ".";
-      std::string candidate;
-      if (dir[0] != '/') {
-        if (cwd.empty()) continue;
-        candidate = cwd;
-        candidate += '/';
-      }
-      candidate += dir;
-      candidate += "/git";
-      struct stat st;
-      if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(candidate.c_str(), X_OK) == 0)
-        return candidate;
-    }
-    return std::string();
-  }();
-  return found;
-}
-
-// Variables through which an environment would make git list another
-// repository than the operand's, or with another index or configuration.
-constexpr std::string_view git_repository_variables[] = {
-    "GIT_DIR",           "GIT_WORK_TREE",         "GIT_INDEX_FILE",    "GIT_COMMON_DIR",
-    "GIT_OBJECT_DIRECTORY", "GIT_ALTERNATE_OBJECT_DIRECTORIES", "GIT_IMPLICIT_WORK_TREE", "GIT_GRAFT_FILE",
-    "GIT_NO_REPLACE_OBJECTS", "GIT_REPLACE_REF_BASE", "GIT_PREFIX",     "GIT_SHALLOW_FILE",
-    "GIT_NAMESPACE",     "GIT_CONFIG",            "GIT_CONFIG_PARAMETERS", "GIT_CONFIG_COUNT",
-    "GIT_CEILING_DIRECTORIES", "GIT_DISCOVERY_ACROSS_FILESYSTEM", "GIT_QUARANTINE_PATH"};
-
-bool repository_variable(std::string_view entry) {
-  const std::string_view name = entry.substr(0, entry.find('='));
-  if (name.substr(0, 11) == "GIT_CONFIG_") return true;  // GIT_CONFIG_KEY_n and GIT_CONFIG_VALUE_n
-  return std::find(std::begin(git_repository_variables), std::end(git_repository_variables), name) !=
-         std::end(git_repository_variables);
-}
-
-// The environment git runs in: the user's, less the repository variables,
-// with no fetch of missing objects, no prompt, and messages in English, which
-// are read here.
-std::vector<std::string> git_environment() {
-  std::vector<std::string> env;
-  for (char** e = environ; *e != nullptr; ++e) {
-    const std::string_view entry = *e;
-    if (repository_variable(entry) || entry.substr(0, 7) == "LC_ALL=" || entry.substr(0, 9) == "LANGUAGE=")
-      continue;
-    env.emplace_back(entry);
-  }
-  env.emplace_back("GIT_NO_LAZY_FETCH=1");
-  env.emplace_back("GIT_TERMINAL_PROMPT=0");
-  env.emplace_back("LC_ALL=C");
-  return env;
-}
-
-int git_timeout_seconds() {
-  const char* v = std::getenv("MOREK_GIT_TIMEOUT");
-  if (v == nullptr || *v < '0' || *v > '9') return GIT_LIST_SECONDS;
-  const long s = std::strtol(v, nullptr, 10);
-  return s < 1 ? 1 : s > 86400 ? 86400 : static_cast<int>(s);
-}
 
 // Whether a path that git lists stays below the directory: relative, and
 // with no empty, "." or ".." component.
@@ -167,188 +85,26 @@ enum class git_answer {
   failed,            // l.errors says why; no walk either
 };
 
-// Reads git's output and its messages until both end, or the deadline passes.
-bool read_both(int out_fd, int err_fd, std::string& out, std::string& err, int seconds) {
-  pollfd fds[2] = {{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}};
-  std::string* into[2] = {&out, &err};
-  int open_fds = 2;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  char buf[64 * 1024];
-  while (open_fds > 0) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return false;
-    const int ready = ::poll(fds, 2, static_cast<int>(std::min<long long>(left.count(), 1000)));
-    if (ready < 0 && errno != EINTR) return false;
-    for (int k = 0; k < 2; ++k) {
-      if (fds[k].fd < 0 || fds[k].revents == 0) continue;
-      const ssize_t n = ::read(fds[k].fd, buf, sizeof buf);
-      if (n > 0) {
-        into[k]->append(buf, static_cast<std::size_t>(n));
-      } else if (n == 0 || errno != EINTR) {
-        fds[k].fd = -1;
-        --open_fds;
-      }
-    }
-  }
-  return true;
-}
-
-// A pipe whose ends no program that this one starts inherits. False, with
-// errno set, when there is none.
-bool private_pipe(int fds[2]) {
-#if MOREK_HAVE_PIPE2
-  return ::pipe2(fds, O_CLOEXEC) == 0;
-#else
-  // Only this thread starts programs: none can start between the two calls.
-  if (::pipe(fds) != 0) return false;
-  if (::fcntl(fds[0], F_SETFD, FD_CLOEXEC) != 0 || ::fcntl(fds[1], F_SETFD, FD_CLOEXEC) != 0) {
-    const int e = errno;
-    ::close(fds[0]);
-    ::close(fds[1]);
-    errno = e;
-    return false;
-  }
-  return true;
-#endif
-}
-
-#if !MOREK_HAVE_SPAWN_ADDFCHDIR && !MOREK_HAVE_SPAWN_ADDFCHDIR_NP
-#ifdef NSIG
-constexpr int SIGNALS = NSIG;
-#else
-constexpr int SIGNALS = 65;
-#endif
-#endif
-
-// Starts program in the directory open as dir, its standard input on
-// /dev/null and its output and messages on out and err: 0, or the errno of
-// why it could not start.
-int start_in(int dir, const char* program, char* const* argv, char* const* envp, int out, int err, pid_t& pid) {
-#if MOREK_HAVE_SPAWN_ADDFCHDIR || MOREK_HAVE_SPAWN_ADDFCHDIR_NP
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, out, 1);
-  posix_spawn_file_actions_adddup2(&actions, err, 2);
-#if MOREK_HAVE_SPAWN_ADDFCHDIR
-  posix_spawn_file_actions_addfchdir(&actions, dir);
-#else
-  posix_spawn_file_actions_addfchdir_np(&actions, dir);
-#endif
-  const int spawned = ::posix_spawn(&pid, program, &actions, nullptr, argv, envp);
-  posix_spawn_file_actions_destroy(&actions);
-  return spawned;
-#else
-  // Without a spawn that changes directory: fork, and in the child only
-  // calls that are safe in a copy of a process with threads. Why the child
-  // could not run the program comes back through a pipe that exec closes.
-  int why[2];
-  if (!private_pipe(why)) return errno;
-  sigset_t all, saved;
-  sigfillset(&all);
-  ::pthread_sigmask(SIG_SETMASK, &all, &saved);  // no handler of this process runs in the child
-  pid = ::fork();
-  if (pid == 0) {
-    struct sigaction dfl {};
-    dfl.sa_handler = SIG_DFL;
-    for (int sig = 1; sig < SIGNALS; ++sig) {
-      struct sigaction old {};
-      if (::sigaction(sig, nullptr, &old) == 0 && old.sa_handler != SIG_IGN && old.sa_handler != SIG_DFL)
-        ::sigaction(sig, &dfl, nullptr);
-    }
-    ::pthread_sigmask(SIG_SETMASK, &saved, nullptr);
-    ::close(why[0]);
-    const int null = ::open("/dev/null", O_RDONLY);
-    if (null >= 0 && ::dup2(null, 0) == 0 && ::dup2(out, 1) == 1 && ::dup2(err, 2) == 2 && ::fchdir(dir) == 0) {
-      if (null != 0) ::close(null);
-      ::execve(program, argv, envp);
-    }
-    const int e = errno;
-    [[maybe_unused]] const ssize_t said = ::write(why[1], &e, sizeof e);
-    ::_exit(127);
-  }
-  const int fork_errno = errno;
-  ::pthread_sigmask(SIG_SETMASK, &saved, nullptr);
-  ::close(why[1]);
-  if (pid < 0) {
-    ::close(why[0]);
-    return fork_errno;
-  }
-  int e = 0;
-  ssize_t n;
-  while ((n = ::read(why[0], &e, sizeof e)) < 0 && errno == EINTR) {
-  }
-  ::close(why[0]);
-  if (n != static_cast<ssize_t>(sizeof e)) return 0;
-  while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-  }
-  return e;
-#endif
-}
 
 // What git lists under the directory dir.
 git_answer git_listing(int dir, std::vector<std::string>& paths, listing& l) {
-  const std::string& git = git_program();
-  if (git.empty()) {
-    l.note = "git not found";
-    return git_answer::unavailable;
-  }
-  int out_pipe[2], err_pipe[2];
-  if (!private_pipe(out_pipe)) {
-    l.note = with_errno("can't run git", errno);
-    return git_answer::unavailable;
-  }
-  if (!private_pipe(err_pipe)) {
-    l.note = with_errno("can't run git", errno);
-    ::close(out_pipe[0]);
-    ::close(out_pipe[1]);
-    return git_answer::unavailable;
-  }
-  // A repository's configuration may name programs: a file system monitor,
-  // or the command that a fetch of a missing object runs. The listing needs
-  // neither, and no transport at all.
-  std::array<const char*, 14> argv = {"git",      "-c",       "core.fsmonitor=false", "-c",
-                                      "protocol.allow=never", "ls-files", "-z", "--cached",
-                                      "--others", "--exclude-standard", nullptr};
-  std::vector<std::string> env = git_environment();
-  std::vector<char*> envp;
-  for (std::string& e : env) envp.push_back(e.data());
-  envp.push_back(nullptr);
-  pid_t pid = -1;
-  const int spawned = start_in(dir, git.c_str(), const_cast<char* const*>(argv.data()), envp.data(), out_pipe[1],
-                               err_pipe[1], pid);
-  ::close(out_pipe[1]);
-  ::close(err_pipe[1]);
-  std::string out, err;
-  const int seconds = git_timeout_seconds();
-  const bool finished = spawned == 0 && read_both(out_pipe[0], err_pipe[0], out, err, seconds);
-  ::close(out_pipe[0]);
-  ::close(err_pipe[0]);
-  if (spawned != 0) {
-    l.note = with_errno("can't run git", spawned);
-    return git_answer::unavailable;
-  }
-  if (!finished) ::kill(pid, SIGKILL);
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  if (!finished) {
-    l.errors.push_back("git did not list it within " + std::to_string(seconds) +
+  static const std::string args[] = {"ls-files", "-z", "--cached", "--others", "--exclude-standard"};
+  const git_run run = run_git(dir, args);
+  if (run.how == git_run::end::timed_out) {
+    l.errors.push_back("git did not list it within " + std::to_string(run.seconds) +
                        " s (is a file it reads a FIFO?); stopped");
     return git_answer::failed;
   }
-  // git's messages, a line each.
-  std::vector<std::string> said;
-  for (std::size_t at = 0; at < err.size();) {
-    std::size_t end = err.find('\n', at);
-    if (end == std::string::npos) end = err.size();
-    if (end > at) said.emplace_back(err, at, end - at);
-    at = end + 1;
+  if (run.how != git_run::end::exited) {
+    l.note = run.why();
+    return git_answer::unavailable;
   }
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+  const std::vector<std::string> said = run.said();
+  const std::string& out = run.out;
+  if (!run.ok()) {
     for (const std::string& line : said)
       if (line.find("not a git repository") != std::string::npos) return git_answer::not_a_work_tree;
-    l.note = said.empty() ? std::string("git failed") : "git: " + said.front();
+    l.note = run.why();
     return git_answer::unavailable;
   }
   // What git could not read is missing from the listing.

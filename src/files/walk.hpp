@@ -46,11 +46,6 @@ struct listing {
   std::string note;                 // git could not list it and it was walked instead: why
 };
 
-// How long git may take to list a directory before it is stopped and the
-// directory counts as unreadable: a FIFO among the files git reads would
-// otherwise hold the run for ever. MOREK_GIT_TIMEOUT (seconds) sets it.
-inline constexpr int GIT_LIST_SECONDS = 60;
-
 // Opens at most this many directories at once: a walk of any depth fits the
 // smallest descriptor limit that -i fits.
 inline constexpr std::size_t WALK_OPEN_DIRS = 4;
