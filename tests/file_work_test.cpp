@@ -347,6 +347,9 @@ TEST(Regions, KeepTheirLinesAndConvertTheRest) {
     }
     const file_verdict got = convert_file_text({.bytes = text, .settings = s, .regions = true});
     ASSERT_EQ(got.v == verdict::changed ? std::string(got.text.view()) : text, want) << "round " << round << ": " << text;
+  }
+}
+
 // What --check --format finds: the line, the column in characters, the kind
 // and the message.
 struct finding_case {

@@ -947,6 +947,8 @@ TEST(StdinFilenameRefused, ConfigThatIsRefused) {
   EXPECT_EQ(r.out, in_tree.stdin_text);
   EXPECT_NE(r.err.find(".editorconfig: "), std::string::npos) << r.err;
   EXPECT_EQ(r.status, 2);
+}
+
 // Reads --check --format's output as the tools that take it read it
 // (Python's json, xml.etree, and a reader of GitHub's workflow commands
 // written from the runner's escaping), and compares every format's findings

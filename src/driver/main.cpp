@@ -352,6 +352,8 @@ int main(int argc, char** argv) {
     fail("--editorconfig: only with -i, --check, --diff or --show-settings\n");
   if (files.format_given && !files.check) fail("--format: only with --check\n");
   if (files.format_given && files.opt.show_settings) fail("--format: not with --show-settings\n");
+  // A buffer's --check only sets the status, for an editor's save hook.
+  if (files.format_given && from_stdin) fail("--format: not with --stdin-filename\n");
   if (files.opt.show_settings && (files.in_place || files.diff))
     fail("--show-settings: converts nothing; not with -i or --diff\n");
   const bool on_files = files.in_place || files.check || files.diff || files.opt.show_settings || from_stdin;

@@ -68,7 +68,7 @@ bool write_out(std::string_view t) {
 }  // namespace
 
 int run_stdin_file(const std::string& path, const file_options& opt) {
-  reporter report(opt.mode == file_mode::diff);
+  reporter report(opt.mode == file_mode::diff, check_format::names);
   byte_buffer bytes;
   if (!bytes.read_from(0, 0)) {
     report.failure("stdin", errno == ENOMEM ? std::string("cannot get memory") : with_errno("can't read", errno));
