@@ -47,6 +47,11 @@ file_settings indent_tabs(int tab) {
   return s;
 }
 
+file_settings trimmed(file_settings s) {
+  s.trim = true;
+  return s;
+}
+
 file_settings with_final(file_settings s, final_newline f, eol_mode ends = eol_mode::keep) {
   s.final = f;
   s.line_ends = ends;
@@ -127,6 +132,10 @@ const work_case work_cases[] = {
      language::text, file_kind::other, verdict::changed, "a\r\nb\r\n"},
     {"final_kept_where_there", "a\n", with_final(widths(8, 8), final_newline::insert), language::text,
      file_kind::other, verdict::same, ""},
+    // A last line that ends in a CR: the LF added after it makes a CR LF, as
+    // a second run reads it, so -t takes the blanks before it in one run.
+    {"final_after_a_cr_makes_a_crlf_and_trims_at_once", "a\n\t\t\r", with_final(trimmed(widths(4, 1)), final_newline::insert),
+     language::text, file_kind::other, verdict::changed, "a\n\r\n"},
     // A lone CR is a character of its line under keep, and a line end under lf.
     {"final_added_after_a_lone_cr", "\r\n\r", with_final(widths(8, 8), final_newline::insert), language::text,
      file_kind::other, verdict::changed, "\r\n\r\r\n"},
@@ -379,10 +388,6 @@ TEST_P(Findings, SayWhatIsWrongOnEachChangedLine) {
 file_settings spaces(int tab) {
   file_settings s = widths(tab, tab);
   s.spaces_only = 1;
-  return s;
-}
-file_settings trimmed(file_settings s) {
-  s.trim = true;
   return s;
 }
 file_settings encoded(file_settings s, int utf8, int latin1) {

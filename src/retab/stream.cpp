@@ -169,10 +169,17 @@ bool convert_long_line(text_reader& reader, line_tail tail, bool final_newline, 
   if (final_newline && n > 0 && line[n - 1] != '\n') {
     // Under --eol=lf and crlf the CRs before it are part of it, as they
     // will be when the file is read again.
-    if (line_ends == eol_mode::keep)
+    if (line_ends == eol_mode::keep) {
       had_cr = last_crlf;
-    else
+      // An LF after the line's last CR makes a CR LF of them when the file
+      // is read again: so it is here, before -t looks at the line.
+      if (!had_cr && line[n - 1] == '\r') {
+        --n;
+        had_cr = true;
+      }
+    } else {
       while (n > 0 && line[n - 1] == '\r') --n;
+    }
     line[n++] = '\n';
     std::memset(line + n, 0, CONVERT_PAD);
   }
