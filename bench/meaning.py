@@ -782,12 +782,12 @@ def notes(stderr, names):
     return out
 
 
-def style_list(spec):
-    if spec in ("all", ""):
+def style_list(wanted):
+    if wanted in ("all", ""):
         return STYLES
     by_name = {s[0]: s for s in STYLES}
     picked = []
-    for part in spec.split(","):
+    for part in wanted.split(","):
         part = part.strip()
         if part.isdigit() and 1 <= int(part) <= len(STYLES):
             picked.append(STYLES[int(part) - 1])
