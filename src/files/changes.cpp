@@ -10,7 +10,7 @@ namespace morek {
 namespace {
 
 // The next line of t from at on, without its LF; at moves past it.
-std::string_view next_line(std::string_view t, std::size_t& at) {
+std::string_view line_without_lf(std::string_view t, std::size_t& at) {
   std::size_t end = t.find('\n', at);
   if (end == std::string_view::npos) end = t.size();
   const std::string_view line = t.substr(at, end - at);
@@ -104,7 +104,7 @@ bool added_lines(std::string_view patch, std::map<std::string, line_selection>& 
   line_selection gone;             // the lines of a file taken away
   std::string name;
   for (std::size_t at = 0; at < patch.size();) {
-    const std::string_view line = next_line(patch, at);
+    const std::string_view line = line_without_lf(patch, at);
     if (line.starts_with("diff ")) {
       into = nullptr;
       named = false;
@@ -129,7 +129,7 @@ bool added_lines(std::string_view patch, std::map<std::string, line_selection>& 
       // Context lines, where the configuration gives some, count on both
       // sides; only added lines are taken.
       while ((old_left > 0 || new_left > 0) && at < patch.size()) {
-        const std::string_view body = next_line(patch, at);
+        const std::string_view body = line_without_lf(patch, at);
         const char c = body.empty() ? ' ' : body[0];
         if (c == '\\') continue;  // no line end at the end
         if (c == '-' && old_left > 0) {

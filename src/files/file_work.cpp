@@ -116,14 +116,6 @@ tail_edit final_line(std::string_view t, final_newline f, eol_mode ends) {
   return {end, crlf ? "\r\n" : "\n"};
 }
 
-// Line k of t, from at on; at moves past it.
-std::string_view next_line(std::string_view t, std::size_t& at) {
-  const std::size_t nl = t.find('\n', at);
-  const std::size_t end = nl == std::string_view::npos ? t.size() : nl + 1;
-  const std::string_view line = t.substr(at, end - at);
-  at = end;
-  return line;
-}
 
 bool selected(const line_selection& lines, std::size_t k) {
   const auto it = std::lower_bound(lines.begin(), lines.end(), k,

@@ -127,6 +127,9 @@ std::size_t common_prefix(const char* p, const char* q, std::size_t n) {
   return d;
 }
 
+
+}  // namespace
+
 std::string_view next_line(std::string_view t, std::size_t& at) {
   const std::size_t nl = t.find('\n', at);
   const std::size_t end = nl == std::string_view::npos ? t.size() : nl + 1;
@@ -134,8 +137,6 @@ std::string_view next_line(std::string_view t, std::size_t& at) {
   at = end;
   return line;
 }
-
-}  // namespace
 
 std::span<const finding_kind_info> finding_kinds() { return kinds; }
 

@@ -51,4 +51,7 @@ std::string message(const finding& f);
 // after. s says what was asked for and how the file's characters are counted.
 std::vector<finding> find_changes(std::string_view before, std::string_view after, const file_settings& s);
 
+// The line of t that starts at at, its LF included; at moves past it.
+std::string_view next_line(std::string_view t, std::size_t& at);
+
 }  // namespace morek
