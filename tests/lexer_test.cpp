@@ -227,6 +227,15 @@ const form_case form_cases[] = {
     {"ruby_percent_argument", "ruby", "\tputs %(a\t  b\n\t c)\n\ty  = 1\n", "%(a\t  b\n\t c)", "\ty  = 1"},
     {"js_regex_class_holds_slash", "js", "\tx = s.replace(/[/]\t  /g, \"\");\n\ty  = 1;\n", "/[/]\t  /", "\ty  = 1;"},
     {"c_hex_digit_separators", "c", "\tn = 0x1'ff'a; c = 'a';\n\ts = \"\t  \";\n\tk  = 2;\n", "\"\t  \"", "\tk  = 2;"},
+    // Blanks, line ends and comments may stand between a quote-like
+    // operator and its delimiter; before "=>" the word is a hash's key.
+    {"perl_delimiter_on_next_line", "perl", "\tmy $s = qq\n\t{a\t  b};\n\tmy  $y  = 1;\n", "qq\n\t{a\t  b}", "\tmy  $y  = 1;"},
+    {"perl_delimiter_after_comment", "perl", "\tmy $s = q # note\n  # more\n\t{a\t  b};\n\tmy  $y  = 1;\n",
+     "q # note\n  # more\n\t{a\t  b}", "\tmy  $y  = 1;"},
+    {"perl_substitution_on_next_line", "perl", "\t$x =~ s\n\t/a/b\t  c/g;\n\tmy  $y  = 1;\n", "s\n\t/a/b\t  c/",
+     "\tmy  $y  = 1;"},
+    {"perl_key_before_fat_comma_on_next_line", "perl", "\tmy %h = (q\n\t=> 1);\n\tmy  $y  = 1;\n\tmy $s = 'a\t  b';\n",
+     "'a\t  b'", "\tmy  $y  = 1;"},
     {"perl_format", "perl", "format STDOUT =\n@<<<<<   @>>>>\n$a,     $b\n.\n\tmy  $y  = 1;\n", "@<<<<<   @>>>>\n$a,     $b\n.\n",
      "\tmy  $y  = 1;"},
     {"js_first_line_hashbang", "js", "#!/usr/bin/env node --title=`x\n\tlet s = \"a\t  b\";\n\tlet  y = 1;\n", "\"a\t  b\"", "\tlet  y = 1;"},

@@ -31,6 +31,7 @@ class reading {
     bool classes = false;      // '[' ... ']' hides the close (JavaScript's /[/]/)
     bool regex = false;        // a regular expression after '/': no term may follow its close
     bool between = false;      // between the parts of s{}{}: blanks and comments until the next delimiter
+    bool awaits = false;       // ...or before the first: q at a line's end, whose next line may still be q => 1
     bool doubled = false;      // a doubled close is one close byte in it (C#'s @"")
     bool greedy = false;       // a longer run of close bytes ends it at its end
     bool cpp_raw = false;      // closes with )delimiter"
@@ -145,6 +146,9 @@ class reading {
   bool term_after_close(const unsigned char* p, std::size_t i, std::size_t n) const;
   // Quote-like operators and % literals, Ruby's ?c (quote_like.cpp).
   std::size_t open_quote_like(const unsigned char* p, std::size_t i, std::size_t n);
+  int quote_like_op(const unsigned char* p, std::size_t j, std::size_t& w) const;
+  void open_quote_like_part(std::size_t w, int parts, bool awaits);
+  void quote_like_at_line_end(const unsigned char* p, std::size_t i);
   std::size_t next_part(const unsigned char* p, std::size_t i, std::size_t n);
   std::size_t ruby_percent(const unsigned char* p, std::size_t i, std::size_t n);
   std::size_t ruby_question(const unsigned char* p, std::size_t i, std::size_t n);

@@ -310,6 +310,7 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
         jsx_text_newline(p, i);
       } else if (fr.kind == code && (f.regex != regex_form::none || f.jsx) && !comment_ends) {
         last_operand_ = operand_before(p, i);
+        if (f.perl_forms) quote_like_at_line_end(p, i);
       }
       comment_ends = false;
       in_line_comment_ = false;
