@@ -236,6 +236,13 @@ const form_case form_cases[] = {
      "\tmy  $y  = 1;"},
     {"perl_key_before_fat_comma_on_next_line", "perl", "\tmy %h = (q\n\t=> 1);\n\tmy  $y  = 1;\n\tmy $s = 'a\t  b';\n",
      "'a\t  b'", "\tmy  $y  = 1;"},
+    // What follows PHP's __halt_compiler(); is data, whatever it holds.
+    {"php_halt_compiler", "php", "<?php\n\t$y  = 1;\n__HALT_compiler /* c */ (\n) # d\n;\n\t  a  \"b\n\tc  d\n",
+     "\t  a  \"b\n\tc  d\n", "\t$y  = 1;"},
+    {"php_halt_compiler_closing_tag", "php", "<?php\n\t$y  = 1;\n__halt_compiler() ?>\n\t  a  <?php $b  = 1;\n",
+     "\t  a  <?php $b  = 1;\n", "\t$y  = 1;"},
+    {"php_method_named_halt_compiler", "php", "<?php\n\t$a->__halt_compiler();\n\t$y  = 1;\n\t$s = 'a\t  b';\n", "'a\t  b'",
+     "\t$y  = 1;"},
     {"perl_format", "perl", "format STDOUT =\n@<<<<<   @>>>>\n$a,     $b\n.\n\tmy  $y  = 1;\n", "@<<<<<   @>>>>\n$a,     $b\n.\n",
      "\tmy  $y  = 1;"},
     {"js_first_line_hashbang", "js", "#!/usr/bin/env node --title=`x\n\tlet s = \"a\t  b\";\n\tlet  y = 1;\n", "\"a\t  b\"", "\tlet  y = 1;"},

@@ -38,7 +38,10 @@ void literal_lexer::start(language l) {
       want('%');
       want('?');
     }
-    if (f.php_tags) want('?');
+    if (f.php_tags) {
+      want('?');
+      want('_');  // __halt_compiler
+    }
     if (f.yaml_forms) {
       want('|');
       want('>');

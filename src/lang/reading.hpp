@@ -154,6 +154,8 @@ class reading {
   std::size_t ruby_question(const unsigned char* p, std::size_t i, std::size_t n);
   // Code inside literals (interpolation.cpp): the frame it opens at i, if any.
   std::size_t interpolate(const unsigned char* p, std::size_t i, std::size_t n);
+  // PHP's __halt_compiler at i, after which the text is data.
+  bool halts_compiler(const unsigned char* p, std::size_t i, std::size_t n) const;
   // The shell's words that nest: case ... esac, (( )) (shell_words.cpp).
   void shell_word(const unsigned char* p, std::size_t i, std::size_t n);
   std::size_t shell_paren(const unsigned char* p, std::size_t i, std::size_t n);

@@ -168,6 +168,16 @@ void frame_bytes(const reading::frame& fr, const lexical_forms& f, const byte_se
 
 }  // namespace
 
+bool reading::halts_compiler(const unsigned char* p, std::size_t i, std::size_t n) const {
+  static constexpr std::string_view word = "__halt_compiler";
+  if (n - i < word.size() || (i > 0 && (word_byte(p[i - 1]) || std::strchr("$>:\\", p[i - 1]) != nullptr))) return false;
+  for (std::size_t k = 0; k < word.size(); ++k)
+    if ((alpha(p[i + k]) ? p[i + k] | 0x20 : p[i + k]) != word[k]) return false;
+  // The word itself, not the start of a longer name; a method of that name
+  // (->__halt_compiler) was ruled out above.
+  return !(i + word.size() < n && word_byte(p[i + word.size()]));
+}
+
 template <bool Skip>
 std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, bool at_start, std::uint64_t* lit,
                          std::size_t base) {
@@ -625,6 +635,14 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
         } else {
           ++i;
         }
+        break;
+      case '_':
+        // PHP: what follows __halt_compiler(); is data, to the end.
+        if (f.php_tags && halts_compiler(p, i, n)) {
+          gave_up_ = true;
+          break;
+        }
+        ++i;
         break;
       case 'c':
       case 'e':
