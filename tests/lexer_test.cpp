@@ -243,6 +243,13 @@ const form_case form_cases[] = {
      "\t  a  <?php $b  = 1;\n", "\t$y  = 1;"},
     {"php_method_named_halt_compiler", "php", "<?php\n\t$a->__halt_compiler();\n\t$y  = 1;\n\t$s = 'a\t  b';\n", "'a\t  b'",
      "\t$y  = 1;"},
+    // Where an expression starts, Ruby's % takes a blank or a line end as
+    // its delimiter, closed by the same byte (a tab at a line's end too).
+    {"ruby_percent_tab_delimiter", "ruby", "\tx = %\ta  b\t\n\ty  = 1\n", "%\ta  b\t", "\ty  = 1"},
+    {"ruby_percent_space_delimiter", "ruby", "\tx = [% a\t\tb , %Q\ta  #{1}\t]\n\ty  = 1\n", "% a\t\tb , %Q\ta  #{1}\t",
+     "\ty  = 1"},
+    {"ruby_percent_line_end_delimiter", "ruby", "\tx = [%\n\ta  b\t\n]\n\ty  = 1\n", "%\n\ta  b\t\n", "\ty  = 1"},
+    {"ruby_modulo_before_a_blank", "ruby", "\tx = 5\n\tw = x % 3\n\ty  = 1\n\ts = 'a\t  b'\n", "'a\t  b'", "\ty  = 1"},
     {"perl_format", "perl", "format STDOUT =\n@<<<<<   @>>>>\n$a,     $b\n.\n\tmy  $y  = 1;\n", "@<<<<<   @>>>>\n$a,     $b\n.\n",
      "\tmy  $y  = 1;"},
     {"js_first_line_hashbang", "js", "#!/usr/bin/env node --title=`x\n\tlet s = \"a\t  b\";\n\tlet  y = 1;\n", "\"a\t  b\"", "\tlet  y = 1;"},

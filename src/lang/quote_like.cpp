@@ -123,6 +123,20 @@ std::size_t reading::ruby_percent(const unsigned char* p, std::size_t i, std::si
   const unsigned char t = i + 1 < n ? p[i + 1] : 0;
   const bool typed = std::strchr("qQwWiIrsx", t) != nullptr && t != 0;
   const unsigned char d = typed ? (i + 2 < n ? p[i + 2] : 0) : t;
+  if ((blank(d) || d == '\n') && (!typed || std::strchr("qQsrx", t) != nullptr) &&
+      what_before(p, i) == before::expression) {
+    // Where an expression starts, a blank or a line end after % is its
+    // delimiter too (x = %\ta  b\t); after an operand, % divides.
+    frame s;
+    s.kind = string;
+    s.escape = '\\';
+    s.close = d;
+    s.depth = d == '\n';  // that newline opens it: the next one closes it
+    s.holds = typed && t != 'Q' && t != 'r' && t != 'x' ? interpolation::none : interpolation::hash_brace;
+    push(s);
+    note_open(i);
+    return i + (typed ? 2 : 1) + (d == '\n' ? 0 : 1);
+  }
   const bool delim = d != 0 && !word_byte(d) && !blank(d) && d != '\n' && d != '\r' && d != '=';
   if (!delim) return i + 1;
   if (!typed) {

@@ -309,7 +309,13 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
     const unsigned char c = p[i];
     auto next_is = [&](unsigned char b) { return i + 1 < n && p[i + 1] == b; };
     if (c == '\n') {
-      if (fr.kind == string && !fr.spans) {
+      if (fr.kind == string && fr.close == '\n') {
+        // Ruby's %, line end, text, line end: the first opens it.
+        if (fr.depth > 0)
+          fr.depth = 0;
+        else
+          close_literal(i + 1);
+      } else if (fr.kind == string && !fr.spans) {
         if (fr.dies_at_eol) {
           die(i);
           break;
