@@ -250,6 +250,11 @@ const form_case form_cases[] = {
      "\ty  = 1"},
     {"ruby_percent_line_end_delimiter", "ruby", "\tx = [%\n\ta  b\t\n]\n\ty  = 1\n", "%\n\ta  b\t\n", "\ty  = 1"},
     {"ruby_modulo_before_a_blank", "ruby", "\tx = 5\n\tw = x % 3\n\ty  = 1\n\ts = 'a\t  b'\n", "'a\t  b'", "\ty  = 1"},
+    // Under ISO C's trigraphs ??/ is a backslash and ??' a caret; without
+    // them neither: each reading's literals are kept.
+    {"c_trigraph_continues_comment", "c", "\tint x; // note ?\?/\n\tchar *s = \"a\t  b\";\n\tint  y;\n", "\"a\t  b\"", "\tint  y;"},
+    {"c_trigraph_escapes_quote", "c", "\tchar *t = \"a?\?/\"  b\";\n\tint  y;\n", "\"a?\?/\"  b\"", "\tint  y;"},
+    {"c_trigraph_caret_before_quote", "c", "\tint z = a ?\?' b; char c = '\t  ';\n\tint  y;\n", "'\t  '", "\tint  y;"},
     {"perl_format", "perl", "format STDOUT =\n@<<<<<   @>>>>\n$a,     $b\n.\n\tmy  $y  = 1;\n", "@<<<<<   @>>>>\n$a,     $b\n.\n",
      "\tmy  $y  = 1;"},
     {"js_first_line_hashbang", "js", "#!/usr/bin/env node --title=`x\n\tlet s = \"a\t  b\";\n\tlet  y = 1;\n", "\"a\t  b\"", "\tlet  y = 1;"},
@@ -411,7 +416,8 @@ const char* const soup[] = {"\"",  "'",   "`",  "\\",  "/",   "*",   "#",  "<<",
                             // ...and bytes whose reading is in doubt somewhere.
                             " / ", "//", "$/", "$'", "$#a", "?'", "?#", "PI", "time", "q~", "s#", "m?", "qq:", "q<",
                             "=>", "a++", "o.in", "if (x)", ") /", "<p>", "</p>", "<T,>", "/>", "$((", "((", "case",
-                            "esac", "<<eos", "eos", "width /", "%(", "1'0"};
+                            "esac", "<<eos", "eos", "width /", "%(", "1'0", "?\?/", "?\?'", "% ", "%\t", "qq\n", "q #",
+                            "__halt_compiler", "=>"};
 
 std::string random_text(std::mt19937& rng, int words) {
   std::string s;
@@ -509,7 +515,7 @@ TEST(Lexer, PathologicalLinesTakeBoundedWork) {
                                   "q{",  "$(",      "${",   "`",        "\\",   "/*",   "a /",     " ",
                                   "\t",  "'''",     "@\"",  "<<",       "=~ /", "s/",   "(/[",     "(a) / b ",
                                   "?a ", "x /a",    "a <<b ", "PI / 2 ", "$x // ", "\"$(case a in b) ", "<a ", " <p>{",
-                                  "$((", "q~",      "1'1"};
+                                  "$((", "q~",      "1'1",  "\"?\?/", "// ?\?/\n", "= %\t", "qq\n"};
   for (const language l : all_languages) {
     for (const char* pattern : patterns) {
       std::string line;

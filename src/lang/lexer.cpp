@@ -33,6 +33,7 @@ void literal_lexer::start(language l) {
       want('$');
     }
     if (f.unicode_escapes) want('\\');
+    if (f.trigraphs) want('?');  // ??' may be a caret
     if (f.heredoc != heredoc_form::none || f.jsx) want('<');
     if (f.ruby_percent) {
       want('%');

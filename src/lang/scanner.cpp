@@ -139,6 +139,7 @@ void frame_bytes(const reading::frame& fr, const lexical_forms& f, const byte_se
   if (fr.open != 0) set.add(fr.open);
   if (fr.slash_after) set.add('/');
   if (fr.escape != 0) set.add(fr.escape);
+  if (fr.escape != 0 && f.trigraphs) set.add('?');
   if (fr.classes) {
     set.add('[');
     set.add(']');
@@ -270,6 +271,20 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
             (p[i - 1] == '\\' || (p[i - 1] == '\r' && i - 1 > line_begin_ && p[i - 2] == '\\'))) {
           line_begin_ = ++i;  // C's // ... \ runs on over the next line
           continue;
+        }
+        if (i < n && p[i] == '\n' && f.trigraphs) {
+          // ... ??/ too where trigraphs are read: both ways, each from the
+          // '/' (a copy meets the same choice first there).
+          const std::size_t e = i > line_begin_ && p[i - 1] == '\r' ? i - 1 : i;
+          if (e >= line_begin_ + 3 && p[e - 1] == '/' && p[e - 2] == '?' && p[e - 3] == '?') {
+            if (either(e - 1)) {
+              line_begin_ = ++i;
+              continue;
+            }
+            // This reading stops at the line's end, where its copy does.
+            n = i + 1;
+            to_line_end = true;
+          }
         }
         if (i >= n || p[i] == '\n') break;
         if (p[i] == '?' && f.php_tags && i + 1 < n && p[i + 1] == '>') break;
@@ -407,6 +422,18 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
         i += 2;
         // A backslash-newline continues the literal on a line of its own.
         if (i <= n && p[i - 1] == '\n') at_start = true;
+        continue;
+      }
+      if (c == '?' && f.trigraphs && fr.escape != 0) {
+        // ??/ is a backslash, ??' a caret (no close), where trigraphs are read.
+        const bool slash = i + 2 < n && p[i + 1] == '?' && p[i + 2] == '/';
+        const bool quote = i + 2 < n && p[i + 1] == '?' && p[i + 2] == '\'' && fr.close == '\'';
+        if ((slash || quote) && either(i)) {
+          i += slash ? 4 : 3;
+          if (slash && i <= n && p[i - 1] == '\n') at_start = true;
+          continue;
+        }
+        ++i;
         continue;
       }
       if (fr.classes && (c == '[' || c == ']')) {
@@ -620,6 +647,8 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
           i += 2;
         } else if (f.ruby_percent) {
           i = ruby_question(p, i, n);
+        } else if (f.trigraphs && next_is('?') && i + 2 < n && p[i + 2] == '\'' && either(i)) {
+          i += 3;  // ??' is a caret where trigraphs are read, else a quote follows
         } else {
           ++i;
         }
