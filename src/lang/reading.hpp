@@ -57,7 +57,7 @@ class reading {
   static constexpr int MAX_DEPTH = 32;
   static constexpr int MAX_DOCS = 8;
 
-  void start(const lexical_forms& f, literal_lexer* set);
+  void start(const lexical_forms& f, literal_lexer* set, bool sjis);
 
   // Carries the reading over p[i, n), setting bit base + k of lit where byte
   // k lies inside a literal (it only sets bits, and clears only YAML's). It
@@ -95,10 +95,12 @@ class reading {
   bool in_pod_ = false;
   bool gave_up_ = false;       // the rest of the text is kept as it is
   bool dead_ = false;          // the language rules this reading out
-  bool forked_ = false;        // a copy reads a byte of this line the other way
+  bool forked_ = false;        // a copy reads a byte of this line the other way...
+  std::size_t fork_at_ = 0;    // ...this one
   bool take_other_ = false;    // this is that copy: at its first choice it takes the other way
   bool last_operand_ = false;  // the code before the line ended with an operand
   bool text_start_ = true;     // no line has begun yet (a first line #! is a comment in JavaScript)
+  bool sjis_ = false;          // the text is Shift-JIS
   // YAML: a block scalar runs while lines are blank or indented past this
   // (block_indent_ >= 0), from the line after its indicator (block_next_).
   long block_indent_ = -1;
@@ -127,6 +129,10 @@ class reading {
   // false for this reading, and a copy that resumes at i takes true.
   bool either(std::size_t i);
   void die(std::size_t i);
+  // Shift-JIS: whether the byte at i, which may matter, is the second of a
+  // character; a tool that reads bytes reads it on its own. Asks for a copy
+  // of the reading that takes it as the character's.
+  bool sjis_second(const unsigned char* p, std::size_t i);
 
   // Line starts (line_starts.cpp): here-document bodies, documentation, the
   // rest of the text as data, a YAML line's indentation. Returns past the

@@ -5,14 +5,16 @@
 #include "lex_bytes.hpp"
 #include "lexer.hpp"
 #include "reading.hpp"
+#include "sjis.hpp"
 
 namespace morek {
 
 using namespace lex;
 
-void reading::start(const lexical_forms& f, literal_lexer* set) {
+void reading::start(const lexical_forms& f, literal_lexer* set, bool sjis) {
   forms_ = &f;
   set_ = set;
+  sjis_ = sjis;
   stack_[0] = frame{};
   top_ = 0;
   strings_ = 0;
@@ -96,7 +98,21 @@ bool reading::either(std::size_t i) {
   // Without room for the copy the rest of the text is kept.
   if (!set_->fork(*this, i)) gave_up_ = true;
   forked_ = true;
+  fork_at_ = i;
   return false;
+}
+
+bool reading::sjis_second(const unsigned char* p, std::size_t i) {
+  // The second byte of a character is 0x40 to 0x7E where it can be
+  // mistaken for ASCII. Leads run back to where a character must start
+  // (a byte that is no lead: ASCII, a kana, another pair's second byte);
+  // an odd run ends in the lead of p[i]'s character.
+  // Before the call's first byte, the last call's end tells.
+  if (p[i] < 0x40 || p[i] > 0x7E) return false;
+  std::size_t k = i;
+  while (k > 0 && sjis_lead(p[k - 1])) --k;
+  if (((i - k) % 2 == 1) == (k == 0 && set_->sjis_carry_)) return false;
+  return either(i);
 }
 
 void reading::die(std::size_t) {
@@ -200,6 +216,7 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
     line_begin_ = i;
     number_to_ = 0;
     closed_at_ = NONE;
+    forked_ = false;  // a fork that an escape's newline ended the line after is done with
   }
   if (gave_up_) {
     mark(line_begin_, n);
@@ -238,9 +255,10 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
     if (forked_ || gave_up_ || dead_) [[unlikely]] {
       if (gave_up_ || dead_) break;
       // Its copies read this line from the fork on: line ends are where
-      // readings meet again.
+      // readings meet again (an escape may have taken this one past the
+      // newline of the fork's line).
       forked_ = false;
-      if (!to_line_end) n = line_end(p, i, n);
+      if (!to_line_end) n = line_end(p, fork_at_ < i ? fork_at_ : i, n);
       to_line_end = true;
       if (i >= n) break;
     }
@@ -267,23 +285,25 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
       std::size_t escaped_end = NONE;  // Java: past a \u000a that ends the comment
       for (;;) {
         i = Skip ? find_any(p, i, n, comment_stops) : i;
-        if (i < n && p[i] == '\n' && f.continued_comments && i > line_begin_ &&
-            (p[i - 1] == '\\' || (p[i - 1] == '\r' && i - 1 > line_begin_ && p[i - 2] == '\\'))) {
-          line_begin_ = ++i;  // C's // ... \ runs on over the next line
-          continue;
-        }
-        if (i < n && p[i] == '\n' && f.trigraphs) {
-          // ... ??/ too where trigraphs are read: both ways, each from the
-          // '/' (a copy meets the same choice first there).
-          const std::size_t e = i > line_begin_ && p[i - 1] == '\r' ? i - 1 : i;
-          if (e >= line_begin_ + 3 && p[e - 1] == '/' && p[e - 2] == '?' && p[e - 3] == '?') {
-            if (either(e - 1)) {
+        if (i < n && p[i] == '\n' && f.continued_comments && i > line_begin_) {
+          // C's // ... \ runs on over the next line, and so does a
+          // comment that ends in the trigraph of a backslash where
+          // trigraphs are read. Where that is in doubt (a trigraph, a
+          // Shift-JIS character's second byte), both ways, each from the
+          // backslash (a copy meets the same choice first there).
+          const std::size_t e = p[i - 1] == '\r' && i - 1 > line_begin_ ? i - 1 : i;
+          const bool trigraph = f.trigraphs && e >= line_begin_ + 3 && p[e - 1] == '/' && p[e - 2] == '?' && p[e - 3] == '?';
+          if (p[e - 1] == '\\' || trigraph) {
+            const bool goes_on = trigraph ? either(e - 1) : !sjis_second(p, e - 1);
+            if (forked_) {
+              // This reading stops at the line's end, where its copy does.
+              n = i + 1;
+              to_line_end = true;
+            }
+            if (goes_on) {
               line_begin_ = ++i;
               continue;
             }
-            // This reading stops at the line's end, where its copy does.
-            n = i + 1;
-            to_line_end = true;
           }
         }
         if (i >= n || p[i] == '\n') break;
@@ -323,6 +343,10 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
     if (i >= n) break;
     const unsigned char c = p[i];
     auto next_is = [&](unsigned char b) { return i + 1 < n && p[i + 1] == b; };
+    if (sjis_ && c >= 0x40 && contains(*want, c) && sjis_second(p, i)) [[unlikely]] {
+      ++i;  // this reading takes it as a character's, with its lead
+      continue;
+    }
     if (c == '\n') {
       if (fr.kind == string && fr.close == '\n') {
         // Ruby's %, line end, text, line end: the first opens it.
