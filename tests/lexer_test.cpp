@@ -526,7 +526,7 @@ TEST(Lexer, PathologicalLinesTakeBoundedWork) {
                                   "q{",  "$(",      "${",   "`",        "\\",   "/*",   "a /",     " ",
                                   "\t",  "'''",     "@\"",  "<<",       "=~ /", "s/",   "(/[",     "(a) / b ",
                                   "?a ", "x /a",    "a <<b ", "PI / 2 ", "$x // ", "\"$(case a in b) ", "<a ", " <p>{",
-                                  "$((", "q~",      "1'1",  "\"?\?/", "// ?\?/\n", "= %\t", "qq\n"};
+                                  "$((", "q~",      "1'1",  "x %(",  "\"?\?/", "// ?\?/\n", "= %\t", "qq\n"};
   for (const language l : all_languages) {
     for (const char* pattern : patterns) {
       std::string line;

@@ -96,7 +96,9 @@ std::size_t literal_lexer::read_line(const unsigned char* p, std::size_t pos, st
     set_bits(any_.data(), lead + (e - pos), 64 * words, false);
   }
   const int starting = count_;
-  for (int k = first; k < count_; ++k) {
+  // A fork that found no room keeps the whole line and the rest of the
+  // text: what the readings not yet run would find counts for nothing.
+  for (int k = first; k < count_ && !overflow_; ++k) {
     std::fill_n(one_.begin(), words, 0);
     reading& r = readings_[k];
     r.run<Skip>(p, from_[k], e, k < starting && from_[k] == pos ? at_start : false, one_.data(), shift);
