@@ -263,6 +263,13 @@ const form_case form_cases[] = {
     {"c_sjis_second_byte_backslash", "c", "\ts = \"\x95\\\"; t = \"a\t  b\";\n\tint  y;\n", "\"a\t  b\"", "\tint  y;", true},
     {"c_sjis_comment_ends_in_second_byte", "c", "\t// \x95\\\n\tchar *t = \"c\t  d\";\n\tint  z;\n", "\"c\t  d\"", "\tint  z;", true},
     {"js_sjis_second_byte_backquote", "js", "\tlet s = `\x81\x60 a\t  b`;\n", "`\x81\x60 a\t  b`", "", true},
+    // A parameter's word quotes as a word does; inside "${...}" a single
+    // quote quotes for bash and is a byte for dash.
+    {"shell_quoted_brace_in_parameter_word", "shell", "\techo [${a:-\"}\t  x\"}] \"${b:-\"}\"}\"\n\techo  1\n",
+     "${a:-\"}\t  x\"}", "\techo  1"},
+    {"shell_single_quoted_brace_in_parameter_word", "shell", "\techo [${a:-'}\t  y'}]\n\techo  1\n", "${a:-'}\t  y'}",
+     "\techo  1"},
+    {"shell_quote_in_quoted_parameter_word", "shell", "\techo \"${a:-it's}\" '\t  x'\n", "'\t  x'"},
     {"perl_format", "perl", "format STDOUT =\n@<<<<<   @>>>>\n$a,     $b\n.\n\tmy  $y  = 1;\n", "@<<<<<   @>>>>\n$a,     $b\n.\n",
      "\tmy  $y  = 1;"},
     {"js_first_line_hashbang", "js", "#!/usr/bin/env node --title=`x\n\tlet s = \"a\t  b\";\n\tlet  y = 1;\n", "\"a\t  b\"", "\tlet  y = 1;"},
@@ -425,7 +432,7 @@ const char* const soup[] = {"\"",  "'",   "`",  "\\",  "/",   "*",   "#",  "<<",
                             " / ", "//", "$/", "$'", "$#a", "?'", "?#", "PI", "time", "q~", "s#", "m?", "qq:", "q<",
                             "=>", "a++", "o.in", "if (x)", ") /", "<p>", "</p>", "<T,>", "/>", "$((", "((", "case",
                             "esac", "<<eos", "eos", "width /", "%(", "1'0", "?\?/", "?\?'", "% ", "%\t", "qq\n", "q #",
-                            "__halt_compiler", "=>", "\x95\\", "\x81`", "\x95", "\x81{"};
+                            "__halt_compiler", "=>", "\x95\\", "\x81`", "\x95", "\x81{", "${a:-\"", "${a:-'"};
 
 std::string random_text(std::mt19937& rng, int words) {
   std::string s;

@@ -173,6 +173,10 @@ void frame_bytes(const reading::frame& fr, const lexical_forms& f, const byte_se
     case interpolation::shell:
       set.add('$');
       set.add('`');
+      if (fr.open == '{') {
+        set.add('"');  // ${a:-"}"}
+        set.add('\'');
+      }
       break;
     case interpolation::php:
       set.add('$');
@@ -343,7 +347,7 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
     if (i >= n) break;
     const unsigned char c = p[i];
     auto next_is = [&](unsigned char b) { return i + 1 < n && p[i + 1] == b; };
-    if (sjis_ && c >= 0x40 && contains(*want, c) && sjis_second(p, i)) [[unlikely]] {
+    if (sjis_ && c >= 0x40 && (i == 0 || p[i - 1] >= 0x80) && contains(*want, c) && sjis_second(p, i)) [[unlikely]] {
       ++i;  // this reading takes it as a character's, with its lead
       continue;
     }
@@ -550,6 +554,11 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
         if (regex && term_after_close(p, i, n)) die(i);
         continue;
       }
+      if (fr.holds == interpolation::shell && fr.open == '{' && (c == '"' || c == '\'')) {
+        // A parameter's word quotes as a word does: ${a:-"}"} and ${a:-'}'}.
+        i = open_quote(p, i, n);
+        continue;
+      }
       i = interpolate(p, i, n);
       continue;
     }
@@ -588,6 +597,12 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
       case '\'':
       case '`':
         if ((c == '"' && !f.dq.opens) || (c == '\'' && !f.sq.opens && !f.rust_forms) || (c == '`' && !f.bq.opens)) {
+          ++i;
+          break;
+        }
+        if (c == '\'' && f.shell_forms && fr.open == '{' && top_ > 0 && stack_[top_ - 1].kind == string && !either(i)) {
+          // Inside "${...}" a quote quotes in a pattern (${a#'x'}) and is a
+          // byte of the word in ${a:-it's}: both.
           ++i;
           break;
         }
