@@ -270,6 +270,22 @@ const form_case form_cases[] = {
     {"shell_single_quoted_brace_in_parameter_word", "shell", "\techo [${a:-'}\t  y'}]\n\techo  1\n", "${a:-'}\t  y'}",
      "\techo  1"},
     {"shell_quote_in_quoted_parameter_word", "shell", "\techo \"${a:-it's}\" '\t  x'\n", "'\t  x'"},
+    // C#'s raw interpolated strings: as many braces as dollars open code,
+    // whose own literals may hold a run of quotes.
+    {"csharp_raw_interpolated_hole", "csharp", "\tvar t = $\"\"\"{@\"a\"\"\"}\t  b\"\"\";\n\tint  y;\n",
+     "$\"\"\"{@\"a\"\"\"}\t  b\"\"\"", "\tint  y;"},
+    {"csharp_raw_two_dollars", "csharp", "\tvar s = $$\"\"\"\n\t{\"a\":  {{f(@\"x\"\"\"\"\")}} }\n  \"\"\";\n\tint  y;\n",
+     "$$\"\"\"\n\t{\"a\":  {{f(@\"x\"\"\"\"\")}} }\n  \"\"\"", "\tint  y;"},
+    // Swift's extended delimiters: \#( opens code, a quote without the
+    // hashes closes nothing.
+    {"swift_raw_interpolation", "swift", "\tlet s = #\"a \\#(f(\"b\"))\t  c\"#\n\tvar  y = 1\n", "#\"a \\#(f(\"b\"))\t  c\"#",
+     "\tvar  y = 1"},
+    {"swift_raw_multiline", "swift", "\tlet s = #\"\"\"\n\t  a \\#(x) \"\"\"\n  \"\"\"#\n\tvar  y = 1\n",
+     "#\"\"\"\n\t  a \\#(x) \"\"\"\n  \"\"\"#", "\tvar  y = 1"},
+    // JavaScript's v flag: classes nest, and a class may hold strings.
+    {"js_regex_v_flag_nested_class", "js", "\tlet r = /[[a-z]--[aeiou]]\t  /v;\n\tlet  y = 1;\n", "/[[a-z]--[aeiou]]\t  /",
+     "\tlet  y = 1;"},
+    {"js_regex_v_flag_string_class", "js", "\tlet r = /[\\q{a\t  b}x]/v;\n\tlet  y = 1;\n", "/[\\q{a\t  b}x]/", "\tlet  y = 1;"},
     {"perl_format", "perl", "format STDOUT =\n@<<<<<   @>>>>\n$a,     $b\n.\n\tmy  $y  = 1;\n", "@<<<<<   @>>>>\n$a,     $b\n.\n",
      "\tmy  $y  = 1;"},
     {"js_first_line_hashbang", "js", "#!/usr/bin/env node --title=`x\n\tlet s = \"a\t  b\";\n\tlet  y = 1;\n", "\"a\t  b\"", "\tlet  y = 1;"},
@@ -432,7 +448,7 @@ const char* const soup[] = {"\"",  "'",   "`",  "\\",  "/",   "*",   "#",  "<<",
                             " / ", "//", "$/", "$'", "$#a", "?'", "?#", "PI", "time", "q~", "s#", "m?", "qq:", "q<",
                             "=>", "a++", "o.in", "if (x)", ") /", "<p>", "</p>", "<T,>", "/>", "$((", "((", "case",
                             "esac", "<<eos", "eos", "width /", "%(", "1'0", "?\?/", "?\?'", "% ", "%\t", "qq\n", "q #",
-                            "__halt_compiler", "=>", "\x95\\", "\x81`", "\x95", "\x81{", "${a:-\"", "${a:-'"};
+                            "__halt_compiler", "=>", "\x95\\", "\x81`", "\x95", "\x81{", "${a:-\"", "${a:-'", "$$\"\"\"", "{{", "}}"};
 
 std::string random_text(std::mt19937& rng, int words) {
   std::string s;
@@ -533,7 +549,7 @@ TEST(Lexer, PathologicalLinesTakeBoundedWork) {
                                   "q{",  "$(",      "${",   "`",        "\\",   "/*",   "a /",     " ",
                                   "\t",  "'''",     "@\"",  "<<",       "=~ /", "s/",   "(/[",     "(a) / b ",
                                   "?a ", "x /a",    "a <<b ", "PI / 2 ", "$x // ", "\"$(case a in b) ", "<a ", " <p>{",
-                                  "$((", "q~",      "1'1",  "x %(",  "\"?\?/", "// ?\?/\n", "= %\t", "qq\n"};
+                                  "$((", "q~",      "1'1",  "x %(",  "\"?\?/", "// ?\?/\n", "= %\t", "qq\n", "$$\"\"\"{{"};
   for (const language l : all_languages) {
     for (const char* pattern : patterns) {
       std::string line;

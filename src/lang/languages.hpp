@@ -39,6 +39,7 @@ enum class interpolation : unsigned char {
   shell,         // $( ... ), ${ ... }, ` ... `
   swift,         // \( ... )
   php,           // {$ ... }, ${ ... }
+  raw_brace,     // C#'s $$"""...""": as many braces as dollars open code, fewer are text
 };
 
 // What a quote opens outside literals and comments.

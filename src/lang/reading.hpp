@@ -24,6 +24,7 @@ class reading {
     unsigned char escape = 0;  // the byte that escapes the next, or 0
     unsigned char count = 1;   // close bytes in a row that close it (""" is 3)
     unsigned char hashes = 0;  // '#'s that must follow the close (Rust, Swift)
+    unsigned char braces = 0;  // braces in a row that open code in it (C#'s $$"""...""")
     unsigned char parts = 0;   // delimited parts still to come (Perl's s///)
     unsigned char cases = 0;   // the shell's case ... esac open in it, whose patterns end in ')'
     bool spans = true;         // a line's end does not close it

@@ -165,6 +165,7 @@ void frame_bytes(const reading::frame& fr, const lexical_forms& f, const byte_se
       set.add('$');
       break;
     case interpolation::brace:
+    case interpolation::raw_brace:
       set.add('{');
       break;
     case interpolation::hash_brace:
