@@ -262,6 +262,9 @@ const form_case form_cases[] = {
     // two bytes to one that does not; each reading's literals are kept.
     {"c_sjis_second_byte_backslash", "c", "\ts = \"\x95\\\"; t = \"a\t  b\";\n\tint  y;\n", "\"a\t  b\"", "\tint  y;", true},
     {"c_sjis_comment_ends_in_second_byte", "c", "\t// \x95\\\n\tchar *t = \"c\t  d\";\n\tint  z;\n", "\"c\t  d\"", "\tint  z;", true},
+    // ...and in UTF-8 a backslash after such a byte is a backslash only.
+    {"c_utf8_comment_ends_in_backslash", "c", "\t// \xc3\x95\\\n\tchar *t = \"c\t  d\";\n\tint  z;\n\tu = \"e\t  f\";\n",
+     "\"e\t  f\"", "\tchar *t = \"c\t  d\";"},
     {"js_sjis_second_byte_backquote", "js", "\tlet s = `\x81\x60 a\t  b`;\n", "`\x81\x60 a\t  b`", "", true},
     // A parameter's word quotes as a word does; inside "${...}" a single
     // quote quotes for bash and is a byte for dash.

@@ -108,7 +108,7 @@ bool reading::sjis_second(const unsigned char* p, std::size_t i) {
   // (a byte that is no lead: ASCII, a kana, another pair's second byte);
   // an odd run ends in the lead of p[i]'s character.
   // Before the call's first byte, the last call's end tells.
-  if (p[i] < 0x40 || p[i] > 0x7E) return false;
+  if (!sjis_ || p[i] < 0x40 || p[i] > 0x7E) return false;
   std::size_t k = i;
   while (k > 0 && sjis_lead(p[k - 1])) --k;
   if (((i - k) % 2 == 1) == (k == 0 && set_->sjis_carry_)) return false;
