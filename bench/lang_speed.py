@@ -57,7 +57,7 @@ def compare(title, commands, rounds, ratios, **kw):
 PATHOLOGICAL = [
     ("c", "1'"), ("c", "'"), ("js", "(/["), ("js", "(a) / b "), ("js", " <p>{"), ("ts", "(/["),
     ("rb", "(/["), ("rb", "?a "), ("rb", "x /a"), ("rb", "a <<b "), ("pl", "(/["), ("pl", "PI / 2 "),
-    ("pl", "q("), ("pl", "$x // "), ("sh", '"$(case a in b) '), ("sh", "$(("), ("py", "'" * 3),
+    ("rb", "x %("), ("pl", "q("), ("pl", "$x // "), ("sh", '"$(case a in b) '), ("sh", "$(("), ("py", "'" * 3),
 ]
 
 

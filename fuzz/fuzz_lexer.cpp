@@ -1,5 +1,5 @@
 // The lexer of every language on random text: the first byte picks the
-// language, the second how lines are grouped into calls, the rest is lexed
+// language and whether the text is Shift-JIS, the second how lines are grouped into calls, the rest is lexed
 // line by line, all at once, in groups of lines and in random pieces. The
 // lexer that leaps between the bytes that matter must find the same
 // literals as the plain one that looks at each byte, and the mask of a text
@@ -18,6 +18,7 @@ using namespace morek;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 2) return 0;
   const auto lang = static_cast<language>(data[0] % (static_cast<unsigned>(language::toml) + 1));
+  const bool sjis = data[0] / (static_cast<unsigned>(language::toml) + 1) % 2 == 1;
   const std::size_t piece = 1 + data[1] % 64;
   const unsigned groups = data[1];  // two bits a call: 1 to 4 lines
   std::vector<unsigned char> text(data + 2, data + size);
@@ -26,11 +27,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<std::uint64_t> fast(n / 64 + 2), plain(n / 64 + 2), pieces(n / 64 + 2), at_once(n / 64 + 2),
       grouped(n / 64 + 2);
   literal_lexer a, b, c, d, g;
-  a.start(lang);
-  b.start(lang);
-  c.start(lang);
-  d.start(lang);
-  g.start(lang);
+  a.start(lang, sjis);
+  b.start(lang, sjis);
+  c.start(lang, sjis);
+  d.start(lang, sjis);
+  g.start(lang, sjis);
   d.scan<true>(text.data(), n, true, at_once.data(), 0);
   auto end_of_line = [&](std::size_t s) {
     const void* nl = std::memchr(text.data() + s, '\n', n - s);

@@ -22,8 +22,9 @@ const std::vector<std::vector<std::string>> styles = {
     {"8", "4"}, {"4", "8"}, {"--spaces", "4"}, {"--indent-only", "4", "4"}, {"--indent-only", "--spaces", "2"}, {"-t", "4", "2"},
 };
 
-std::string convert(const std::string& lang, const std::vector<std::string>& style, const std::string& text) {
-  std::vector<std::string> args = {"--eol=keep", "--utf8", "--lang=" + lang};
+std::string convert(const std::string& lang, const std::vector<std::string>& style, const std::string& text,
+                    bool sjis = false) {
+  std::vector<std::string> args = {"--eol=keep", sjis ? "--sjis" : "--utf8", "--lang=" + lang};
   args.insert(args.end(), style.begin(), style.end());
   const tool_result r = run_tool(args, text);
   EXPECT_EQ(r.status, 0) << r.err;
@@ -36,6 +37,7 @@ struct form_case {
   std::string program;
   std::string literal;  // kept byte for byte in every style
   std::string code{};   // a line of code that every style converts as it converts text
+  bool sjis = false;    // the program is Shift-JIS (else UTF-8)
 };
 void PrintTo(const form_case& c, std::ostream* os) { *os << c.name; }
 
@@ -52,13 +54,13 @@ TEST_P(LiteralForms, KeptWholeAndCodeConverted) {
   ASSERT_TRUE(c.code.empty() || c.program.find(c.code) != std::string::npos);
   bool code_converted = false, text_changes_it = false, text_changes_code = false;
   for (const auto& style : styles) {
-    const std::string out = convert(c.lang, style, c.program);
+    const std::string out = convert(c.lang, style, c.program, c.sjis);
     EXPECT_NE(out.find(c.literal), std::string::npos) << "style " << testing::PrintToString(style) << ":\n" << out;
     code_converted = code_converted || out != c.program;
-    const std::string text = convert("text", style, c.program);
+    const std::string text = convert("text", style, c.program, c.sjis);
     text_changes_it = text_changes_it || text.find(c.literal) == std::string::npos;
     if (c.code.empty()) continue;
-    std::string line = convert("text", style, c.code + "\n");
+    std::string line = convert("text", style, c.code + "\n", c.sjis);
     line.pop_back();
     text_changes_code = text_changes_code || line != c.code;
     EXPECT_NE(out.find(line), std::string::npos) << "style " << testing::PrintToString(style) << ":\n" << out;
@@ -227,6 +229,66 @@ const form_case form_cases[] = {
     {"ruby_percent_argument", "ruby", "\tputs %(a\t  b\n\t c)\n\ty  = 1\n", "%(a\t  b\n\t c)", "\ty  = 1"},
     {"js_regex_class_holds_slash", "js", "\tx = s.replace(/[/]\t  /g, \"\");\n\ty  = 1;\n", "/[/]\t  /", "\ty  = 1;"},
     {"c_hex_digit_separators", "c", "\tn = 0x1'ff'a; c = 'a';\n\ts = \"\t  \";\n\tk  = 2;\n", "\"\t  \"", "\tk  = 2;"},
+    // Blanks, line ends and comments may stand between a quote-like
+    // operator and its delimiter; before "=>" the word is a hash's key.
+    {"perl_delimiter_on_next_line", "perl", "\tmy $s = qq\n\t{a\t  b};\n\tmy  $y  = 1;\n", "qq\n\t{a\t  b}", "\tmy  $y  = 1;"},
+    {"perl_delimiter_after_comment", "perl", "\tmy $s = q # note\n  # more\n\t{a\t  b};\n\tmy  $y  = 1;\n",
+     "q # note\n  # more\n\t{a\t  b}", "\tmy  $y  = 1;"},
+    {"perl_substitution_on_next_line", "perl", "\t$x =~ s\n\t/a/b\t  c/g;\n\tmy  $y  = 1;\n", "s\n\t/a/b\t  c/",
+     "\tmy  $y  = 1;"},
+    {"perl_key_before_fat_comma_on_next_line", "perl", "\tmy %h = (q\n\t=> 1);\n\tmy  $y  = 1;\n\tmy $s = 'a\t  b';\n",
+     "'a\t  b'", "\tmy  $y  = 1;"},
+    // What follows PHP's __halt_compiler(); is data, whatever it holds.
+    {"php_halt_compiler", "php", "<?php\n\t$y  = 1;\n__HALT_compiler /* c */ (\n) # d\n;\n\t  a  \"b\n\tc  d\n",
+     "\t  a  \"b\n\tc  d\n", "\t$y  = 1;"},
+    {"php_halt_compiler_closing_tag", "php", "<?php\n\t$y  = 1;\n__halt_compiler() ?>\n\t  a  <?php $b  = 1;\n",
+     "\t  a  <?php $b  = 1;\n", "\t$y  = 1;"},
+    {"php_method_named_halt_compiler", "php", "<?php\n\t$a->__halt_compiler();\n\t$y  = 1;\n\t$s = 'a\t  b';\n", "'a\t  b'",
+     "\t$y  = 1;"},
+    // Where an expression starts, Ruby's % takes a blank or a line end as
+    // its delimiter, closed by the same byte (a tab at a line's end too).
+    {"ruby_percent_tab_delimiter", "ruby", "\tx = %\ta  b\t\n\ty  = 1\n", "%\ta  b\t", "\ty  = 1"},
+    {"ruby_percent_space_delimiter", "ruby", "\tx = [% a\t\tb , %Q\ta  #{1}\t]\n\ty  = 1\n", "% a\t\tb , %Q\ta  #{1}\t",
+     "\ty  = 1"},
+    {"ruby_percent_line_end_delimiter", "ruby", "\tx = [%\n\ta  b\t\n]\n\ty  = 1\n", "%\n\ta  b\t\n", "\ty  = 1"},
+    {"ruby_modulo_before_a_blank", "ruby", "\tx = 5\n\tw = x % 3\n\ty  = 1\n\ts = 'a\t  b'\n", "'a\t  b'", "\ty  = 1"},
+    // Under ISO C's trigraphs ??/ is a backslash and ??' a caret; without
+    // them neither: each reading's literals are kept.
+    {"c_trigraph_continues_comment", "c", "\tint x; // note ?\?/\n\tchar *s = \"a\t  b\";\n\tint  y;\n", "\"a\t  b\"", "\tint  y;"},
+    {"c_trigraph_escapes_quote", "c", "\tchar *t = \"a?\?/\"  b\";\n\tint  y;\n", "\"a?\?/\"  b\"", "\tint  y;"},
+    {"c_trigraph_caret_before_quote", "c", "\tint z = a ?\?' b; char c = '\t  ';\n\tint  y;\n", "'\t  '", "\tint  y;"},
+    // A Shift-JIS character whose second byte is a backslash or a backquote
+    // (0x95 0x5C, 0x81 0x60): one character to a tool that decodes the text,
+    // two bytes to one that does not; each reading's literals are kept.
+    {"c_sjis_second_byte_backslash", "c", "\ts = \"\x95\\\"; t = \"a\t  b\";\n\tint  y;\n", "\"a\t  b\"", "\tint  y;", true},
+    {"c_sjis_comment_ends_in_second_byte", "c", "\t// \x95\\\n\tchar *t = \"c\t  d\";\n\tint  z;\n", "\"c\t  d\"", "\tint  z;", true},
+    // ...and in UTF-8 a backslash after such a byte is a backslash only.
+    {"c_utf8_comment_ends_in_backslash", "c", "\t// \xc3\x95\\\n\tchar *t = \"c\t  d\";\n\tint  z;\n\tu = \"e\t  f\";\n",
+     "\"e\t  f\"", "\tchar *t = \"c\t  d\";"},
+    {"js_sjis_second_byte_backquote", "js", "\tlet s = `\x81\x60 a\t  b`;\n", "`\x81\x60 a\t  b`", "", true},
+    // A parameter's word quotes as a word does; inside "${...}" a single
+    // quote quotes for bash and is a byte for dash.
+    {"shell_quoted_brace_in_parameter_word", "shell", "\techo [${a:-\"}\t  x\"}] \"${b:-\"}\"}\"\n\techo  1\n",
+     "${a:-\"}\t  x\"}", "\techo  1"},
+    {"shell_single_quoted_brace_in_parameter_word", "shell", "\techo [${a:-'}\t  y'}]\n\techo  1\n", "${a:-'}\t  y'}",
+     "\techo  1"},
+    {"shell_quote_in_quoted_parameter_word", "shell", "\techo \"${a:-it's}\" '\t  x'\n", "'\t  x'"},
+    // C#'s raw interpolated strings: as many braces as dollars open code,
+    // whose own literals may hold a run of quotes.
+    {"csharp_raw_interpolated_hole", "csharp", "\tvar t = $\"\"\"{@\"a\"\"\"}\t  b\"\"\";\n\tint  y;\n",
+     "$\"\"\"{@\"a\"\"\"}\t  b\"\"\"", "\tint  y;"},
+    {"csharp_raw_two_dollars", "csharp", "\tvar s = $$\"\"\"\n\t{\"a\":  {{f(@\"x\"\"\"\"\")}} }\n  \"\"\";\n\tint  y;\n",
+     "$$\"\"\"\n\t{\"a\":  {{f(@\"x\"\"\"\"\")}} }\n  \"\"\"", "\tint  y;"},
+    // Swift's extended delimiters: \#( opens code, a quote without the
+    // hashes closes nothing.
+    {"swift_raw_interpolation", "swift", "\tlet s = #\"a \\#(f(\"b\"))\t  c\"#\n\tvar  y = 1\n", "#\"a \\#(f(\"b\"))\t  c\"#",
+     "\tvar  y = 1"},
+    {"swift_raw_multiline", "swift", "\tlet s = #\"\"\"\n\t  a \\#(x) \"\"\"\n  \"\"\"#\n\tvar  y = 1\n",
+     "#\"\"\"\n\t  a \\#(x) \"\"\"\n  \"\"\"#", "\tvar  y = 1"},
+    // JavaScript's v flag: classes nest, and a class may hold strings.
+    {"js_regex_v_flag_nested_class", "js", "\tlet r = /[[a-z]--[aeiou]]\t  /v;\n\tlet  y = 1;\n", "/[[a-z]--[aeiou]]\t  /",
+     "\tlet  y = 1;"},
+    {"js_regex_v_flag_string_class", "js", "\tlet r = /[\\q{a\t  b}x]/v;\n\tlet  y = 1;\n", "/[\\q{a\t  b}x]/", "\tlet  y = 1;"},
     {"perl_format", "perl", "format STDOUT =\n@<<<<<   @>>>>\n$a,     $b\n.\n\tmy  $y  = 1;\n", "@<<<<<   @>>>>\n$a,     $b\n.\n",
      "\tmy  $y  = 1;"},
     {"js_first_line_hashbang", "js", "#!/usr/bin/env node --title=`x\n\tlet s = \"a\t  b\";\n\tlet  y = 1;\n", "\"a\t  b\"", "\tlet  y = 1;"},
@@ -388,7 +450,8 @@ const char* const soup[] = {"\"",  "'",   "`",  "\\",  "/",   "*",   "#",  "<<",
                             // ...and bytes whose reading is in doubt somewhere.
                             " / ", "//", "$/", "$'", "$#a", "?'", "?#", "PI", "time", "q~", "s#", "m?", "qq:", "q<",
                             "=>", "a++", "o.in", "if (x)", ") /", "<p>", "</p>", "<T,>", "/>", "$((", "((", "case",
-                            "esac", "<<eos", "eos", "width /", "%(", "1'0"};
+                            "esac", "<<eos", "eos", "width /", "%(", "1'0", "?\?/", "?\?'", "% ", "%\t", "qq\n", "q #",
+                            "__halt_compiler", "=>", "\x95\\", "\x81`", "\x95", "\x81{", "${a:-\"", "${a:-'", "$$\"\"\"", "{{", "}}"};
 
 std::string random_text(std::mt19937& rng, int words) {
   std::string s;
@@ -399,15 +462,16 @@ std::string random_text(std::mt19937& rng, int words) {
 // Lexes text in calls of lines: one line a call, all at once (lines = 0),
 // or, with cuts, as many lines a call as each next number of cuts says (and
 // one). Skip picks the lexer; work, when given, gets the bytes its readings
-// went over.
+// went over; sjis reads the text as Shift-JIS.
 template <bool Skip>
 std::vector<std::uint64_t> literals_of(language l, std::string text, std::size_t lines = 1,
-                                       const std::vector<unsigned>* cuts = nullptr, std::size_t* work = nullptr) {
+                                       const std::vector<unsigned>* cuts = nullptr, std::size_t* work = nullptr,
+                                       bool sjis = false) {
   const std::size_t n = text.size();
   text.resize(n + LEXER_PAD);
   std::vector<std::uint64_t> lit(n / 64 + 1);
   literal_lexer lexer;
-  lexer.start(l);
+  lexer.start(l, sjis);
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   std::size_t call = 0;
   for (std::size_t s = 0; s < n; ++call) {
@@ -433,14 +497,16 @@ TEST(Lexer, LeapsToWhatThePlainOneFinds) {
   for (int round = 0; round < 4000; ++round) {
     const language l = all_languages[round % std::size(all_languages)];
     const std::string text = random_text(rng, 1 + static_cast<int>(rng() % 120));
-    const auto by_lines = literals_of<true>(l, text);
-    ASSERT_EQ(by_lines, literals_of<false>(l, text)) << forms_of(l).name << " on " << testing::PrintToString(text);
-    ASSERT_EQ(by_lines, literals_of<true>(l, text, 0)) << forms_of(l).name << " at once on "
-                                                        << testing::PrintToString(text);
+    const bool sjis = round % 3 == 0;
+    const auto by_lines = literals_of<true>(l, text, 1, nullptr, nullptr, sjis);
+    ASSERT_EQ(by_lines, literals_of<false>(l, text, 1, nullptr, nullptr, sjis))
+        << forms_of(l).name << " on " << testing::PrintToString(text);
+    ASSERT_EQ(by_lines, literals_of<true>(l, text, 0, nullptr, nullptr, sjis))
+        << forms_of(l).name << " at once on " << testing::PrintToString(text);
     const std::vector<unsigned> cuts = {static_cast<unsigned>(rng() % 4), static_cast<unsigned>(rng() % 3),
                                         static_cast<unsigned>(rng() % 5)};
-    ASSERT_EQ(by_lines, literals_of<true>(l, text, 1, &cuts)) << forms_of(l).name << " cut on "
-                                                               << testing::PrintToString(text);
+    ASSERT_EQ(by_lines, literals_of<true>(l, text, 1, &cuts, nullptr, sjis))
+        << forms_of(l).name << " cut on " << testing::PrintToString(text);
   }
 }
 
@@ -486,7 +552,7 @@ TEST(Lexer, PathologicalLinesTakeBoundedWork) {
                                   "q{",  "$(",      "${",   "`",        "\\",   "/*",   "a /",     " ",
                                   "\t",  "'''",     "@\"",  "<<",       "=~ /", "s/",   "(/[",     "(a) / b ",
                                   "?a ", "x /a",    "a <<b ", "PI / 2 ", "$x // ", "\"$(case a in b) ", "<a ", " <p>{",
-                                  "$((", "q~",      "1'1"};
+                                  "$((", "q~",      "1'1",  "x %(",  "\"?\?/", "// ?\?/\n", "= %\t", "qq\n", "$$\"\"\"{{"};
   for (const language l : all_languages) {
     for (const char* pattern : patterns) {
       std::string line;

@@ -361,7 +361,7 @@ int main(int argc, char** argv) {
   // The filter reads text unless --lang names a language.
   static literal_lexer filter_lexer;
   if (!on_files && files.lang_given && !files.opt.lang_auto && files.opt.lang != language::text) {
-    filter_lexer.start(files.opt.lang);
+    filter_lexer.start(files.opt.lang, input_charset() == charset::sjis);
     literals = &filter_lexer;
   }
   // --spaces writes no tab, so it takes no tab2, and each file's

@@ -185,7 +185,7 @@ file_verdict convert_file_text(const file_input& given) {
   stream_result res;
   {
     const settings_held held(in.settings);
-    space->lexer.start(in.lang);
+    space->lexer.start(in.lang, input_charset() == charset::sjis);
     literals = in.lang == language::text ? nullptr : &space->lexer;
     make_lines = in.kind == file_kind::makefile ? 1 : 0;
     yaml_lines = in.kind == file_kind::yaml || in.lang == language::yaml ? 1 : 0;
@@ -238,7 +238,8 @@ file_verdict convert_file_text(const file_input& given) {
     r.note = "cannot get memory; left as it is";
     return r;
   }
-  const proof p = in.prove ? prove_conversion(text, holder.view(), in.lang, in.kind) : proof{};
+  const bool sjis = in.settings.utf8_input == 0 && in.settings.latin1_input == 0;
+  const proof p = in.prove ? prove_conversion(text, holder.view(), in.lang, in.kind, sjis) : proof{};
   if (!p.proven()) {
     r.v = verdict::unproven;
     r.note = "line " + std::to_string(p.line) + ": " + std::string(p.why) + "; left as it is";

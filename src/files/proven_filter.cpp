@@ -86,7 +86,7 @@ stream_result convert_proven(int in, const char* name, text_reader& reader, text
   const file_kind kind = lang == language::python ? file_kind::python
                          : lang == language::yaml ? file_kind::yaml
                                                   : file_kind::other;
-  const proof p = capture_failed ? proof{1, "cannot get memory"} : prove_conversion(was, now, lang, kind);
+  const proof p = capture_failed ? proof{1, "cannot get memory"} : prove_conversion(was, now, lang, kind, input_charset() == charset::sjis);
   if (p.proven()) {
     out_write(reinterpret_cast<const unsigned char*>(conversion.view().data()), conversion.size());
     return r;

@@ -24,6 +24,17 @@ std::size_t reading::interpolate(const unsigned char* p, std::size_t i, std::siz
       if (c == '{' && next_is('{')) return i + 2;
       opens = c == '{';
       break;
+    case interpolation::raw_brace: {
+      // A run of braces: the last as many as the string's dollars open code
+      // after the run, those before them are text; a shorter run is text.
+      if (c != '{') return i + 1;
+      std::size_t r = 1;
+      while (i + r < n && p[i + r] == '{' && r < 512) ++r;
+      if (r < stack_[top_].braces) return i + r;
+      opens = true;
+      past = i + r;
+      break;
+    }
     case interpolation::hash_brace:
       opens = c == '#' && next_is('{');
       past = i + 2;

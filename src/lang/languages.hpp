@@ -39,6 +39,7 @@ enum class interpolation : unsigned char {
   shell,         // $( ... ), ${ ... }, ` ... `
   swift,         // \( ... )
   php,           // {$ ... }, ${ ... }
+  raw_brace,     // C#'s $$"""...""": as many braces as dollars open code, fewer are text
 };
 
 // What a quote opens outside literals and comments.
@@ -63,6 +64,7 @@ struct lexical_forms {
   bool hash_at_word_only = false; // ...only where a word starts (shell)
   bool block_comments = false;    // /* */
   bool continued_comments = false;  // a backslash at a line comment's end continues it (C)
+  bool trigraphs = false;         // ??/ may be a backslash and ??' a caret, or not: both are followed (C)
   bool nested_comments = false;
   std::string_view pod_open{}, pod_close{};  // lines of documentation: "=begin" to "=end"
   bool data_end = false;                 // a line __END__ (or __DATA__) ends the code

@@ -49,10 +49,18 @@ struct byte_set {
   }
 };
 
-// The first of p[i, n) that is in the set, or n. Reads up to 15 bytes past n.
 inline bool punctuation(unsigned char c) {
   return (c >= 0x21 && c <= 0x2F) || (c >= 0x3A && c <= 0x40) || (c >= 0x5B && c <= 0x60) || (c >= 0x7B && c <= 0x7E);
 }
+
+inline bool contains(const byte_set& set, unsigned char c) {
+  if (set.punct && punctuation(c)) return true;
+  for (int k = 0; k < set.count; ++k)
+    if (set.bytes[k] == c) return true;
+  return false;
+}
+
+// The first of p[i, n) that is in the set, or n. Reads up to 15 bytes past n.
 
 #if defined(MOREK_SSE2)
 // Bytes of v in [lo, lo + width): shifted so that lo is the least signed byte.

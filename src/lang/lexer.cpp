@@ -7,11 +7,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "sjis.hpp"
+
 namespace morek {
 
 using namespace lex;
 
-void literal_lexer::start(language l) {
+void literal_lexer::start(language l, bool sjis) {
   forms_ = &forms_of(l);
   const lexical_forms& f = *forms_;
   code_want_ = byte_set{};
@@ -33,12 +35,16 @@ void literal_lexer::start(language l) {
       want('$');
     }
     if (f.unicode_escapes) want('\\');
+    if (f.trigraphs) want('?');  // ??' may be a caret
     if (f.heredoc != heredoc_form::none || f.jsx) want('<');
     if (f.ruby_percent) {
       want('%');
       want('?');
     }
-    if (f.php_tags) want('?');
+    if (f.php_tags) {
+      want('?');
+      want('_');  // __halt_compiler
+    }
     if (f.yaml_forms) {
       want('|');
       want('>');
@@ -47,10 +53,11 @@ void literal_lexer::start(language l) {
     if (f.perl_forms) code_want_.punct = true;
   }
   if (code_want_.count == 0) want('\n');  // the set is never empty
-  readings_[0].start(f, this);
+  readings_[0].start(f, this, sjis);
   live_ = 1;
   overflow_ = false;
   disputed_ = work_ = 0;
+  sjis_carry_ = sjis_carry_next_ = false;
 }
 
 bool literal_lexer::fork(const reading& r, std::size_t i) {
@@ -89,7 +96,9 @@ std::size_t literal_lexer::read_line(const unsigned char* p, std::size_t pos, st
     set_bits(any_.data(), lead + (e - pos), 64 * words, false);
   }
   const int starting = count_;
-  for (int k = first; k < count_; ++k) {
+  // A fork that found no room keeps the whole line and the rest of the
+  // text: what the readings not yet run would find counts for nothing.
+  for (int k = first; k < count_ && !overflow_; ++k) {
     std::fill_n(one_.begin(), words, 0);
     reading& r = readings_[k];
     r.run<Skip>(p, from_[k], e, k < starting && from_[k] == pos ? at_start : false, one_.data(), shift);
@@ -149,6 +158,14 @@ template <bool Skip>
 void literal_lexer::scan(const unsigned char* p, std::size_t n, bool line_start, std::uint64_t* lit,
                          std::size_t base) {
   set_bits(lit, base, base + n, false);
+  sjis_carry_ = !line_start && sjis_carry_next_;
+  if (readings_[0].sjis_) {
+    // Leads at the end run back to where a character starts: an odd run
+    // ends in a lead whose second byte is the next call's first.
+    std::size_t k = n;
+    while (k > 0 && sjis_lead(p[k - 1])) --k;
+    sjis_carry_next_ = ((n - k) % 2 == 1) != (k == 0 && sjis_carry_);
+  }
   std::size_t pos = 0;
   bool at_start = line_start;
   while (pos < n) {
@@ -159,11 +176,14 @@ void literal_lexer::scan(const unsigned char* p, std::size_t n, bool line_start,
       reading& r = readings_[0];
       end = r.run<Skip>(p, pos, n, at_start, lit, base);
       if (count_ == 1 && !r.dead()) return;
-      const std::size_t line_from = r.line_begin_;
+      // Where a text's code does not look at newlines, line_begin_ may
+      // lie lines back: the fork is on the line (settle finds its start).
+      std::size_t line_from = r.line_begin_;
       if (count_ > 1) {
         std::size_t fork_from = from_[1];
         for (int k = 2; k < count_; ++k) fork_from = std::min(fork_from, from_[k]);
         read_line<Skip>(p, fork_from, end, false, lit, base, 1);
+        line_from = std::max(line_from, fork_from);
       }
       settle(p, line_from, end, lit, base);
     } else {

@@ -25,8 +25,10 @@ class literal_lexer {
   literal_lexer(const literal_lexer&) = delete;
   literal_lexer& operator=(const literal_lexer&) = delete;
 
-  // Starts a new text in language l.
-  void start(language l);
+  // Starts a new text in language l; sjis: its bytes are Shift-JIS, whose
+  // second byte of a character may be a backslash, a bracket or a letter to
+  // a tool that reads bytes: both readings are followed.
+  void start(language l, bool sjis = false);
   language lang() const { return forms_->lang; }
 
   // Sets bit base + k of lit (bit b is bit b % 64 of word b / 64) where byte
@@ -66,6 +68,11 @@ class literal_lexer {
   bool overflow_ = false;   // a fork found no room
   std::size_t disputed_ = 0;
   std::size_t work_ = 0;
+  // Shift-JIS, a line cut into calls: the last call ended in a character's
+  // lead, whose second byte begins this one (sjis_carry_), and the same of
+  // this call for the next.
+  bool sjis_carry_ = false;
+  bool sjis_carry_next_ = false;
   // A reading's marks apart, and the union and the meet of the line's.
   std::vector<std::uint64_t> one_, any_, all_;
 

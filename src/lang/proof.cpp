@@ -66,13 +66,13 @@ void normalize(std::string_view t, text_view& v) {
   std::memset(o, 0, LEXER_PAD);
 }
 
-void lex_text(text_view& v, language lang) {
+void lex_text(text_view& v, language lang, bool sjis) {
   // scan sets and clears every bit of [0, n): nothing to clear first.
   if (v.lit.size() < v.n / 64 + 2) v.lit.resize(v.n / 64 + 2);
   v.lexed = true;
   if (v.n == 0) return;
   literal_lexer lexer;
-  lexer.start(lang);
+  lexer.start(lang, sjis);
   lexer.scan(v.bytes.data(), v.n, true, v.lit.data(), 0);
 }
 
@@ -332,7 +332,7 @@ void compare_python(std::string_view in, std::string_view out, finding& f) {
 
 }  // namespace
 
-proof prove_conversion(std::string_view in, std::string_view out, language lang, file_kind kind) {
+proof prove_conversion(std::string_view in, std::string_view out, language lang, file_kind kind, bool sjis) {
   if (in == out) return {};
   // Each check names its first difference; the earliest line wins, and on
   // one line the most telling reason: Python's, a literal's, then the text's.
@@ -342,8 +342,8 @@ proof prove_conversion(std::string_view in, std::string_view out, language lang,
   normalize(in, a);
   normalize(out, b);
   if (lang != language::text) {
-    lex_text(a, lang);
-    lex_text(b, lang);
+    lex_text(a, lang, sjis);
+    lex_text(b, lang, sjis);
     compare_literals(a, b, f);
   }
   // Makefiles and YAML go line by line, for what their lines keep; the

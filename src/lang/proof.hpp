@@ -39,7 +39,8 @@ struct proof {
 //   line, the same place where the tokenizer stops, and every indentation
 //   consistent at tab sizes 8 and 1 that was.
 // in is the text as it was read: for the filter's text layer, with its CRs
-// dropped and up to its Ctrl-Z.
-proof prove_conversion(std::string_view in, std::string_view out, language lang, file_kind kind);
+// dropped and up to its Ctrl-Z. sjis: the text is Shift-JIS, lexed as the
+// conversion's lexer lexes it.
+proof prove_conversion(std::string_view in, std::string_view out, language lang, file_kind kind, bool sjis = false);
 
 }  // namespace morek

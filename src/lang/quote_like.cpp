@@ -9,12 +9,11 @@ namespace morek {
 
 using namespace lex;
 
-std::size_t reading::open_quote_like(const unsigned char* p, std::size_t i, std::size_t n) {
-  // Perl's q qq qw qx m qr s tr y: any byte but a blank or a word's is the
-  // delimiter, and brackets nest.
-  std::size_t j = i;
-  while (j > 0 && blank(p[j - 1])) --j;
-  std::size_t w = j;
+// The quote-like operator whose word ends at j (blanks after it skipped):
+// its delimited parts after the first, or -1 when the word is no operator
+// there. w gets where the word starts.
+int reading::quote_like_op(const unsigned char* p, std::size_t j, std::size_t& w) const {
+  w = j;
   while (w > 0 && alpha(p[w - 1])) --w;
   const std::string_view op(reinterpret_cast<const char*>(p + w), j - w);
   int parts;
@@ -23,18 +22,49 @@ std::size_t reading::open_quote_like(const unsigned char* p, std::size_t i, std:
   } else if (op == "s" || op == "tr" || op == "y") {
     parts = 1;
   } else {
-    return NONE;
+    return -1;
   }
   // Not the operator: a variable, a method or a glob of that name ($s ->s
   // *s &s), a file test (-s), a hash's key ({s} and s =>), a sub's name.
-  if (w > 0 && (word_byte(p[w - 1]) || std::strchr("$@%&*>'", p[w - 1]) != nullptr)) return NONE;
-  if (w == closed_at_) return NONE;  // the flags of what just closed: qr/a/s, m{a}x
-  if (w > 1 && p[w - 1] == ':' && p[w - 2] == ':') return NONE;
-  if (w > 0 && p[w - 1] == '-' && op == "s") return NONE;
+  if (w > 0 && (word_byte(p[w - 1]) || std::strchr("$@%&*>'", p[w - 1]) != nullptr)) return -1;
+  if (w == closed_at_) return -1;  // the flags of what just closed: qr/a/s, m{a}x
+  if (w > 1 && p[w - 1] == ':' && p[w - 2] == ':') return -1;
+  if (w > 0 && p[w - 1] == '-' && op == "s") return -1;
+  return parts;
+}
+
+void reading::open_quote_like_part(std::size_t w, int parts, bool awaits) {
+  frame s;
+  s.kind = string;
+  s.escape = '\\';
+  s.spans = true;
+  s.parts = static_cast<unsigned char>(parts);
+  if (awaits) {
+    // Its delimiter comes after blanks, line ends and comments.
+    s.between = true;
+    s.awaits = true;
+  }
+  push(s);
+  note_open(w);
+}
+
+std::size_t reading::open_quote_like(const unsigned char* p, std::size_t i, std::size_t n) {
+  // Perl's q qq qw qx m qr s tr y: any byte but a blank or a word's is the
+  // delimiter, and brackets nest.
+  std::size_t j = i;
+  while (j > 0 && blank(p[j - 1])) --j;
+  std::size_t w = j;
+  const int parts = quote_like_op(p, j, w);
+  if (parts < 0) return NONE;
   const unsigned char d = p[i];
   if (d == '=' && i + 1 < n && p[i + 1] == '>') return NONE;
   if (d == ',' && j < i) return NONE;  // (q , 1): a list
-  if (d == '#' && j < i) return NONE;  // q # a comment
+  if (d == '#' && j < i) {
+    // q # a comment, then the delimiter on a later line.
+    open_quote_like_part(w, parts, true);
+    in_line_comment_ = true;
+    return i + 1;
+  }
   std::size_t b = w;
   while (b > 0 && blank(p[b - 1])) --b;
   if (d == '}' && b > 0 && p[b - 1] == '{') return NONE;
@@ -44,16 +74,24 @@ std::size_t reading::open_quote_like(const unsigned char* p, std::size_t i, std:
     // string or a call, not an operator that would run past it.
     if (j < i) return NONE;
   }
-  frame s;
-  s.kind = string;
-  s.escape = '\\';
-  s.spans = true;
+  open_quote_like_part(w, parts, false);
+  frame& s = stack_[top_];
   s.open = closing_bracket(d) != 0 ? d : 0;
   s.close = s.open != 0 ? closing_bracket(d) : d;
-  s.parts = static_cast<unsigned char>(parts);
-  push(s);
-  note_open(w);
   return i + 1;
+}
+
+void reading::quote_like_at_line_end(const unsigned char* p, std::size_t i) {
+  // qq at a line's end: its delimiter opens on a later line (qq\n{a  b}).
+  std::size_t j = i;
+  while (j > line_begin_ && (blank(p[j - 1]) || p[j - 1] == '\r')) --j;
+  std::size_t w = j;
+  const int parts = quote_like_op(p, j, w);
+  if (parts < 0) return;
+  std::size_t b = w;
+  while (b > line_begin_ && blank(p[b - 1])) --b;
+  if (prefix_is(p, b, {"sub"})) return;
+  open_quote_like_part(w, parts, true);
 }
 
 std::size_t reading::next_part(const unsigned char* p, std::size_t i, std::size_t n) {
@@ -65,12 +103,17 @@ std::size_t reading::next_part(const unsigned char* p, std::size_t i, std::size_
     in_line_comment_ = true;
     return i + 1;
   }
-  fr.between = false;
+  if (fr.awaits && c == '=' && i + 1 < n && p[i + 1] == '>') {
+    // q
+    //   => 1: the word was a hash's key after all.
+    close_literal(i);
+    return i;
+  }
+  fr.between = fr.awaits = false;
   fr.open = closing_bracket(c) != 0 ? c : 0;
   fr.close = fr.open != 0 ? closing_bracket(c) : c;
   fr.depth = 0;
   ++changes_;
-  (void)n;
   return i + 1;
 }
 
@@ -80,6 +123,20 @@ std::size_t reading::ruby_percent(const unsigned char* p, std::size_t i, std::si
   const unsigned char t = i + 1 < n ? p[i + 1] : 0;
   const bool typed = std::strchr("qQwWiIrsx", t) != nullptr && t != 0;
   const unsigned char d = typed ? (i + 2 < n ? p[i + 2] : 0) : t;
+  if ((blank(d) || d == '\n') && (!typed || std::strchr("qQsrx", t) != nullptr) &&
+      what_before(p, i) == before::expression) {
+    // Where an expression starts, a blank or a line end after % is its
+    // delimiter too (x = %\ta  b\t); after an operand, % divides.
+    frame s;
+    s.kind = string;
+    s.escape = '\\';
+    s.close = d;
+    s.depth = d == '\n';  // that newline opens it: the next one closes it
+    s.holds = typed && t != 'Q' && t != 'r' && t != 'x' ? interpolation::none : interpolation::hash_brace;
+    push(s);
+    note_open(i);
+    return i + (typed ? 2 : 1) + (d == '\n' ? 0 : 1);
+  }
   const bool delim = d != 0 && !word_byte(d) && !blank(d) && d != '\n' && d != '\r' && d != '=';
   if (!delim) return i + 1;
   if (!typed) {

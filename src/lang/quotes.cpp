@@ -121,9 +121,11 @@ std::size_t reading::open_quote(const unsigned char* p, std::size_t i, std::size
   if (q == '"' && f.csharp_forms) {
     std::size_t j = i;
     bool at_sign = false, dollar = false;
+    std::size_t dollars = 0;
     while (j > 0 && (p[j - 1] == '@' || p[j - 1] == '$')) {
       at_sign = at_sign || p[j - 1] == '@';
       dollar = dollar || p[j - 1] == '$';
+      dollars += p[j - 1] == '$';
       --j;
     }
     const std::size_t r = run_of(i);
@@ -131,6 +133,11 @@ std::size_t reading::open_quote(const unsigned char* p, std::size_t i, std::size
       take(f.triple);
       s.count = static_cast<unsigned char>(r);
       s.greedy = true;
+      if (dollars > 0) {
+        // $$"""{{x}}""": as many braces as dollars open code.
+        s.holds = interpolation::raw_brace;
+        s.braces = static_cast<unsigned char>(dollars < 255 ? dollars : 255);
+      }
       push(s);
       note_open(j);
       return i + r;

@@ -24,6 +24,7 @@ class reading {
     unsigned char escape = 0;  // the byte that escapes the next, or 0
     unsigned char count = 1;   // close bytes in a row that close it (""" is 3)
     unsigned char hashes = 0;  // '#'s that must follow the close (Rust, Swift)
+    unsigned char braces = 0;  // braces in a row that open code in it (C#'s $$"""...""")
     unsigned char parts = 0;   // delimited parts still to come (Perl's s///)
     unsigned char cases = 0;   // the shell's case ... esac open in it, whose patterns end in ')'
     bool spans = true;         // a line's end does not close it
@@ -31,6 +32,7 @@ class reading {
     bool classes = false;      // '[' ... ']' hides the close (JavaScript's /[/]/)
     bool regex = false;        // a regular expression after '/': no term may follow its close
     bool between = false;      // between the parts of s{}{}: blanks and comments until the next delimiter
+    bool awaits = false;       // ...or before the first: q at a line's end, whose next line may still be q => 1
     bool doubled = false;      // a doubled close is one close byte in it (C#'s @"")
     bool greedy = false;       // a longer run of close bytes ends it at its end
     bool cpp_raw = false;      // closes with )delimiter"
@@ -56,7 +58,7 @@ class reading {
   static constexpr int MAX_DEPTH = 32;
   static constexpr int MAX_DOCS = 8;
 
-  void start(const lexical_forms& f, literal_lexer* set);
+  void start(const lexical_forms& f, literal_lexer* set, bool sjis);
 
   // Carries the reading over p[i, n), setting bit base + k of lit where byte
   // k lies inside a literal (it only sets bits, and clears only YAML's). It
@@ -94,10 +96,12 @@ class reading {
   bool in_pod_ = false;
   bool gave_up_ = false;       // the rest of the text is kept as it is
   bool dead_ = false;          // the language rules this reading out
-  bool forked_ = false;        // a copy reads a byte of this line the other way
+  bool forked_ = false;        // a copy reads a byte of this line the other way...
+  std::size_t fork_at_ = 0;    // ...this one
   bool take_other_ = false;    // this is that copy: at its first choice it takes the other way
   bool last_operand_ = false;  // the code before the line ended with an operand
   bool text_start_ = true;     // no line has begun yet (a first line #! is a comment in JavaScript)
+  bool sjis_ = false;          // the text is Shift-JIS
   // YAML: a block scalar runs while lines are blank or indented past this
   // (block_indent_ >= 0), from the line after its indicator (block_next_).
   long block_indent_ = -1;
@@ -126,6 +130,10 @@ class reading {
   // false for this reading, and a copy that resumes at i takes true.
   bool either(std::size_t i);
   void die(std::size_t i);
+  // Shift-JIS: whether the byte at i, which may matter, is the second of a
+  // character; a tool that reads bytes reads it on its own. Asks for a copy
+  // of the reading that takes it as the character's.
+  bool sjis_second(const unsigned char* p, std::size_t i);
 
   // Line starts (line_starts.cpp): here-document bodies, documentation, the
   // rest of the text as data, a YAML line's indentation. Returns past the
@@ -145,11 +153,16 @@ class reading {
   bool term_after_close(const unsigned char* p, std::size_t i, std::size_t n) const;
   // Quote-like operators and % literals, Ruby's ?c (quote_like.cpp).
   std::size_t open_quote_like(const unsigned char* p, std::size_t i, std::size_t n);
+  int quote_like_op(const unsigned char* p, std::size_t j, std::size_t& w) const;
+  void open_quote_like_part(std::size_t w, int parts, bool awaits);
+  void quote_like_at_line_end(const unsigned char* p, std::size_t i);
   std::size_t next_part(const unsigned char* p, std::size_t i, std::size_t n);
   std::size_t ruby_percent(const unsigned char* p, std::size_t i, std::size_t n);
   std::size_t ruby_question(const unsigned char* p, std::size_t i, std::size_t n);
   // Code inside literals (interpolation.cpp): the frame it opens at i, if any.
   std::size_t interpolate(const unsigned char* p, std::size_t i, std::size_t n);
+  // PHP's __halt_compiler at i, after which the text is data.
+  bool halts_compiler(const unsigned char* p, std::size_t i, std::size_t n) const;
   // The shell's words that nest: case ... esac, (( )) (shell_words.cpp).
   void shell_word(const unsigned char* p, std::size_t i, std::size_t n);
   std::size_t shell_paren(const unsigned char* p, std::size_t i, std::size_t n);

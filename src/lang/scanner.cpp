@@ -5,14 +5,16 @@
 #include "lex_bytes.hpp"
 #include "lexer.hpp"
 #include "reading.hpp"
+#include "sjis.hpp"
 
 namespace morek {
 
 using namespace lex;
 
-void reading::start(const lexical_forms& f, literal_lexer* set) {
+void reading::start(const lexical_forms& f, literal_lexer* set, bool sjis) {
   forms_ = &f;
   set_ = set;
+  sjis_ = sjis;
   stack_[0] = frame{};
   top_ = 0;
   strings_ = 0;
@@ -96,7 +98,21 @@ bool reading::either(std::size_t i) {
   // Without room for the copy the rest of the text is kept.
   if (!set_->fork(*this, i)) gave_up_ = true;
   forked_ = true;
+  fork_at_ = i;
   return false;
+}
+
+bool reading::sjis_second(const unsigned char* p, std::size_t i) {
+  // The second byte of a character is 0x40 to 0x7E where it can be
+  // mistaken for ASCII. Leads run back to where a character must start
+  // (a byte that is no lead: ASCII, a kana, another pair's second byte);
+  // an odd run ends in the lead of p[i]'s character.
+  // Before the call's first byte, the last call's end tells.
+  if (!sjis_ || p[i] < 0x40 || p[i] > 0x7E) return false;
+  std::size_t k = i;
+  while (k > 0 && sjis_lead(p[k - 1])) --k;
+  if (((i - k) % 2 == 1) == (k == 0 && set_->sjis_carry_)) return false;
+  return either(i);
 }
 
 void reading::die(std::size_t) {
@@ -139,6 +155,7 @@ void frame_bytes(const reading::frame& fr, const lexical_forms& f, const byte_se
   if (fr.open != 0) set.add(fr.open);
   if (fr.slash_after) set.add('/');
   if (fr.escape != 0) set.add(fr.escape);
+  if (fr.escape != 0 && f.trigraphs) set.add('?');
   if (fr.classes) {
     set.add('[');
     set.add(']');
@@ -148,6 +165,7 @@ void frame_bytes(const reading::frame& fr, const lexical_forms& f, const byte_se
       set.add('$');
       break;
     case interpolation::brace:
+    case interpolation::raw_brace:
       set.add('{');
       break;
     case interpolation::hash_brace:
@@ -156,6 +174,10 @@ void frame_bytes(const reading::frame& fr, const lexical_forms& f, const byte_se
     case interpolation::shell:
       set.add('$');
       set.add('`');
+      if (fr.open == '{') {
+        set.add('"');  // ${a:-"}"}
+        set.add('\'');
+      }
       break;
     case interpolation::php:
       set.add('$');
@@ -167,6 +189,16 @@ void frame_bytes(const reading::frame& fr, const lexical_forms& f, const byte_se
 }
 
 }  // namespace
+
+bool reading::halts_compiler(const unsigned char* p, std::size_t i, std::size_t n) const {
+  static constexpr std::string_view word = "__halt_compiler";
+  if (n - i < word.size() || (i > 0 && (word_byte(p[i - 1]) || std::strchr("$>:\\", p[i - 1]) != nullptr))) return false;
+  for (std::size_t k = 0; k < word.size(); ++k)
+    if ((alpha(p[i + k]) ? p[i + k] | 0x20 : p[i + k]) != word[k]) return false;
+  // The word itself, not the start of a longer name; a method of that name
+  // (->__halt_compiler) was ruled out above.
+  return !(i + word.size() < n && word_byte(p[i + word.size()]));
+}
 
 template <bool Skip>
 std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, bool at_start, std::uint64_t* lit,
@@ -189,6 +221,7 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
     line_begin_ = i;
     number_to_ = 0;
     closed_at_ = NONE;
+    forked_ = false;  // a fork that an escape's newline ended the line after is done with
   }
   if (gave_up_) {
     mark(line_begin_, n);
@@ -227,9 +260,10 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
     if (forked_ || gave_up_ || dead_) [[unlikely]] {
       if (gave_up_ || dead_) break;
       // Its copies read this line from the fork on: line ends are where
-      // readings meet again.
+      // readings meet again (an escape may have taken this one past the
+      // newline of the fork's line).
       forked_ = false;
-      if (!to_line_end) n = line_end(p, i, n);
+      if (!to_line_end) n = line_end(p, fork_at_ < i ? fork_at_ : i, n);
       to_line_end = true;
       if (i >= n) break;
     }
@@ -256,10 +290,26 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
       std::size_t escaped_end = NONE;  // Java: past a \u000a that ends the comment
       for (;;) {
         i = Skip ? find_any(p, i, n, comment_stops) : i;
-        if (i < n && p[i] == '\n' && f.continued_comments && i > line_begin_ &&
-            (p[i - 1] == '\\' || (p[i - 1] == '\r' && i - 1 > line_begin_ && p[i - 2] == '\\'))) {
-          line_begin_ = ++i;  // C's // ... \ runs on over the next line
-          continue;
+        if (i < n && p[i] == '\n' && f.continued_comments && i > line_begin_) {
+          // C's // ... \ runs on over the next line, and so does a
+          // comment that ends in the trigraph of a backslash where
+          // trigraphs are read. Where that is in doubt (a trigraph, a
+          // Shift-JIS character's second byte), both ways, each from the
+          // backslash (a copy meets the same choice first there).
+          const std::size_t e = p[i - 1] == '\r' && i - 1 > line_begin_ ? i - 1 : i;
+          const bool trigraph = f.trigraphs && e >= line_begin_ + 3 && p[e - 1] == '/' && p[e - 2] == '?' && p[e - 3] == '?';
+          if (p[e - 1] == '\\' || trigraph) {
+            const bool goes_on = trigraph ? either(e - 1) : !sjis_second(p, e - 1);
+            if (forked_) {
+              // This reading stops at the line's end, where its copy does.
+              n = i + 1;
+              to_line_end = true;
+            }
+            if (goes_on) {
+              line_begin_ = ++i;
+              continue;
+            }
+          }
         }
         if (i >= n || p[i] == '\n') break;
         if (p[i] == '?' && f.php_tags && i + 1 < n && p[i + 1] == '>') break;
@@ -298,8 +348,18 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
     if (i >= n) break;
     const unsigned char c = p[i];
     auto next_is = [&](unsigned char b) { return i + 1 < n && p[i + 1] == b; };
+    if (sjis_ && c >= 0x40 && (i == 0 || p[i - 1] >= 0x80) && contains(*want, c) && sjis_second(p, i)) [[unlikely]] {
+      ++i;  // this reading takes it as a character's, with its lead
+      continue;
+    }
     if (c == '\n') {
-      if (fr.kind == string && !fr.spans) {
+      if (fr.kind == string && fr.close == '\n') {
+        // Ruby's %, line end, text, line end: the first opens it.
+        if (fr.depth > 0)
+          fr.depth = 0;
+        else
+          close_literal(i + 1);
+      } else if (fr.kind == string && !fr.spans) {
         if (fr.dies_at_eol) {
           die(i);
           break;
@@ -310,6 +370,7 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
         jsx_text_newline(p, i);
       } else if (fr.kind == code && (f.regex != regex_form::none || f.jsx) && !comment_ends) {
         last_operand_ = operand_before(p, i);
+        if (f.perl_forms) quote_like_at_line_end(p, i);
       }
       comment_ends = false;
       in_line_comment_ = false;
@@ -390,6 +451,18 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
         i += 2;
         // A backslash-newline continues the literal on a line of its own.
         if (i <= n && p[i - 1] == '\n') at_start = true;
+        continue;
+      }
+      if (c == '?' && f.trigraphs && fr.escape != 0) {
+        // ??/ is a backslash, ??' a caret (no close), where trigraphs are read.
+        const bool slash = i + 2 < n && p[i + 1] == '?' && p[i + 2] == '/';
+        const bool quote = i + 2 < n && p[i + 1] == '?' && p[i + 2] == '\'' && fr.close == '\'';
+        if ((slash || quote) && either(i)) {
+          i += slash ? 4 : 3;
+          if (slash && i <= n && p[i - 1] == '\n') at_start = true;
+          continue;
+        }
+        ++i;
         continue;
       }
       if (fr.classes && (c == '[' || c == ']')) {
@@ -482,6 +555,11 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
         if (regex && term_after_close(p, i, n)) die(i);
         continue;
       }
+      if (fr.holds == interpolation::shell && fr.open == '{' && (c == '"' || c == '\'')) {
+        // A parameter's word quotes as a word does: ${a:-"}"} and ${a:-'}'}.
+        i = open_quote(p, i, n);
+        continue;
+      }
       i = interpolate(p, i, n);
       continue;
     }
@@ -520,6 +598,12 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
       case '\'':
       case '`':
         if ((c == '"' && !f.dq.opens) || (c == '\'' && !f.sq.opens && !f.rust_forms) || (c == '`' && !f.bq.opens)) {
+          ++i;
+          break;
+        }
+        if (c == '\'' && f.shell_forms && fr.open == '{' && top_ > 0 && stack_[top_ - 1].kind == string && !either(i)) {
+          // Inside "${...}" a quote quotes in a pattern (${a#'x'}) and is a
+          // byte of the word in ${a:-it's}: both.
           ++i;
           break;
         }
@@ -603,6 +687,8 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
           i += 2;
         } else if (f.ruby_percent) {
           i = ruby_question(p, i, n);
+        } else if (f.trigraphs && next_is('?') && i + 2 < n && p[i + 2] == '\'' && either(i)) {
+          i += 3;  // ??' is a caret where trigraphs are read, else a quote follows
         } else {
           ++i;
         }
@@ -624,6 +710,14 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
         } else {
           ++i;
         }
+        break;
+      case '_':
+        // PHP: what follows __halt_compiler(); is data, to the end.
+        if (f.php_tags && halts_compiler(p, i, n)) {
+          gave_up_ = true;
+          break;
+        }
+        ++i;
         break;
       case 'c':
       case 'e':
