@@ -269,6 +269,11 @@ const form_case form_cases[] = {
     {"ruby_percent_argument_blank_inside", "ruby", "\tputs %( a\t  b)\n\ty  = 1\n", "%( a\t  b)", "\ty  = 1"},
     {"ruby_percent_equals_delimiter", "ruby", "\tx = [%=a\t  b=, %q=c\t  d=]\n\ty  = 1\n", "%=a\t  b=, %q=c\t  d=", "\ty  = 1"},
     {"ruby_percent_angle_delimiter", "ruby", "\tx = [%<a\t  b>]\n\ty  = 1\n", "%<a\t  b>", "\ty  = 1"},
+    // A line's end ends Ruby's statement: what starts the next line starts
+    // an expression, unless a backslash continues the line.
+    {"ruby_percent_on_a_new_statement", "ruby", "\tx = 5\n%(a\t  b).then { |w| p w }\n\ty  = 1\n", "%(a\t  b)", "\ty  = 1"},
+    {"ruby_regex_on_a_new_statement", "ruby", "\tx = 5 # c\n/a\t  b/.match(s)\n\ty  = 1\n", "/a\t  b/", "\ty  = 1"},
+    {"ruby_continued_line_divides", "ruby", "\tx = 5 \\\n  / 2; s = \"a / b\t  c\"\n\ty  = 1\n", "\"a / b\t  c\"", "\ty  = 1"},
     {"ruby_modulo_before_a_blank", "ruby", "\tx = 5\n\tw = x % 3\n\ty  = 1\n\ts = 'a\t  b'\n", "'a\t  b'", "\ty  = 1"},
     // Under ISO C's trigraphs ??/ is a backslash and ??' a caret; without
     // them neither: each reading's literals are kept.
