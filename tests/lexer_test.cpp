@@ -246,6 +246,11 @@ const form_case form_cases[] = {
      "\tmy  $y  = 1;"},
     {"perl_last_index_then_operator", "perl", "\tmy $j = $#q+1; print \"a+\t  b\";\n\tmy  $y  = 1;\n", "\"a+\t  b\"",
      "\tmy  $y  = 1;"},
+    // After an arrow, blanks and line ends the word is a method's name.
+    {"perl_method_after_spaced_arrow", "perl", "\tprint $o -> q; print \"a;\t  b\";\n\tmy  $y  = 1;\n", "\"a;\t  b\"",
+     "\tmy  $y  = 1;"},
+    {"perl_method_after_arrow_at_line_end", "perl", "\tprint $o->\n\t  q; print \"a;\t  b\";\n\tmy  $y  = 1;\n", "\"a;\t  b\"",
+     "\tmy  $y  = 1;"},
     {"perl_key_before_fat_comma_on_next_line", "perl", "\tmy %h = (q\n\t=> 1);\n\tmy  $y  = 1;\n\tmy $s = 'a\t  b';\n",
      "'a\t  b'", "\tmy  $y  = 1;"},
     // What follows PHP's __halt_compiler(); is data, whatever it holds.

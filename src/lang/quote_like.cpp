@@ -31,6 +31,10 @@ int reading::quote_like_op(const unsigned char* p, std::size_t j, std::size_t& w
   if (w == closed_at_) return -1;  // the flags of what just closed: qr/a/s, m{a}x
   if (w > 1 && p[w - 1] == ':' && p[w - 2] == ':') return -1;
   if (w > 0 && p[w - 1] == '-' && op == "s") return -1;
+  // A method's name after an arrow and blanks or line ends ($o -> q).
+  std::size_t b = w;
+  while (b > 0 && (blank(p[b - 1]) || p[b - 1] == '\n' || p[b - 1] == '\r')) --b;
+  if (b < w && b > 1 && p[b - 1] == '>' && p[b - 2] == '-') return -1;
   return parts;
 }
 
