@@ -279,6 +279,8 @@ const form_case form_cases[] = {
     {"ruby_percent_on_a_new_statement", "ruby", "\tx = 5\n%(a\t  b).then { |w| p w }\n\ty  = 1\n", "%(a\t  b)", "\ty  = 1"},
     {"ruby_regex_on_a_new_statement", "ruby", "\tx = 5 # c\n/a\t  b/.match(s)\n\ty  = 1\n", "/a\t  b/", "\ty  = 1"},
     {"ruby_continued_line_divides", "ruby", "\tx = 5 \\\n  / 2; s = \"a / b\t  c\"\n\ty  = 1\n", "\"a / b\t  c\"", "\ty  = 1"},
+    {"ruby_method_after_dot_then_modulo", "ruby", "\tp(s.length %\t2)\nputs \"x\ta\t  b\" # \"\n\ty  = 1\n", "\"x\ta\t  b\"",
+     "\ty  = 1"},
     {"ruby_modulo_before_a_blank", "ruby", "\tx = 5\n\tw = x % 3\n\ty  = 1\n\ts = 'a\t  b'\n", "'a\t  b'", "\ty  = 1"},
     // Under ISO C's trigraphs ??/ is a backslash and ??' a caret; without
     // them neither: each reading's literals are kept.

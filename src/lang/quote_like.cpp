@@ -124,7 +124,14 @@ std::size_t reading::ruby_percent(const unsigned char* p, std::size_t i, std::si
   const unsigned char t = i + 1 < n ? p[i + 1] : 0;
   const bool typed = std::strchr("qQwWiIrsx", t) != nullptr && t != 0;
   const unsigned char d = typed ? (i + 2 < n ? p[i + 2] : 0) : t;
-  if ((blank(d) || d == '\n') && (!typed || std::strchr("qQsrx", t) != nullptr) &&
+  // A method's name after a dot: an argument may start after it, but not
+  // with a blank (s.size % 2 divides).
+  std::size_t j = i;
+  while (j > 0 && blank(p[j - 1])) --j;
+  std::size_t w = j;
+  while (w > 0 && word_byte(p[w - 1])) --w;
+  const bool after_method = w < j && w > 0 && p[w - 1] == '.' && (w < 2 || p[w - 2] != '.');
+  if ((blank(d) || d == '\n') && (!typed || std::strchr("qQsrx", t) != nullptr) && !after_method &&
       what_before(p, i) == before::expression) {
     // Where an expression starts, a blank or a line end after % is its
     // delimiter too (x = %\ta  b\t); after an operand, % divides.
