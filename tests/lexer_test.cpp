@@ -236,6 +236,21 @@ const form_case form_cases[] = {
      "q # note\n  # more\n\t{a\t  b}", "\tmy  $y  = 1;"},
     {"perl_substitution_on_next_line", "perl", "\t$x =~ s\n\t/a/b\t  c/g;\n\tmy  $y  = 1;\n", "s\n\t/a/b\t  c/",
      "\tmy  $y  = 1;"},
+    // After blanks any byte delimits, even one that ends a statement or a
+    // list; $#q is an array's last index.
+    {"perl_blank_then_semicolon_delimiter", "perl", "\tmy $s = q ;a\t  b;;\n\tmy  $y  = 1;\n", "q ;a\t  b;", "\tmy  $y  = 1;"},
+    {"perl_blank_then_comma_delimiter", "perl", "\tmy @a = (q , 1\t  2,);\n\tmy  $y  = 1;\n", "q , 1\t  2,", "\tmy  $y  = 1;"},
+    {"perl_blank_then_closing_delimiter", "perl", "\tprint q )a\t  b), q ]c\t  d];\n\tmy  $y  = 1;\n", "q )a\t  b), q ]c\t  d]",
+     "\tmy  $y  = 1;"},
+    {"perl_last_index_of_operator_name", "perl", "\tmy $k = $#m; print \"a;\t  b\";\n\tmy  $y  = 1;\n", "\"a;\t  b\"",
+     "\tmy  $y  = 1;"},
+    {"perl_last_index_then_operator", "perl", "\tmy $j = $#q+1; print \"a+\t  b\";\n\tmy  $y  = 1;\n", "\"a+\t  b\"",
+     "\tmy  $y  = 1;"},
+    // After an arrow, blanks and line ends the word is a method's name.
+    {"perl_method_after_spaced_arrow", "perl", "\tprint $o -> q; print \"a;\t  b\";\n\tmy  $y  = 1;\n", "\"a;\t  b\"",
+     "\tmy  $y  = 1;"},
+    {"perl_method_after_arrow_at_line_end", "perl", "\tprint $o->\n\t  q; print \"a;\t  b\";\n\tmy  $y  = 1;\n", "\"a;\t  b\"",
+     "\tmy  $y  = 1;"},
     {"perl_key_before_fat_comma_on_next_line", "perl", "\tmy %h = (q\n\t=> 1);\n\tmy  $y  = 1;\n\tmy $s = 'a\t  b';\n",
      "'a\t  b'", "\tmy  $y  = 1;"},
     // What follows PHP's __halt_compiler(); is data, whatever it holds.
@@ -251,6 +266,21 @@ const form_case form_cases[] = {
     {"ruby_percent_space_delimiter", "ruby", "\tx = [% a\t\tb , %Q\ta  #{1}\t]\n\ty  = 1\n", "% a\t\tb , %Q\ta  #{1}\t",
      "\ty  = 1"},
     {"ruby_percent_line_end_delimiter", "ruby", "\tx = [%\n\ta  b\t\n]\n\ty  = 1\n", "%\n\ta  b\t\n", "\ty  = 1"},
+    // After an operand % divides, typed or not; after a name and a blank
+    // it opens a literal for a method, even with a blank inside; %= opens
+    // one where an expression starts, and so does %<.
+    {"ruby_typed_percent_after_operand_divides", "ruby", "\tx = 7; q = 2\n\tp(x%q)\n\tputs \"a)\t  b\"  # \"\n\ty  = 1\n",
+     "\"a)\t  b\"", "\ty  = 1"},
+    {"ruby_percent_argument_blank_inside", "ruby", "\tputs %( a\t  b)\n\ty  = 1\n", "%( a\t  b)", "\ty  = 1"},
+    {"ruby_percent_equals_delimiter", "ruby", "\tx = [%=a\t  b=, %q=c\t  d=]\n\ty  = 1\n", "%=a\t  b=, %q=c\t  d=", "\ty  = 1"},
+    {"ruby_percent_angle_delimiter", "ruby", "\tx = [%<a\t  b>]\n\ty  = 1\n", "%<a\t  b>", "\ty  = 1"},
+    // A line's end ends Ruby's statement: what starts the next line starts
+    // an expression, unless a backslash continues the line.
+    {"ruby_percent_on_a_new_statement", "ruby", "\tx = 5\n%(a\t  b).then { |w| p w }\n\ty  = 1\n", "%(a\t  b)", "\ty  = 1"},
+    {"ruby_regex_on_a_new_statement", "ruby", "\tx = 5 # c\n/a\t  b/.match(s)\n\ty  = 1\n", "/a\t  b/", "\ty  = 1"},
+    {"ruby_continued_line_divides", "ruby", "\tx = 5 \\\n  / 2; s = \"a / b\t  c\"\n\ty  = 1\n", "\"a / b\t  c\"", "\ty  = 1"},
+    {"ruby_method_after_dot_then_modulo", "ruby", "\tp(s.length %\t2)\nputs \"x\ta\t  b\" # \"\n\ty  = 1\n", "\"x\ta\t  b\"",
+     "\ty  = 1"},
     {"ruby_modulo_before_a_blank", "ruby", "\tx = 5\n\tw = x % 3\n\ty  = 1\n\ts = 'a\t  b'\n", "'a\t  b'", "\ty  = 1"},
     // Under ISO C's trigraphs ??/ is a backslash and ??' a caret; without
     // them neither: each reading's literals are kept.

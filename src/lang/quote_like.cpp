@@ -25,11 +25,16 @@ int reading::quote_like_op(const unsigned char* p, std::size_t j, std::size_t& w
     return -1;
   }
   // Not the operator: a variable, a method or a glob of that name ($s ->s
-  // *s &s), a file test (-s), a hash's key ({s} and s =>), a sub's name.
-  if (w > 0 && (word_byte(p[w - 1]) || std::strchr("$@%&*>'", p[w - 1]) != nullptr)) return -1;
+  // *s &s), an array's last index ($#s), a file test (-s), a hash's key
+  // ({s} and s =>), a sub's name.
+  if (w > 0 && (word_byte(p[w - 1]) || std::strchr("$@%&*>'#", p[w - 1]) != nullptr)) return -1;
   if (w == closed_at_) return -1;  // the flags of what just closed: qr/a/s, m{a}x
   if (w > 1 && p[w - 1] == ':' && p[w - 2] == ':') return -1;
   if (w > 0 && p[w - 1] == '-' && op == "s") return -1;
+  // A method's name after an arrow and blanks or line ends ($o -> q).
+  std::size_t b = w;
+  while (b > 0 && (blank(p[b - 1]) || p[b - 1] == '\n' || p[b - 1] == '\r')) --b;
+  if (b < w && b > 1 && p[b - 1] == '>' && p[b - 2] == '-') return -1;
   return parts;
 }
 
@@ -58,7 +63,6 @@ std::size_t reading::open_quote_like(const unsigned char* p, std::size_t i, std:
   if (parts < 0) return NONE;
   const unsigned char d = p[i];
   if (d == '=' && i + 1 < n && p[i + 1] == '>') return NONE;
-  if (d == ',' && j < i) return NONE;  // (q , 1): a list
   if (d == '#' && j < i) {
     // q # a comment, then the delimiter on a later line.
     open_quote_like_part(w, parts, true);
@@ -67,13 +71,10 @@ std::size_t reading::open_quote_like(const unsigned char* p, std::size_t i, std:
   }
   std::size_t b = w;
   while (b > 0 && blank(p[b - 1])) --b;
-  if (d == '}' && b > 0 && p[b - 1] == '{') return NONE;
-  if (d == '{' && prefix_is(p, b, {"sub"})) return NONE;
-  if (d == ';' || d == ')' || d == ']' || d == '}' || d == '>') {
-    // A bare word before a statement's end or a closing bracket is a
-    // string or a call, not an operator that would run past it.
-    if (j < i) return NONE;
-  }
+  if (d == '}' && b > 0 && p[b - 1] == '{') return NONE;  // $h{ s }
+  if (prefix_is(p, b, {"sub"})) return NONE;
+  // Past blanks any byte delimits, even one that would end a statement or
+  // a list: q ;a; and (q , 1,) are strings.
   open_quote_like_part(w, parts, false);
   frame& s = stack_[top_];
   s.open = closing_bracket(d) != 0 ? d : 0;
@@ -123,7 +124,14 @@ std::size_t reading::ruby_percent(const unsigned char* p, std::size_t i, std::si
   const unsigned char t = i + 1 < n ? p[i + 1] : 0;
   const bool typed = std::strchr("qQwWiIrsx", t) != nullptr && t != 0;
   const unsigned char d = typed ? (i + 2 < n ? p[i + 2] : 0) : t;
-  if ((blank(d) || d == '\n') && (!typed || std::strchr("qQsrx", t) != nullptr) &&
+  // A method's name after a dot: an argument may start after it, but not
+  // with a blank (s.size % 2 divides).
+  std::size_t j = i;
+  while (j > 0 && blank(p[j - 1])) --j;
+  std::size_t w = j;
+  while (w > 0 && word_byte(p[w - 1])) --w;
+  const bool after_method = w < j && w > 0 && p[w - 1] == '.' && (w < 2 || p[w - 2] != '.');
+  if ((blank(d) || d == '\n') && (!typed || std::strchr("qQsrx", t) != nullptr) && !after_method &&
       what_before(p, i) == before::expression) {
     // Where an expression starts, a blank or a line end after % is its
     // delimiter too (x = %\ta  b\t); after an operand, % divides.
@@ -137,21 +145,15 @@ std::size_t reading::ruby_percent(const unsigned char* p, std::size_t i, std::si
     note_open(i);
     return i + (typed ? 2 : 1) + (d == '\n' ? 0 : 1);
   }
-  const bool delim = d != 0 && !word_byte(d) && !blank(d) && d != '\n' && d != '\r' && d != '=';
+  const bool delim = d != 0 && !word_byte(d) && !blank(d) && d != '\n' && d != '\r';
   if (!delim) return i + 1;
-  if (!typed) {
-    if (d == '<') return i + 1;
-    switch (what_before(p, i)) {
-      case before::operand:
-        return i + 1;
-      case before::expression:
-        break;
-      case before::either:
-        // puts %(x) is an argument; x % (y) with a blank after is a modulo.
-        if (i + 2 >= n || blank(p[i + 2]) || !either(i)) return i + 1;
-        break;
-    }
-  }
+  // After an operand % divides, x %q) and x %w] too; after a name and a
+  // blank it opens a literal where the name is a method's (puts %( a)),
+  // and divides where it is a local variable's. %= is an assignment but
+  // where an expression starts (x = %=a=).
+  const before b = what_before(p, i);
+  if (d == '=' && !typed && b != before::expression) return i + 1;
+  if (b == before::operand || (b == before::either && !either(i))) return i + 1;
   frame s;
   s.kind = string;
   s.escape = '\\';

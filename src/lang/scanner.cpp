@@ -369,7 +369,15 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
       } else if (fr.kind == jsx_text) {
         jsx_text_newline(p, i);
       } else if (fr.kind == code && (f.regex != regex_form::none || f.jsx) && !comment_ends) {
-        last_operand_ = operand_before(p, i);
+        if (f.regex == regex_form::ruby) {
+          // Ruby's line ends a statement but after a backslash: the next
+          // line starts an expression (x = 5 then %(a) or /a/ on its own).
+          std::size_t k = i;
+          while (k > line_begin_ && p[k - 1] == '\r') --k;
+          last_operand_ = k > line_begin_ && p[k - 1] == '\\' && operand_before(p, k - 1);
+        } else {
+          last_operand_ = operand_before(p, i);
+        }
         if (f.perl_forms) quote_like_at_line_end(p, i);
       }
       comment_ends = false;
@@ -620,7 +628,7 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
         } else if ((f.perl_forms && i > 0 && p[i - 1] == '$') || (f.php_tags && next_is('['))) {
           ++i;
         } else {
-          if (f.regex != regex_form::none) last_operand_ = operand_before(p, i);
+          if (f.regex != regex_form::none) last_operand_ = f.regex != regex_form::ruby && operand_before(p, i);
           in_line_comment_ = true;
           ++i;
         }
