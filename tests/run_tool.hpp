@@ -76,7 +76,7 @@ pid_t start_tool(const std::vector<std::string>& args, const std::string& in_pat
                  const std::string& err_path, const run_options& opt = {});
 int wait_tool(pid_t pid);
 
-// A scratch directory under /tmp, removed with everything in it, whatever its
+// A scratch directory under $TMPDIR (else /tmp), removed with everything in it, whatever its
 // modes became.
 struct scratch_dir {
   std::string dir;
