@@ -138,16 +138,17 @@ zsh_offers() {
 zmodload zsh/zpty || exit 1
 dir=$1 out=$2
 shift 2
-zpty z zsh -f -i
-# Typed-ahead input is dropped while the shell starts: each step waits for
-# the one before.
+# Input typed before the line editor sets up the terminal may be dropped, as
+# it starts and after each command: each step waits for its prompt.
+zpty z 'PS1="<PROMPT>" zsh -f -i'
+zpty -r z reply '*<PROMPT>*'
 integer step=0
 settle() {
   (( step++ ))
   zpty -w z "print \$(( $step * 1000 + 7 ))_settled"
-  zpty -r z reply "*$(( step * 1000 + 7 ))_settled*"
+  zpty -r z reply "*$(( step * 1000 + 7 ))_settled*<PROMPT>*"
 }
-zpty -w z "PS1=''; unsetopt auto_list beep; fpath=($dir \$fpath); autoload -U compinit; compinit -u -D"
+zpty -w z "unsetopt auto_list beep; fpath=($dir \$fpath); autoload -U compinit; compinit -u -D"
 settle
 # Records what is offered: every compadd but those that only ask what would
 # match (-O, -A) or narrow a list (-D).
