@@ -393,6 +393,7 @@ struct kept_case {
   const char* lang;
   std::string program;
   std::string rest;  // the end of the program, kept byte for byte
+  int gave_up_at = 0;  // the line from which the lexer gave up; 0: the rest is one literal, to the end
 };
 void PrintTo(const kept_case& c, std::ostream* os) { *os << c.name; }
 
@@ -410,6 +411,22 @@ TEST_P(KeptToTheEnd, WhenTheLexerCannotBeSure) {
     text_changes_it = text_changes_it || text.size() < c.rest.size() || text.substr(text.size() - c.rest.size()) != c.rest;
   }
   EXPECT_TRUE(text_changes_it);
+  // Where the lexer gave up, the filter, the file modes and a buffer named by
+  // --stdin-filename say from which line the rest is kept; of a literal that
+  // runs to the end they say nothing.
+  const std::string note = c.gave_up_at == 0 ? std::string()
+                                             : ": line " + std::to_string(c.gave_up_at) +
+                                                   ": its literals cannot be told apart from here; the rest is kept as it is\n";
+  const std::string lang = std::string("--lang=") + c.lang;
+  const tool_result filter = run_tool({"--eol=keep", "--utf8", lang, "8", "4"}, c.program);
+  EXPECT_EQ(filter.err, note.empty() ? note : "stdin" + note);
+  scratch_dir d;
+  const std::string file = d.write("kept", c.program);
+  const tool_result check = run_tool({"--check", lang, "8", "4", file}, "");
+  EXPECT_EQ(check.err, note.empty() ? note : file + note);
+  const tool_result named = run_tool({"--stdin-filename=" + file, lang, "8", "4"}, c.program);
+  EXPECT_EQ(named.err, note.empty() ? note : file + note);
+  EXPECT_EQ(run_tool({"-i", lang, "8", "4", file}, "").err, note.empty() ? note : file + note);
 }
 
 std::string nested_templates(int depth) {
@@ -422,16 +439,17 @@ std::string nested_templates(int depth) {
 }
 
 const kept_case kept_cases[] = {
-    {"shell_heredoc_without_word", "shell", "\techo  1\n\tcat <<\n\t  2\n\techo  x\n", "\tcat <<\n\t  2\n\techo  x\n"},
-    {"js_regex_never_closed", "js", "\ty  = 1;\n\tx = f(/a  b\n\tz  = 2;\n", "\tx = f(/a  b\n\tz  = 2;\n"},
+    {"shell_heredoc_without_word", "shell", "\techo  1\n\tcat <<\n\t  2\n\techo  x\n", "\tcat <<\n\t  2\n\techo  x\n", 2},
+    {"js_regex_never_closed", "js", "\ty  = 1;\n\tx = f(/a  b\n\tz  = 2;\n", "\tx = f(/a  b\n\tz  = 2;\n", 2},
     {"shell_heredoc_word_too_long", "shell", "\tcat <<" + std::string(70, 'W') + "\n\t  a\n\techo  x\n",
-     "\tcat <<" + std::string(70, 'W') + "\n\t  a\n\techo  x\n"},
+     "\tcat <<" + std::string(70, 'W') + "\n\t  a\n\techo  x\n", 1},
     {"python_docstring_never_closed", "python", "def f():\n\t\"\"\"doc\n\t  x\n\ty  = 1\n", "\"\"\"doc\n\t  x\n\ty  = 1\n"},
     {"go_raw_string_never_closed", "go", "\tx := 1\n\ts := `\n\t  y  = 2\n", "`\n\t  y  = 2\n"},
     {"ruby_heredoc_never_ended", "ruby", "\tx = <<~EOS\n\t  a\n\ty  = 1\n", "\t  a\n\ty  = 1\n"},
     {"perl_data_section", "perl", "\tmy  $x;\n__END__\n\t  data\n", "__END__\n\t  data\n"},
+    {"php_data_after_halt_compiler", "php", "<?php\n\t$x  = 1;\n__halt_compiler();\n\t  data\n", "\n\t  data\n"},
     {"js_nested_past_the_limit", "js", "\ty  = 1;\n" + nested_templates(40) + "\tz  = 2;\n",
-     nested_templates(40) + "\tz  = 2;\n"},
+     nested_templates(40) + "\tz  = 2;\n", 2},
 };
 INSTANTIATE_TEST_SUITE_P(Table, KeptToTheEnd, testing::ValuesIn(kept_cases),
                          [](const auto& info) { return std::string(info.param.name); });

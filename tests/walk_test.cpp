@@ -701,6 +701,29 @@ TEST(ChangedLines, ConvertsExactlyTheLinesGitSaysChanged) {
   }
 }
 
+// Where the lexer gives up, the rest of the file is kept, with a note; under
+// --changed-lines, only where a changed line lies in that rest.
+TEST(ChangedLines, NoteTheKeptRestOnlyWhereAChangedLineLiesInIt) {
+  scratch s;
+  s.put("w/a.js", "\ty  = 1;\n\tx = f(/a  b\n\tz  = 2;\n");
+  ASSERT_TRUE(sh(s.path("w"), "git init -q && " + git + " add . && " + git + " commit -qm one"));
+  const std::string note = "a.js: line 2: its literals cannot be told apart from here; the rest is kept as it is\n";
+  const struct {
+    const char* text;
+    const char* err;
+  } cases[] = {
+      {"\ty   = 1;\n\tx = f(/a  b\n\tz  = 2;\n", ""},
+      {"\ty  = 1;\n\tx = f(/a  b\n\tz   = 2;\n", note.c_str()},
+      {"\ty  = 1;\n\tx = f(/a   b\n\tz  = 2;\n", note.c_str()},
+  };
+  for (const auto& c : cases) {
+    s.put("w/a.js", c.text);
+    const tool_result r = run_in(s, "w", "", "--check --changed-lines 8 4 a.js");
+    EXPECT_EQ(r.err, c.err) << c.text;
+    EXPECT_EQ(run_in(s, "w", "", "--check 8 4 a.js").err, note) << c.text;
+  }
+}
+
 TEST(Diff, AppliesToWhatInPlaceMakes) {
   for (const char* flags : {"8 4", "-ct 4 8", "--indent-only 8 4", "--spaces 2", "--indent-only 4 4"}) {
     scratch s;

@@ -155,6 +155,10 @@ language file_language(bool lang_auto, language lang, std::string_view base, std
   return kind_of(base, head) == file_kind::yaml ? language::yaml : language_of(base, head);
 }
 
+std::string kept_note(std::size_t from) {
+  return "line " + std::to_string(from) + ": its literals cannot be told apart from here; the rest is kept as it is";
+}
+
 file_verdict convert_file_text(const file_input& given) {
   file_verdict r;
   const std::string_view text = given.bytes;
@@ -210,6 +214,14 @@ file_verdict convert_file_text(const file_input& given) {
                              : line + " is wider than " + std::to_string(LONG_LINE_COLUMNS) + " columns; left as it is";
     return r;
   }
+  const bool sjis = in.settings.utf8_input == 0 && in.settings.latin1_input == 0;
+  // Where the lexer gave up, the rest of the file is kept: say so, where a
+  // line to convert lies there.
+  if (in.lang != language::text && space->lexer.gave_up()) {
+    const std::size_t from = line_given_up(text, in.lang, sjis);
+    if (from != 0 && (in.lines == nullptr || (!in.lines->empty() && in.lines->back().last >= from)))
+      r.note = kept_note(from);
+  }
   std::string_view converted = s.written();
   byte_buffer spliced;
   if (in.lines != nullptr) {
@@ -238,10 +250,10 @@ file_verdict convert_file_text(const file_input& given) {
     r.note = "cannot get memory; left as it is";
     return r;
   }
-  const bool sjis = in.settings.utf8_input == 0 && in.settings.latin1_input == 0;
   const proof p = in.prove ? prove_conversion(text, holder.view(), in.lang, in.kind, sjis) : proof{};
   if (!p.proven()) {
     r.v = verdict::unproven;
+    r.note.clear();
     r.note = "line " + std::to_string(p.line) + ": " + std::string(p.why) + "; left as it is";
     return r;
   }

@@ -54,10 +54,16 @@ enum class verdict {
 struct file_verdict {
   verdict v = verdict::same;
   byte_buffer text;  // changed: the new text of the file
-  // unproven: "line N: why; left as it is"; binary and failed: the reason.
+  // unproven: "line N: why; left as it is"; binary and failed: the reason;
+  // same and changed: what kept_note says, where the lexer gave up, else
+  // nothing.
   std::string note;
   std::vector<finding> findings;  // changed, when asked for: one a line that changes, viewing text
 };
+
+// The note on a text whose lexer gave up at line from: the rest of it was
+// kept as it is.
+std::string kept_note(std::size_t from);
 
 // Converts the file in.bytes as the settings say, with the literals of
 // in.lang and the rules of in.kind, and proves the result before it is

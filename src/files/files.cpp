@@ -57,6 +57,7 @@ struct outcome : job_runner::job {
   written written_as = written::per_file;  // reached through a directory: what the walk writes, for its kinds
   state v = state::to_do;
   std::string message;     // failed: the reason; skipped: a note, if any
+  std::string kept;        // converted or unchanged: a note on what the conversion kept, if any
   std::string preface;     // lines to write before any message of the file's own
   shared_dir dir;          // the directory that holds the file itself, links resolved
   std::string base;        // the file's name there
@@ -179,6 +180,7 @@ void outcome::read_and_convert() {
   switch (fv.v) {
     case verdict::same:
       v = state::unchanged;
+      kept = std::move(fv.note);
       break;
     case verdict::binary:
       // Reached through a directory, not a file to convert, nor a failure of the run.
@@ -195,6 +197,7 @@ void outcome::read_and_convert() {
       message = std::move(fv.note);
       break;
     case verdict::changed:
+      kept = std::move(fv.note);
       if (before.st_nlink > 1) {
         fail("has " + std::to_string(before.st_nlink) + " hard links; left as it is");
       } else if (opt->mode == file_mode::in_place) {
@@ -286,6 +289,8 @@ void file_batch::commit() {
       report->change(o.shown);
     else if (o.v == state::skipped && !o.message.empty())
       report->note(o.name, o.message);
+    if (!o.kept.empty() && (o.v == state::unchanged || o.v == state::changed || o.v == state::pending))
+      report->note(o.name, o.kept);
     if (!o.shown.empty()) report->output(o.shown);  // --show-settings
   }
   files.clear();

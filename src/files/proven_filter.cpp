@@ -6,7 +6,9 @@
 #include <string_view>
 
 #include "byte_buffer.hpp"
+#include "file_work.hpp"
 #include "kinds.hpp"
+#include "lexer.hpp"
 #include "proof.hpp"
 #include "settings.hpp"
 
@@ -89,6 +91,13 @@ stream_result convert_proven(int in, const char* name, text_reader& reader, text
   const proof p = capture_failed ? proof{1, "cannot get memory"} : prove_conversion(was, now, lang, kind, input_charset() == charset::sjis);
   if (p.proven()) {
     out_write(reinterpret_cast<const unsigned char*>(conversion.view().data()), conversion.size());
+    // Where the lexer gave up, the rest was kept: say so.
+    if (literals != nullptr && literals->gave_up()) {
+      if (const std::size_t from = line_given_up(was, lang, input_charset() == charset::sjis); from != 0) {
+        const std::string note = std::string(name) + ": " + kept_note(from) + "\n";
+        (void)write_all(2, reinterpret_cast<const unsigned char*>(note.data()), note.size());
+      }
+    }
     return r;
   }
   out_write(reinterpret_cast<const unsigned char*>(raw.data()), raw.size());

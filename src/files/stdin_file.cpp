@@ -101,6 +101,7 @@ int run_stdin_file(const std::string& path, const file_options& opt) {
                                              .lang = file_language(opt.lang_auto, opt.lang, base, head),
                                              .kind = kind_of(base, head),
                                              .regions = true});
+  if ((fv.v == verdict::same || fv.v == verdict::changed) && !fv.note.empty()) report.note(path, fv.note);  // what was kept
   switch (fv.v) {
     case verdict::same:
       break;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "sjis.hpp"
 
@@ -148,6 +149,7 @@ void literal_lexer::settle(const unsigned char* p, std::size_t line_from, std::s
     kept = 1;
     std::size_t from = line_from;
     while (from > 0 && p[from - 1] != '\n') --from;
+    if (readings_[0].gave_up_from_ == NONE || readings_[0].gave_up_from_ > from) readings_[0].gave_up_from_ = from;
     set_bits(lit, base + from, base + end, true);
   }
   overflow_ = false;
@@ -195,6 +197,18 @@ void literal_lexer::scan(const unsigned char* p, std::size_t n, bool line_start,
     at_start = end > 0 && p[end - 1] == '\n';
     pos = end;
   }
+}
+
+std::size_t line_given_up(std::string_view text, language lang, bool sjis) {
+  std::vector<unsigned char> bytes(text.size() + LEXER_PAD);
+  std::copy(text.begin(), text.end(), bytes.begin());
+  std::vector<std::uint64_t> lit(text.size() / 64 + 2);
+  const auto lexer = std::make_unique<literal_lexer>();
+  lexer->start(lang, sjis);
+  lexer->scan(bytes.data(), text.size(), true, lit.data(), 0);
+  if (!lexer->gave_up()) return 0;
+  const std::size_t at = std::min(lexer->gave_up_at(), text.size());
+  return 1 + static_cast<std::size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(at), '\n'));
 }
 
 template void literal_lexer::scan<true>(const unsigned char*, std::size_t, bool, std::uint64_t*, std::size_t);

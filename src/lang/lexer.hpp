@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "languages.hpp"
@@ -44,9 +45,14 @@ class literal_lexer {
   void scan(const unsigned char* p, std::size_t n, bool line_start, std::uint64_t* lit, std::size_t base);
 
   // Since start: lines on which live readings disagreed about what is a
-  // literal (their blanks are kept), and whether the lexer gave up.
+  // literal (their blanks are kept), and whether the lexer gave up: kept the
+  // rest of the text for want of telling its literals apart (not as data
+  // after __END__ or __halt_compiler).
   std::size_t disputed_lines() const { return disputed_; }
-  bool gave_up() const { return live_ == 1 && readings_[0].gave_up(); }
+  bool gave_up() const { return live_ == 1 && readings_[0].gave_up() && !readings_[0].data_rest_; }
+  // Having given up, where in p the rest began to be kept, for a text
+  // lexed in one call; meaningless for one cut into calls.
+  std::size_t gave_up_at() const { return readings_[0].gave_up_from_; }
   // Since start: bytes the readings went over, all of them together (what
   // linear time is held to).
   std::size_t work() const { return work_; }
@@ -89,5 +95,10 @@ class literal_lexer {
   // or with none left, the rest is kept.
   void settle(const unsigned char* p, std::size_t line_from, std::size_t end, std::uint64_t* lit, std::size_t base);
 };
+
+// The line (from 1) from which the lexer, unable to tell the literals of
+// text apart, keeps the rest of it as it is; 0 when it can. Lexes the text
+// again, whole: for the rare text on which the lexer gave up.
+std::size_t line_given_up(std::string_view text, language lang, bool sjis);
 
 }  // namespace morek

@@ -63,7 +63,7 @@ std::size_t reading::begin_line(const unsigned char* p, std::size_t i, std::size
     for (const std::string_view end : {"__END__", "__DATA__"}) {
       const std::size_t w = i + end.size();
       if (starts(end) && (w == e || p[w] == '\n' || p[w] == '\r')) {
-        gave_up_ = true;
+        gave_up_ = data_rest_ = true;
         return i;
       }
     }

@@ -94,7 +94,9 @@ class reading {
   bool whole_line_ = false;  // the line is a body or documentation line, kept whole
   bool in_line_comment_ = false;
   bool in_pod_ = false;
-  bool gave_up_ = false;       // the rest of the text is kept as it is
+  bool gave_up_ = false;       // the rest of the text is kept as it is...
+  std::size_t gave_up_from_ = SIZE_MAX;  // ...from here, in the call where it gave up...
+  bool data_rest_ = false;               // ...because the rest is data (__END__, __halt_compiler)
   bool dead_ = false;          // the language rules this reading out
   bool forked_ = false;        // a copy reads a byte of this line the other way...
   std::size_t fork_at_ = 0;    // ...this one

@@ -21,6 +21,8 @@ void reading::start(const lexical_forms& f, literal_lexer* set, bool sjis) {
   docs_ = docs_ready_ = 0;
   whole_line_ = in_line_comment_ = in_pod_ = gave_up_ = dead_ = forked_ = take_other_ = last_operand_ = false;
   text_start_ = true;
+  gave_up_from_ = NONE;
+  data_rest_ = false;
   block_indent_ = block_next_ = -1;
   raw_len_ = 0;
   line_rules_ = !f.pod_open.empty() || f.data_end || f.yaml_forms;
@@ -36,7 +38,7 @@ void reading::start(const lexical_forms& f, literal_lexer* set, bool sjis) {
 
 bool reading::same_as(const reading& o) const {
   if (top_ != o.top_ || docs_ != o.docs_ || docs_ready_ != o.docs_ready_ || whole_line_ != o.whole_line_ ||
-      in_line_comment_ != o.in_line_comment_ || in_pod_ != o.in_pod_ || gave_up_ != o.gave_up_ || dead_ != o.dead_ ||
+      in_line_comment_ != o.in_line_comment_ || in_pod_ != o.in_pod_ || gave_up_ != o.gave_up_ || data_rest_ != o.data_rest_ || dead_ != o.dead_ ||
       last_operand_ != o.last_operand_ || text_start_ != o.text_start_ || block_indent_ != o.block_indent_ ||
       block_next_ != o.block_next_ ||
       raw_len_ != o.raw_len_ || std::memcmp(raw_delim_, o.raw_delim_, raw_len_) != 0)
@@ -722,7 +724,7 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
       case '_':
         // PHP: what follows __halt_compiler(); is data, to the end.
         if (f.php_tags && halts_compiler(p, i, n)) {
-          gave_up_ = true;
+          gave_up_ = data_rest_ = true;
           break;
         }
         ++i;
@@ -745,7 +747,9 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
     // not always looked at, so line_begin_ may lie further back).
     std::size_t from = i < n ? i : n;
     while (from > line_begin_ && p[from - 1] != '\n') --from;
-    mark(lit_from_ < from ? lit_from_ : from, n);
+    if (lit_from_ < from) from = lit_from_;
+    if (gave_up_from_ == NONE) gave_up_from_ = from;
+    mark(from, n);
     return n;
   }
   if (lit_from_ != NONE) mark(lit_from_, n);
