@@ -33,11 +33,12 @@ std::size_t reading::open_quote(const unsigned char* p, std::size_t i, std::size
     s.escape = qf.escape;
     s.holds = qf.holds;
   };
-  // A run of quotes, counted up to 255 (C#'s raw strings count them; no
-  // form needs more, and the bound keeps a line of quotes linear).
-  auto run_of = [&](std::size_t from) {
+  // A run of quotes, counted up to most, at most 255 (C#'s raw strings
+  // count them; no form needs more). A form that needs three counts three:
+  // counting on would cost a line of quotes most bytes for each three.
+  auto run_of = [&](std::size_t from, std::size_t most) {
     std::size_t r = 0;
-    while (from + r < n && p[from + r] == q && r < 255) ++r;
+    while (from + r < n && p[from + r] == q && r < most) ++r;
     return r;
   };
   bool triple_allowed = (q == '"' && f.triple_dq) || (q == '\'' && f.triple_sq);
@@ -109,7 +110,7 @@ std::size_t reading::open_quote(const unsigned char* p, std::size_t i, std::size
       s.hashes = static_cast<unsigned char>(hashes);
       s.spans = true;
       s.escape = 0;
-      if (swift_raw && run_of(i) >= 3) {
+      if (swift_raw && run_of(i, 3) == 3) {
         s.count = 3;
         at = i + 3;
       }
@@ -128,7 +129,7 @@ std::size_t reading::open_quote(const unsigned char* p, std::size_t i, std::size
       dollars += p[j - 1] == '$';
       --j;
     }
-    const std::size_t r = run_of(i);
+    const std::size_t r = run_of(i, 255);
     if (r >= 3 && r < 256) {
       take(f.triple);
       s.count = static_cast<unsigned char>(r);
@@ -164,7 +165,7 @@ std::size_t reading::open_quote(const unsigned char* p, std::size_t i, std::size
         if (p[k] == 'f' || p[k] == 'F' || p[k] == 't' || p[k] == 'T') prefix_holds = interpolation::brace;
     }
   }
-  if (triple_allowed && run_of(i) >= 3) {
+  if (triple_allowed && run_of(i, 3) == 3) {
     take(f.triple);
     if (q == '\'' && f.sq.escape == 0) s.escape = 0;  // TOML's '''...''' is as raw as its '...'
     s.count = 3;
