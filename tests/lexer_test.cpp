@@ -635,28 +635,32 @@ TEST(Lexer, KeepsWhatEachReadingKeeps) {
 // without bound, or follows readings without one, would take hours over:
 // each line, and its first 64 KB as lines of 80, take a bounded number of
 // steps (the readings' bytes; the suite's timeout stands guard over what
-// they look at around them), marking nothing past the text.
-TEST(Lexer, PathologicalLinesTakeBoundedWork) {
+// they look at around them), marking nothing past the text. A test a
+// language, so that sharded runs share out the work.
+class PathologicalLines : public testing::TestWithParam<language> {};
+
+TEST_P(PathologicalLines, TakeBoundedWork) {
+  const language l = GetParam();
   const char* const patterns[] = {"\"",  "'",       "/[",   "1'",       "<<'",  "r#",   "#\"",     "%q",
                                   "q{",  "$(",      "${",   "`",        "\\",   "/*",   "a /",     " ",
                                   "\t",  "'''",     "@\"",  "<<",       "=~ /", "s/",   "(/[",     "(a) / b ",
                                   "?a ", "x /a",    "a <<b ", "PI / 2 ", "$x // ", "\"$(case a in b) ", "<a ", " <p>{",
                                   "$((", "q~",      "1'1",  "x %(",  "\"?\?/", "// ?\?/\n", "= %\t", "qq\n", "$$\"\"\"{{"};
-  for (const language l : all_languages) {
-    for (const char* pattern : patterns) {
-      std::string line;
-      while (line.size() < 256 * 1024) line += pattern;
-      std::string lines = line.substr(0, 64 * 1024);
-      for (std::size_t k = 80; k < lines.size(); k += 81) lines.insert(k, 1, '\n');
-      for (const std::string& text : {line + '\n', lines + '\n'}) {
-        std::size_t work = 0;
-        const auto lit = literals_of<true>(l, text, 1, nullptr, &work);
-        EXPECT_LE(work, 3 * text.size()) << forms_of(l).name << " " << pattern;
-        EXPECT_EQ(lit.back() >> (text.size() % 64), 0u) << forms_of(l).name << " " << pattern;
-      }
+  for (const char* pattern : patterns) {
+    std::string line;
+    while (line.size() < 256 * 1024) line += pattern;
+    std::string lines = line.substr(0, 64 * 1024);
+    for (std::size_t k = 80; k < lines.size(); k += 81) lines.insert(k, 1, '\n');
+    for (const std::string& text : {line + '\n', lines + '\n'}) {
+      std::size_t work = 0;
+      const auto lit = literals_of<true>(l, text, 1, nullptr, &work);
+      EXPECT_LE(work, 3 * text.size()) << pattern;
+      EXPECT_EQ(lit.back() >> (text.size() % 64), 0u) << pattern;
     }
   }
 }
+INSTANTIATE_TEST_SUITE_P(Lexer, PathologicalLines, testing::ValuesIn(all_languages),
+                         [](const auto& info) { return std::string(forms_of(info.param).name); });
 
 // An extension that names each language.
 const char* extension_of(language l) {
