@@ -225,6 +225,12 @@ const form_case form_cases[] = {
      "Rb'a\\'\t b' + bR\"\"\"c\n\t  d\"\"\" + t\"{e!r}  \""},
     {"perl_flags_after_close", "perl", "\tlike $b, qr/a/s, 'x\t  y';\n\tmy  $y  = 1;\n", "'x\t  y'", "\tmy  $y  = 1;"},
     {"ruby_method_argument_heredoc", "ruby", "\tx.must_equal <<-EOS\n\t  a  b\n\tEOS\n\ty  = 1\n", "\t  a  b\n\tEOS\n", "\ty  = 1"},
+    // A line that opens two here-documents, then forks inside a string's
+    // code (a regular expression or a division): the copy must carry both
+    // documents and every frame, or it reads the second body's quote as
+    // code, or the string's close as a byte of it, and keeps what follows.
+    {"ruby_fork_after_two_heredocs", "ruby", "\tx = <<A + <<B + \"#{w /b/}\"\n\ta  a\nA\n\tit's  b\nB\n\ty  = 1\n",
+     "\ta  a\nA\n\tit's  b\nB\n", "\ty  = 1"},
     {"jsx_after_line_comments", "js", "\treturn (\n\t\t// note\n\t\t<p a=\"1\"\n\t\t\t// why\n\t\t\tb={2}>x    y</p>\n\t);\n\tlet  w = 1;\n",
      "x    y", "\tlet  w = 1;"},
     {"tsx_type_parameter_defaults", "js", "\tconst f = <T = {}, U = T>(x: T) => x;\n\tlet  y = 1;\n\tlet s = \"a\t  b\";\n", "\"a\t  b\"",

@@ -66,7 +66,7 @@ bool literal_lexer::fork(const reading& r, std::size_t i) {
     overflow_ = true;
     return false;
   }
-  readings_[count_] = r;
+  readings_[count_].take(r);
   readings_[count_].resume_copy(i);
   from_[count_] = i;
   ++count_;
@@ -132,7 +132,7 @@ void literal_lexer::settle(const unsigned char* p, std::size_t line_from, std::s
     bool same = false;
     for (int m = 0; m < kept && !same; ++m) same = readings_[m].same_as(readings_[k]);
     if (same) continue;
-    if (kept != k) readings_[kept] = readings_[k];
+    if (kept != k) readings_[kept].take(readings_[k]);
     ++kept;
   }
   // One that gave up keeps everything: the others add nothing. Past the
@@ -140,7 +140,7 @@ void literal_lexer::settle(const unsigned char* p, std::size_t line_from, std::s
   // changes nothing), or with every reading ruled out, the rest is kept.
   const bool give_up = kept == 0 || overflow_ || (line_end && kept > MAX_READINGS);
   if (gave_up >= 0 && !give_up) {
-    if (gave_up != 0) readings_[0] = readings_[gave_up];
+    if (gave_up != 0) readings_[0].take(readings_[gave_up]);
     kept = 1;
   }
   if (give_up) {

@@ -1,6 +1,9 @@
 // The scanner of one reading: it leaps from one byte that can matter in the
 // frame on top to the next, and hands each to the forms that decide.
+#include <cstddef>
 #include <cstring>
+#include <iterator>
+#include <type_traits>
 
 #include "lex_bytes.hpp"
 #include "lexer.hpp"
@@ -34,6 +37,18 @@ void reading::start(const lexical_forms& f, literal_lexer* set, bool sjis) {
     h.html = true;
     push(h);
   }
+}
+
+void reading::take(const reading& o) {
+  // Everything before stack_ is copied whole: nothing may follow the two
+  // arrays but padding, and memcpy must be a copy.
+  static_assert(std::is_trivially_copyable_v<reading> && std::is_standard_layout_v<reading>);
+  static_assert(offsetof(reading, doc_) == offsetof(reading, stack_) + sizeof stack_);
+  static_assert(sizeof(reading) - (offsetof(reading, doc_) + sizeof doc_) < alignof(reading));
+  if (this == &o) return;
+  std::memcpy(static_cast<void*>(this), &o, offsetof(reading, stack_));
+  std::memcpy(stack_, o.stack_, static_cast<std::size_t>(top_ + 1) * sizeof stack_[0]);
+  std::memcpy(doc_, o.doc_, static_cast<std::size_t>(docs_) * sizeof doc_[0]);
 }
 
 bool reading::same_as(const reading& o) const {
