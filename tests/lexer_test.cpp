@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -557,15 +558,18 @@ std::string random_text(std::mt19937& rng, int words) {
 // Lexes text in calls of lines: one line a call, all at once (lines = 0),
 // or, with cuts, as many lines a call as each next number of cuts says (and
 // one). Skip picks the lexer; work, when given, gets the bytes its readings
-// went over; sjis reads the text as Shift-JIS.
+// went over; sjis reads the text as Shift-JIS; reused, when given, is the
+// lexer to start anew (else a fresh one).
 template <bool Skip>
 std::vector<std::uint64_t> literals_of(language l, std::string text, std::size_t lines = 1,
                                        const std::vector<unsigned>* cuts = nullptr, std::size_t* work = nullptr,
-                                       bool sjis = false) {
+                                       bool sjis = false, literal_lexer* reused = nullptr) {
   const std::size_t n = text.size();
   text.resize(n + LEXER_PAD);
   std::vector<std::uint64_t> lit(n / 64 + 1);
-  literal_lexer lexer;
+  std::unique_ptr<literal_lexer> fresh;
+  if (reused == nullptr) fresh = std::make_unique<literal_lexer>();
+  literal_lexer& lexer = reused != nullptr ? *reused : *fresh;
   lexer.start(l, sjis);
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   std::size_t call = 0;
@@ -586,9 +590,11 @@ std::vector<std::uint64_t> literals_of(language l, std::string text, std::size_t
 bool kept(const std::vector<std::uint64_t>& lit, std::size_t k) { return (lit[k / 64] >> (k % 64) & 1) != 0; }
 
 // Line by line or all at once, leaping or looking at each byte, lines cut
-// into calls anywhere between them: the same. Many of these texts fork.
+// into calls anywhere between them, by a fresh lexer or by one that read
+// texts in other languages before: the same. Many of these texts fork.
 TEST(Lexer, LeapsToWhatThePlainOneFinds) {
   std::mt19937 rng(21);
+  const auto reused = std::make_unique<literal_lexer>();
   for (int round = 0; round < 4000; ++round) {
     const language l = all_languages[round % std::size(all_languages)];
     const std::string text = random_text(rng, 1 + static_cast<int>(rng() % 120));
@@ -596,6 +602,10 @@ TEST(Lexer, LeapsToWhatThePlainOneFinds) {
     const auto by_lines = literals_of<true>(l, text, 1, nullptr, nullptr, sjis);
     ASSERT_EQ(by_lines, literals_of<false>(l, text, 1, nullptr, nullptr, sjis))
         << forms_of(l).name << " on " << testing::PrintToString(text);
+    // What a lexer keeps from one text to the next (the stop sets of its
+    // frames, its readings' unused frames) is none of the next one's.
+    ASSERT_EQ(by_lines, literals_of<true>(l, text, round % 2 == 0 ? 1 : 0, nullptr, nullptr, sjis, reused.get()))
+        << forms_of(l).name << " after other texts on " << testing::PrintToString(text);
     ASSERT_EQ(by_lines, literals_of<true>(l, text, 0, nullptr, nullptr, sjis))
         << forms_of(l).name << " at once on " << testing::PrintToString(text);
     const std::vector<unsigned> cuts = {static_cast<unsigned>(rng() % 4), static_cast<unsigned>(rng() % 3),

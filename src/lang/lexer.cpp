@@ -51,9 +51,16 @@ void literal_lexer::start(language l, bool sjis) {
       want('>');
     }
     // Any of its punctuation may be a quote-like operator's delimiter.
-    if (f.perl_forms) code_want_.punct = true;
+    if (f.perl_forms) code_want_.add_punctuation();
   }
   if (code_want_.count == 0) want('\n');  // the set is never empty
+  comment_stops_ = byte_set{};
+  comment_stops_.add('\n');
+  if (f.php_tags) comment_stops_.add('?');
+  if (f.cr_ends_lines) comment_stops_.add('\r');
+  if (f.unicode_escapes) comment_stops_.add('\\');
+  for (frame_stops& s : frame_stops_) s.key = ~std::uint64_t{0};
+  next_stops_ = 0;
   readings_[0].start(f, this, sjis);
   live_ = 1;
   overflow_ = false;

@@ -67,6 +67,17 @@ class literal_lexer {
 
   const lexical_forms* forms_ = nullptr;
   lex::byte_set code_want_;  // the bytes that can change anything in the text's code
+  lex::byte_set comment_stops_;  // ...and in a line comment
+  // The bytes that matter in the frames met lately, by a key of what
+  // decides them: every reading's scan starts by looking one up, and a
+  // fork every few bytes starts one every few bytes.
+  struct frame_stops {
+    std::uint64_t key = ~std::uint64_t{0};
+    lex::byte_set set;
+  };
+  frame_stops frame_stops_[4];
+  int next_stops_ = 0;
+  const lex::byte_set& stops_of(const reading::frame& fr);
   reading readings_[ROOM];
   std::size_t from_[ROOM];  // where each reading of the line being read starts
   int live_ = 1;            // readings_[0, live_) are followed
