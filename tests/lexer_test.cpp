@@ -615,6 +615,32 @@ TEST(Lexer, LeapsToWhatThePlainOneFinds) {
   }
 }
 
+// JavaScript's ') /' forks a copy that reads a regular expression; the
+// leaping lexer makes no copy that it sees die on the line (a term after
+// the close, the line's end), but counts it against the room for forks.
+// Lines of what decides that (classes, escapes, escaped line ends, words
+// and numbers after a close, lines that fork past the room, or are cut into
+// calls): the same as the plain lexer, which makes every copy.
+TEST(Lexer, ForksThatDieAsThePlainOneFinds) {
+  const char* const parts[] = {"(a)", ")", " / ", "/", "[", "]", "\\", "\\\n", "\\/", " b", " 1", " in ",
+                               "x", "\n", "'", "\"", "`", "${", "}", "//", "/*", "*/", "\r", " ", " = <p>", "</p>", ">"};
+  std::mt19937 rng(4);
+  for (int round = 0; round < 3000; ++round) {
+    const language l = round % 2 == 0 ? language::js : language::ts;
+    std::string text;
+    // Some lines fork over and over, up to the room and past it.
+    if (round % 4 == 0)
+      for (int k = 20 + static_cast<int>(rng() % 30); k > 0; --k) text += rng() % 3 == 0 ? "(a) / [" : "(a) / b ";
+    for (int k = 1 + static_cast<int>(rng() % 80); k > 0; --k) text += parts[rng() % std::size(parts)];
+    const auto plain = literals_of<false>(l, text);
+    ASSERT_EQ(plain, literals_of<true>(l, text)) << forms_of(l).name << " on " << testing::PrintToString(text);
+    ASSERT_EQ(plain, literals_of<true>(l, text, 0)) << forms_of(l).name << " at once on " << testing::PrintToString(text);
+    const std::vector<unsigned> cuts = {static_cast<unsigned>(rng() % 3), static_cast<unsigned>(rng() % 2)};
+    ASSERT_EQ(plain, literals_of<true>(l, text, 1, &cuts))
+        << forms_of(l).name << " cut on " << testing::PrintToString(text);
+  }
+}
+
 // Where a program leaves a byte's reading open, what either reading alone
 // has inside a literal is kept, and what both have as code is not.
 TEST(Lexer, KeepsWhatEachReadingKeeps) {

@@ -61,6 +61,10 @@ void literal_lexer::start(language l, bool sjis) {
   if (f.unicode_escapes) comment_stops_.add('\\');
   for (frame_stops& s : frame_stops_) s.key = ~std::uint64_t{0};
   next_stops_ = 0;
+  regex_stops_ = byte_set{};
+  for (const unsigned char c : {'\n', '\\', '[', ']', '/'}) regex_stops_.add(c);
+  if (f.jsx) regex_stops_.add('<');
+  dying_ = 0;
   readings_[0].start(f, this, sjis);
   live_ = 1;
   overflow_ = false;
@@ -68,8 +72,18 @@ void literal_lexer::start(language l, bool sjis) {
   sjis_carry_ = sjis_carry_next_ = false;
 }
 
+bool literal_lexer::fork_that_dies(std::size_t line) {
+  if (line != dying_line_) {
+    dying_ = 0;
+    dying_line_ = line;
+  }
+  if (count_ + dying_ >= ROOM) return false;  // fork finds no room either
+  ++dying_;
+  return true;
+}
+
 bool literal_lexer::fork(const reading& r, std::size_t i) {
-  if (count_ >= ROOM) {
+  if (count_ + (r.line_begin_ == dying_line_ ? dying_ : 0) >= ROOM) {
     overflow_ = true;
     return false;
   }
@@ -179,6 +193,7 @@ void literal_lexer::scan(const unsigned char* p, std::size_t n, bool line_start,
   bool at_start = line_start;
   while (pos < n) {
     count_ = live_;
+    dying_ = 0;  // the copies are counted afresh: so are those left out
     std::size_t end;
     if (live_ == 1) {
       // The common case: one reading, over as many lines as it can go.

@@ -96,6 +96,13 @@ class literal_lexer {
   // A copy of r that resumes at i and reads the byte there the other way;
   // false when there is no room for it.
   bool fork(const reading& r, std::size_t i);
+  // A fork on the line that begins at line whose copy would be ruled out
+  // on it: it takes the room the copy would (so that where the rest is kept
+  // stays where it was), without the copy; false when there is none.
+  bool fork_that_dies(std::size_t line);
+  int dying_ = 0;              // such forks since the copies were last counted, on...
+  std::size_t dying_line_ = 0;  // ...the line that begins here
+  lex::byte_set regex_stops_;  // the bytes that matter in JavaScript's regular expression, and '<'
   // Reads p[pos, e), a line or the part of one that forks, with every
   // reading; those from from_ on start at their fork. Returns where it
   // stopped.

@@ -113,6 +113,7 @@ class reading {
   unsigned char raw_len_ = 0;
   bool line_rules_ = false;  // lines' starts matter beyond here-documents (POD, __END__, YAML)
   unsigned changes_ = 0;     // pushes and pops, for the set of bytes that matter in the frame on top
+  bool leap_ = false;        // the leaping scan (not the plain one it is held to) is running
 
   // Positions in the current call: where the outermost open literal starts,
   // where JSX text starts, the line's start, a number's digits checked.
@@ -158,6 +159,9 @@ class reading {
   before what_before(const unsigned char* p, std::size_t i) const;
   bool operand_before(const unsigned char* p, std::size_t i) const { return what_before(p, i) == before::operand; }
   std::size_t slash(const unsigned char* p, std::size_t i, std::size_t n);
+  // Whether a copy that reads the '/' at i as opening a regular expression
+  // is ruled out on this line for sure.
+  bool regex_dies_on_line(const unsigned char* p, std::size_t i, std::size_t n) const;
   bool term_after_close(const unsigned char* p, std::size_t i, std::size_t n) const;
   // Quote-like operators and % literals, Ruby's ?c (quote_like.cpp).
   std::size_t open_quote_like(const unsigned char* p, std::size_t i, std::size_t n);

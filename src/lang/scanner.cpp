@@ -235,6 +235,7 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
                          std::size_t base) {
   lit_ = lit;
   base_ = base;
+  leap_ = Skip;
   const lexical_forms& f = *forms_;
   if (!take_other_) {
     // A call (or a line of one) begins: positions start afresh.
