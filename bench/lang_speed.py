@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """What reading each file in its language costs.
 
-usage: bench/lang_speed.py [--rounds N] [--mb M] [--pathological-mb P] [--only RE] [--build DIR] [TREE...]
+usage: bench/lang_speed.py [--rounds N] [--mb M] [--pathological-mb P] [--only RE] [--before DIR] [--build DIR] [TREE...]
        bench/lang_speed.py --callgrind [--only RE] [--pathological-mb P] [--build DIR]
 
 The filter: morek --lang=c 8 4 against morek -c 8 4 and tr -d '\\r' on M MB of
@@ -18,6 +18,10 @@ alternate, round after round, so that the machine's drift hits all alike;
 the script prints each one's median, the ratios of the medians and the
 range of the per-round ratios. Run bench/run.sh once first, or give --build
 a folder with morek, morek_gen_source and morek_lex_readings built.
+
+--before names a build of an earlier morek whose --check on each
+pathological input is timed in the same rounds, against the same
+--lang=text.
 
 --callgrind counts the instructions of each pathological input under
 valgrind's callgrind instead of timing it (one run each: the count hardly
@@ -97,10 +101,15 @@ def pathological_instructions(morek, work, mb, only):
             print(f"| .{ext} | `{pattern}` | {shape} | {a / 1e6:.1f}M | {b / 1e6:.1f}M | {a / b:.2f} |", flush=True)
 
 
-def pathological(morek, work, rounds, mb, only=None):
+def pathological(morek, work, rounds, mb, only=None, before=None):
     size = mb * 1024 * 1024
     print(f"\nPathological inputs, {mb} MB each, {rounds} rounds: morek --check 8 4 against --lang=text\n")
-    print("| file | pattern | shape | median s | text s | ratio | per round |\n|---|---|---|---|---|---|---|")
+    if before:
+        print(f"before: {before}, in the same rounds against the same --lang=text\n")
+        print("| file | pattern | shape | median s | text s | ratio | per round | before s | before ratio | per round |\n"
+              "|---|---|---|---|---|---|---|---|---|---|")
+    else:
+        print("| file | pattern | shape | median s | text s | ratio | per round |\n|---|---|---|---|---|---|---|")
     for ext, pattern in PATHOLOGICAL:
         if only and not re.search(only, f".{ext} {pattern}"):
             continue
@@ -110,14 +119,21 @@ def pathological(morek, work, rounds, mb, only=None):
             path = os.path.join(work, "p." + ext)
             with open(path, "w") as f:
                 f.write(text)
-            a, b = [], []
+            a, b, c = [], [], []
             for _ in range(rounds):
                 a.append(timed([morek, "--check", "8", "4", path]))
                 b.append(timed([morek, "--check", "--lang=text", "8", "4", path]))
+                if before:
+                    c.append(timed([before, "--check", "8", "4", path]))
             per_round = [x / y for x, y in zip(a, b)]
             ma, mb_ = statistics.median(a), statistics.median(b)
-            print(f"| .{ext} | `{pattern}` | {shape} | {ma:.3f} | {mb_:.3f} | {ma / mb_:.2f} | "
-                  f"{min(per_round):.2f}-{max(per_round):.2f} |", flush=True)
+            row = (f"| .{ext} | `{pattern}` | {shape} | {ma:.3f} | {mb_:.3f} | {ma / mb_:.2f} | "
+                   f"{min(per_round):.2f}-{max(per_round):.2f} |")
+            if before:
+                per_round = [x / y for x, y in zip(c, b)]
+                mc = statistics.median(c)
+                row += f" {mc:.3f} | {mc / mb_:.2f} | {min(per_round):.2f}-{max(per_round):.2f} |"
+            print(row, flush=True)
 
 
 def readings(build, tree):
@@ -141,6 +157,7 @@ def main():
     ap.add_argument("--build", default=os.path.join(os.path.dirname(__file__), "..", "build", "bench"))
     ap.add_argument("--callgrind", action="store_true")
     ap.add_argument("--only")
+    ap.add_argument("--before")
     ap.add_argument("trees", nargs="*")
     opt = ap.parse_args()
     morek = os.path.abspath(os.path.join(opt.build, "morek"))
@@ -158,7 +175,8 @@ def main():
                  "tr -d '\\r'": ["tr", "-d", "\r"]},
                 opt.rounds, [("morek --lang=c 8 4", "morek -c 8 4"), ("morek -c 8 4", "tr -d '\\r'"),
                              ("morek --lang=c 8 4", "tr -d '\\r'")], stdin_path=src)
-        pathological(morek, work, opt.rounds, opt.pathological_mb, opt.only)
+        pathological(morek, work, opt.rounds, opt.pathological_mb, opt.only,
+                     opt.before and os.path.abspath(os.path.join(opt.before, "morek")))
     for tree in opt.trees:
         tree = os.path.abspath(tree)
         compare(f"The file modes on {tree}, {opt.rounds} rounds",
