@@ -68,23 +68,22 @@ struct byte_set {
 
 inline bool contains(const byte_set& set, unsigned char c) { return set.has(c); }
 
-// The first of p[i, n) that is in the set, or n. Reads up to 15 bytes past n.
-
 #if defined(MOREK_SSE2)
 // Bytes of v in [lo, lo + width): shifted so that lo is the least signed byte.
 inline __m128i in_range(__m128i v, int lo, int width) {
   const __m128i t = _mm_add_epi8(v, _mm_set1_epi8(static_cast<char>(128 - lo)));
   return _mm_cmplt_epi8(t, _mm_set1_epi8(static_cast<char>(-128 + width)));
 }
-#endif
 
-inline std::size_t find_any(const unsigned char* p, std::size_t i, std::size_t n, const byte_set& set) {
-#if defined(MOREK_SSE2)
+// The search with the punctuation ranges or without, each a loop of its
+// own: a compiler may compute what one branch in the loop would skip.
+template <bool Punct>
+inline std::size_t find_any_in(const unsigned char* p, std::size_t i, std::size_t n, const byte_set& set) {
   while (i < n) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
     __m128i hit = _mm_cmpeq_epi8(v, set.spread[0]);
     for (int j = 1; j < set.count; ++j) hit = _mm_or_si128(hit, _mm_cmpeq_epi8(v, set.spread[j]));
-    if (set.punct)
+    if constexpr (Punct)
       hit = _mm_or_si128(_mm_or_si128(hit, _mm_or_si128(in_range(v, 0x21, 15), in_range(v, 0x3A, 7))),
                          _mm_or_si128(in_range(v, 0x5B, 6), in_range(v, 0x7B, 4)));
     const auto m = static_cast<unsigned>(_mm_movemask_epi8(hit));
@@ -95,6 +94,13 @@ inline std::size_t find_any(const unsigned char* p, std::size_t i, std::size_t n
     i += 16;
   }
   return n;
+}
+#endif
+
+// The first of p[i, n) that is in the set, or n. Reads up to 15 bytes past n.
+inline std::size_t find_any(const unsigned char* p, std::size_t i, std::size_t n, const byte_set& set) {
+#if defined(MOREK_SSE2)
+  return set.punct ? find_any_in<true>(p, i, n, set) : find_any_in<false>(p, i, n, set);
 #else
   for (; i < n; ++i)
     if (set.has(p[i])) return i;
