@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """What reading each file in its language costs.
 
-usage: bench/lang_speed.py [--rounds N] [--mb M] [--pathological-mb P] [--build DIR] [TREE...]
+usage: bench/lang_speed.py [--rounds N] [--mb M] [--pathological-mb P] [--only RE] [--before DIR] [--build DIR] [TREE...]
+       bench/lang_speed.py --callgrind [--only RE] [--pathological-mb P] [--build DIR]
 
 The filter: morek --lang=c 8 4 against morek -c 8 4 and tr -d '\\r' on M MB of
 generated C source (bench's own generator). Pathological inputs: a pattern
@@ -17,9 +18,19 @@ alternate, round after round, so that the machine's drift hits all alike;
 the script prints each one's median, the ratios of the medians and the
 range of the per-round ratios. Run bench/run.sh once first, or give --build
 a folder with morek, morek_gen_source and morek_lex_readings built.
+
+--before names a build of an earlier morek whose --check on each
+pathological input is timed in the same rounds, against the same
+--lang=text.
+
+--callgrind counts the instructions of each pathological input under
+valgrind's callgrind instead of timing it (one run each: the count hardly
+moves from run to run), against --lang=text's; --only keeps the patterns
+whose "ext pattern" (".js (a) / b ") the regular expression finds.
 """
 import argparse
 import os
+import re
 import statistics
 import subprocess
 import tempfile
@@ -61,25 +72,68 @@ PATHOLOGICAL = [
 ]
 
 
-def pathological(morek, work, rounds, mb):
+def instructions(cmd):
+    r = subprocess.run(["valgrind", "--tool=callgrind", "--callgrind-out-file=/dev/null"] + cmd,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    if r.returncode not in (0, 1):
+        raise SystemExit(f"failed: {cmd}: {r.stderr.decode(errors='replace')}")
+    found = re.search(r"Collected : (\d+)", r.stderr.decode(errors="replace"))
+    if not found:
+        raise SystemExit(f"no instruction count from callgrind for {cmd}")
+    return int(found.group(1))
+
+
+def pathological_instructions(morek, work, mb, only):
     size = mb * 1024 * 1024
-    print(f"\nPathological inputs, {mb} MB each, {rounds} rounds: morek --check 8 4 against --lang=text\n")
-    print("| file | pattern | shape | median s | text s | ratio | per round |\n|---|---|---|---|---|---|---|")
+    print(f"\nPathological inputs, {mb} MB each: instructions of morek --check 8 4 against --lang=text\n")
+    print("| file | pattern | shape | instructions | text | ratio |\n|---|---|---|---|---|---|")
     for ext, pattern in PATHOLOGICAL:
+        if only and not re.search(only, f".{ext} {pattern}"):
+            continue
         line = pattern * (size // len(pattern))
         for shape, text in (("one line", line + "\n"),
                             ("lines of 80", "\n".join(line[k:k + 80] for k in range(0, len(line), 80)) + "\n")):
             path = os.path.join(work, "p." + ext)
             with open(path, "w") as f:
                 f.write(text)
-            a, b = [], []
+            a = instructions([morek, "--check", "8", "4", path])
+            b = instructions([morek, "--check", "--lang=text", "8", "4", path])
+            print(f"| .{ext} | `{pattern}` | {shape} | {a / 1e6:.1f}M | {b / 1e6:.1f}M | {a / b:.2f} |", flush=True)
+
+
+def pathological(morek, work, rounds, mb, only=None, before=None):
+    size = mb * 1024 * 1024
+    print(f"\nPathological inputs, {mb} MB each, {rounds} rounds: morek --check 8 4 against --lang=text\n")
+    if before:
+        print(f"before: {before}, in the same rounds against the same --lang=text\n")
+        print("| file | pattern | shape | median s | text s | ratio | per round | before s | before ratio | per round |\n"
+              "|---|---|---|---|---|---|---|---|---|---|")
+    else:
+        print("| file | pattern | shape | median s | text s | ratio | per round |\n|---|---|---|---|---|---|---|")
+    for ext, pattern in PATHOLOGICAL:
+        if only and not re.search(only, f".{ext} {pattern}"):
+            continue
+        line = pattern * (size // len(pattern))
+        for shape, text in (("one line", line + "\n"),
+                            ("lines of 80", "\n".join(line[k:k + 80] for k in range(0, len(line), 80)) + "\n")):
+            path = os.path.join(work, "p." + ext)
+            with open(path, "w") as f:
+                f.write(text)
+            a, b, c = [], [], []
             for _ in range(rounds):
                 a.append(timed([morek, "--check", "8", "4", path]))
                 b.append(timed([morek, "--check", "--lang=text", "8", "4", path]))
+                if before:
+                    c.append(timed([before, "--check", "8", "4", path]))
             per_round = [x / y for x, y in zip(a, b)]
             ma, mb_ = statistics.median(a), statistics.median(b)
-            print(f"| .{ext} | `{pattern}` | {shape} | {ma:.3f} | {mb_:.3f} | {ma / mb_:.2f} | "
-                  f"{min(per_round):.2f}-{max(per_round):.2f} |", flush=True)
+            row = (f"| .{ext} | `{pattern}` | {shape} | {ma:.3f} | {mb_:.3f} | {ma / mb_:.2f} | "
+                   f"{min(per_round):.2f}-{max(per_round):.2f} |")
+            if before:
+                per_round = [x / y for x, y in zip(c, b)]
+                mc = statistics.median(c)
+                row += f" {mc:.3f} | {mc / mb_:.2f} | {min(per_round):.2f}-{max(per_round):.2f} |"
+            print(row, flush=True)
 
 
 def readings(build, tree):
@@ -101,9 +155,16 @@ def main():
     ap.add_argument("--mb", type=int, default=50)
     ap.add_argument("--pathological-mb", type=int, default=1)
     ap.add_argument("--build", default=os.path.join(os.path.dirname(__file__), "..", "build", "bench"))
+    ap.add_argument("--callgrind", action="store_true")
+    ap.add_argument("--only")
+    ap.add_argument("--before")
     ap.add_argument("trees", nargs="*")
     opt = ap.parse_args()
     morek = os.path.abspath(os.path.join(opt.build, "morek"))
+    if opt.callgrind:
+        with tempfile.TemporaryDirectory() as work:
+            pathological_instructions(morek, work, opt.pathological_mb, opt.only)
+        return
     gen = os.path.abspath(os.path.join(opt.build, "morek_gen_source"))
     with tempfile.TemporaryDirectory() as work:
         src = os.path.join(work, "src.c")
@@ -114,7 +175,8 @@ def main():
                  "tr -d '\\r'": ["tr", "-d", "\r"]},
                 opt.rounds, [("morek --lang=c 8 4", "morek -c 8 4"), ("morek -c 8 4", "tr -d '\\r'"),
                              ("morek --lang=c 8 4", "tr -d '\\r'")], stdin_path=src)
-        pathological(morek, work, opt.rounds, opt.pathological_mb)
+        pathological(morek, work, opt.rounds, opt.pathological_mb, opt.only,
+                     opt.before and os.path.abspath(os.path.join(opt.before, "morek")))
     for tree in opt.trees:
         tree = os.path.abspath(tree)
         compare(f"The file modes on {tree}, {opt.rounds} rounds",

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -225,6 +226,12 @@ const form_case form_cases[] = {
      "Rb'a\\'\t b' + bR\"\"\"c\n\t  d\"\"\" + t\"{e!r}  \""},
     {"perl_flags_after_close", "perl", "\tlike $b, qr/a/s, 'x\t  y';\n\tmy  $y  = 1;\n", "'x\t  y'", "\tmy  $y  = 1;"},
     {"ruby_method_argument_heredoc", "ruby", "\tx.must_equal <<-EOS\n\t  a  b\n\tEOS\n\ty  = 1\n", "\t  a  b\n\tEOS\n", "\ty  = 1"},
+    // A line that opens two here-documents, then forks inside a string's
+    // code (a regular expression or a division): the copy must carry both
+    // documents and every frame, or it reads the second body's quote as
+    // code, or the string's close as a byte of it, and keeps what follows.
+    {"ruby_fork_after_two_heredocs", "ruby", "\tx = <<A + <<B + \"#{w /b/}\"\n\ta  a\nA\n\tit's  b\nB\n\ty  = 1\n",
+     "\ta  a\nA\n\tit's  b\nB\n", "\ty  = 1"},
     {"jsx_after_line_comments", "js", "\treturn (\n\t\t// note\n\t\t<p a=\"1\"\n\t\t\t// why\n\t\t\tb={2}>x    y</p>\n\t);\n\tlet  w = 1;\n",
      "x    y", "\tlet  w = 1;"},
     {"tsx_type_parameter_defaults", "js", "\tconst f = <T = {}, U = T>(x: T) => x;\n\tlet  y = 1;\n\tlet s = \"a\t  b\";\n", "\"a\t  b\"",
@@ -551,15 +558,18 @@ std::string random_text(std::mt19937& rng, int words) {
 // Lexes text in calls of lines: one line a call, all at once (lines = 0),
 // or, with cuts, as many lines a call as each next number of cuts says (and
 // one). Skip picks the lexer; work, when given, gets the bytes its readings
-// went over; sjis reads the text as Shift-JIS.
+// went over; sjis reads the text as Shift-JIS; reused, when given, is the
+// lexer to start anew (else a fresh one).
 template <bool Skip>
 std::vector<std::uint64_t> literals_of(language l, std::string text, std::size_t lines = 1,
                                        const std::vector<unsigned>* cuts = nullptr, std::size_t* work = nullptr,
-                                       bool sjis = false) {
+                                       bool sjis = false, literal_lexer* reused = nullptr) {
   const std::size_t n = text.size();
   text.resize(n + LEXER_PAD);
   std::vector<std::uint64_t> lit(n / 64 + 1);
-  literal_lexer lexer;
+  std::unique_ptr<literal_lexer> fresh;
+  if (reused == nullptr) fresh = std::make_unique<literal_lexer>();
+  literal_lexer& lexer = reused != nullptr ? *reused : *fresh;
   lexer.start(l, sjis);
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   std::size_t call = 0;
@@ -580,9 +590,11 @@ std::vector<std::uint64_t> literals_of(language l, std::string text, std::size_t
 bool kept(const std::vector<std::uint64_t>& lit, std::size_t k) { return (lit[k / 64] >> (k % 64) & 1) != 0; }
 
 // Line by line or all at once, leaping or looking at each byte, lines cut
-// into calls anywhere between them: the same. Many of these texts fork.
+// into calls anywhere between them, by a fresh lexer or by one that read
+// texts in other languages before: the same. Many of these texts fork.
 TEST(Lexer, LeapsToWhatThePlainOneFinds) {
   std::mt19937 rng(21);
+  const auto reused = std::make_unique<literal_lexer>();
   for (int round = 0; round < 4000; ++round) {
     const language l = all_languages[round % std::size(all_languages)];
     const std::string text = random_text(rng, 1 + static_cast<int>(rng() % 120));
@@ -590,11 +602,41 @@ TEST(Lexer, LeapsToWhatThePlainOneFinds) {
     const auto by_lines = literals_of<true>(l, text, 1, nullptr, nullptr, sjis);
     ASSERT_EQ(by_lines, literals_of<false>(l, text, 1, nullptr, nullptr, sjis))
         << forms_of(l).name << " on " << testing::PrintToString(text);
+    // What a lexer keeps from one text to the next (the stop sets of its
+    // frames, its readings' unused frames) is none of the next one's.
+    ASSERT_EQ(by_lines, literals_of<true>(l, text, round % 2 == 0 ? 1 : 0, nullptr, nullptr, sjis, reused.get()))
+        << forms_of(l).name << " after other texts on " << testing::PrintToString(text);
     ASSERT_EQ(by_lines, literals_of<true>(l, text, 0, nullptr, nullptr, sjis))
         << forms_of(l).name << " at once on " << testing::PrintToString(text);
     const std::vector<unsigned> cuts = {static_cast<unsigned>(rng() % 4), static_cast<unsigned>(rng() % 3),
                                         static_cast<unsigned>(rng() % 5)};
     ASSERT_EQ(by_lines, literals_of<true>(l, text, 1, &cuts, nullptr, sjis))
+        << forms_of(l).name << " cut on " << testing::PrintToString(text);
+  }
+}
+
+// JavaScript's ') /' forks a copy that reads a regular expression; the
+// leaping lexer makes no copy that it sees die on the line (a term after
+// the close, the line's end), but counts it against the room for forks.
+// Lines of what decides that (classes, escapes, escaped line ends, words
+// and numbers after a close, lines that fork past the room, or are cut into
+// calls): the same as the plain lexer, which makes every copy.
+TEST(Lexer, ForksThatDieAsThePlainOneFinds) {
+  const char* const parts[] = {"(a)", ")", " / ", "/", "[", "]", "\\", "\\\n", "\\/", " b", " 1", " in ",
+                               "x", "\n", "'", "\"", "`", "${", "}", "//", "/*", "*/", "\r", " ", " = <p>", "</p>", ">"};
+  std::mt19937 rng(4);
+  for (int round = 0; round < 3000; ++round) {
+    const language l = round % 2 == 0 ? language::js : language::ts;
+    std::string text;
+    // Some lines fork over and over, up to the room and past it.
+    if (round % 4 == 0)
+      for (int k = 20 + static_cast<int>(rng() % 30); k > 0; --k) text += rng() % 3 == 0 ? "(a) / [" : "(a) / b ";
+    for (int k = 1 + static_cast<int>(rng() % 80); k > 0; --k) text += parts[rng() % std::size(parts)];
+    const auto plain = literals_of<false>(l, text);
+    ASSERT_EQ(plain, literals_of<true>(l, text)) << forms_of(l).name << " on " << testing::PrintToString(text);
+    ASSERT_EQ(plain, literals_of<true>(l, text, 0)) << forms_of(l).name << " at once on " << testing::PrintToString(text);
+    const std::vector<unsigned> cuts = {static_cast<unsigned>(rng() % 3), static_cast<unsigned>(rng() % 2)};
+    ASSERT_EQ(plain, literals_of<true>(l, text, 1, &cuts))
         << forms_of(l).name << " cut on " << testing::PrintToString(text);
   }
 }

@@ -31,36 +31,42 @@ inline void set_bits(std::uint64_t* m, std::size_t from, std::size_t to, bool on
   }
 }
 
-// A set of bytes to look for, each also spread over a vector.
-struct byte_set {
-  unsigned char bytes[28];
-  int count = 0;
-  bool punct = false;  // also every ASCII punctuation byte (Perl's delimiters)
-#if defined(MOREK_SSE2)
-  __m128i spread[28];
-#endif
-  void add(unsigned char c) {
-    for (int k = 0; k < count; ++k)
-      if (bytes[k] == c) return;
-#if defined(MOREK_SSE2)
-    spread[count] = _mm_set1_epi8(static_cast<char>(c));
-#endif
-    bytes[count++] = c;
-  }
-};
-
 inline bool punctuation(unsigned char c) {
   return (c >= 0x21 && c <= 0x2F) || (c >= 0x3A && c <= 0x40) || (c >= 0x5B && c <= 0x60) || (c >= 0x7B && c <= 0x7E);
 }
 
-inline bool contains(const byte_set& set, unsigned char c) {
-  if (set.punct && punctuation(c)) return true;
-  for (int k = 0; k < set.count; ++k)
-    if (set.bytes[k] == c) return true;
-  return false;
-}
+// A set of bytes to look for: a bit a byte, to test one byte at once, and
+// each also spread over a vector.
+struct byte_set {
+  int count = 0;
+  bool punct = false;  // also every ASCII punctuation byte (Perl's delimiters)
+  std::uint64_t bits[4] = {};
+#if defined(MOREK_SSE2)
+  __m128i spread[28];
+#endif
+  bool has(unsigned char c) const { return (bits[c >> 6] >> (c & 63) & 1) != 0; }
+  void add(unsigned char c) {
+    if (has(c)) return;
+    bits[c >> 6] |= std::uint64_t{1} << (c & 63);
+#if defined(MOREK_SSE2)
+    spread[count] = _mm_set1_epi8(static_cast<char>(c));
+#endif
+    ++count;
+  }
+  // Every ASCII punctuation byte, found by ranges rather than one by one.
+  void add_punctuation() {
+    punct = true;
+    for (unsigned c = 0x21; c < 0x7F; ++c)
+      if (punctuation(static_cast<unsigned char>(c))) bits[c >> 6] |= std::uint64_t{1} << (c & 63);
+  }
+  void clear() {
+    count = 0;
+    punct = false;
+    bits[0] = bits[1] = bits[2] = bits[3] = 0;
+  }
+};
 
-// The first of p[i, n) that is in the set, or n. Reads up to 15 bytes past n.
+inline bool contains(const byte_set& set, unsigned char c) { return set.has(c); }
 
 #if defined(MOREK_SSE2)
 // Bytes of v in [lo, lo + width): shifted so that lo is the least signed byte.
@@ -68,15 +74,16 @@ inline __m128i in_range(__m128i v, int lo, int width) {
   const __m128i t = _mm_add_epi8(v, _mm_set1_epi8(static_cast<char>(128 - lo)));
   return _mm_cmplt_epi8(t, _mm_set1_epi8(static_cast<char>(-128 + width)));
 }
-#endif
 
-inline std::size_t find_any(const unsigned char* p, std::size_t i, std::size_t n, const byte_set& set) {
-#if defined(MOREK_SSE2)
+// The search with the punctuation ranges or without, each a loop of its
+// own: a compiler may compute what one branch in the loop would skip.
+template <bool Punct>
+inline std::size_t find_any_in(const unsigned char* p, std::size_t i, std::size_t n, const byte_set& set) {
   while (i < n) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
     __m128i hit = _mm_cmpeq_epi8(v, set.spread[0]);
     for (int j = 1; j < set.count; ++j) hit = _mm_or_si128(hit, _mm_cmpeq_epi8(v, set.spread[j]));
-    if (set.punct)
+    if constexpr (Punct)
       hit = _mm_or_si128(_mm_or_si128(hit, _mm_or_si128(in_range(v, 0x21, 15), in_range(v, 0x3A, 7))),
                          _mm_or_si128(in_range(v, 0x5B, 6), in_range(v, 0x7B, 4)));
     const auto m = static_cast<unsigned>(_mm_movemask_epi8(hit));
@@ -87,12 +94,16 @@ inline std::size_t find_any(const unsigned char* p, std::size_t i, std::size_t n
     i += 16;
   }
   return n;
+}
+#endif
+
+// The first of p[i, n) that is in the set, or n. Reads up to 15 bytes past n.
+inline std::size_t find_any(const unsigned char* p, std::size_t i, std::size_t n, const byte_set& set) {
+#if defined(MOREK_SSE2)
+  return set.punct ? find_any_in<true>(p, i, n, set) : find_any_in<false>(p, i, n, set);
 #else
-  for (; i < n; ++i) {
-    if (set.punct && punctuation(p[i])) return i;
-    for (int j = 0; j < set.count; ++j)
-      if (p[i] == set.bytes[j]) return i;
-  }
+  for (; i < n; ++i)
+    if (set.has(p[i])) return i;
   return n;
 #endif
 }

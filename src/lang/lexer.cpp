@@ -51,9 +51,20 @@ void literal_lexer::start(language l, bool sjis) {
       want('>');
     }
     // Any of its punctuation may be a quote-like operator's delimiter.
-    if (f.perl_forms) code_want_.punct = true;
+    if (f.perl_forms) code_want_.add_punctuation();
   }
   if (code_want_.count == 0) want('\n');  // the set is never empty
+  comment_stops_ = byte_set{};
+  comment_stops_.add('\n');
+  if (f.php_tags) comment_stops_.add('?');
+  if (f.cr_ends_lines) comment_stops_.add('\r');
+  if (f.unicode_escapes) comment_stops_.add('\\');
+  for (frame_stops& s : frame_stops_) s.key = ~std::uint64_t{0};
+  next_stops_ = 0;
+  regex_stops_ = byte_set{};
+  for (const unsigned char c : {'\n', '\\', '[', ']', '/'}) regex_stops_.add(c);
+  if (f.jsx) regex_stops_.add('<');
+  dying_ = 0;
   readings_[0].start(f, this, sjis);
   live_ = 1;
   overflow_ = false;
@@ -61,12 +72,22 @@ void literal_lexer::start(language l, bool sjis) {
   sjis_carry_ = sjis_carry_next_ = false;
 }
 
+bool literal_lexer::fork_that_dies(std::size_t line) {
+  if (line != dying_line_) {
+    dying_ = 0;
+    dying_line_ = line;
+  }
+  if (count_ + dying_ >= ROOM) return false;  // fork finds no room either
+  ++dying_;
+  return true;
+}
+
 bool literal_lexer::fork(const reading& r, std::size_t i) {
-  if (count_ >= ROOM) {
+  if (count_ + (r.line_begin_ == dying_line_ ? dying_ : 0) >= ROOM) {
     overflow_ = true;
     return false;
   }
-  readings_[count_] = r;
+  readings_[count_].take(r);
   readings_[count_].resume_copy(i);
   from_[count_] = i;
   ++count_;
@@ -132,7 +153,7 @@ void literal_lexer::settle(const unsigned char* p, std::size_t line_from, std::s
     bool same = false;
     for (int m = 0; m < kept && !same; ++m) same = readings_[m].same_as(readings_[k]);
     if (same) continue;
-    if (kept != k) readings_[kept] = readings_[k];
+    if (kept != k) readings_[kept].take(readings_[k]);
     ++kept;
   }
   // One that gave up keeps everything: the others add nothing. Past the
@@ -140,7 +161,7 @@ void literal_lexer::settle(const unsigned char* p, std::size_t line_from, std::s
   // changes nothing), or with every reading ruled out, the rest is kept.
   const bool give_up = kept == 0 || overflow_ || (line_end && kept > MAX_READINGS);
   if (gave_up >= 0 && !give_up) {
-    if (gave_up != 0) readings_[0] = readings_[gave_up];
+    if (gave_up != 0) readings_[0].take(readings_[gave_up]);
     kept = 1;
   }
   if (give_up) {
@@ -172,6 +193,7 @@ void literal_lexer::scan(const unsigned char* p, std::size_t n, bool line_start,
   bool at_start = line_start;
   while (pos < n) {
     count_ = live_;
+    dying_ = 0;  // the copies are counted afresh: so are those left out
     std::size_t end;
     if (live_ == 1) {
       // The common case: one reading, over as many lines as it can go.

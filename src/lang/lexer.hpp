@@ -67,6 +67,17 @@ class literal_lexer {
 
   const lexical_forms* forms_ = nullptr;
   lex::byte_set code_want_;  // the bytes that can change anything in the text's code
+  lex::byte_set comment_stops_;  // ...and in a line comment
+  // The bytes that matter in the frames met lately, by a key of what
+  // decides them: every reading's scan starts by looking one up, and a
+  // fork every few bytes starts one every few bytes.
+  struct frame_stops {
+    std::uint64_t key = ~std::uint64_t{0};
+    lex::byte_set set;
+  };
+  frame_stops frame_stops_[4];
+  int next_stops_ = 0;
+  const lex::byte_set& stops_of(const reading::frame& fr);
   reading readings_[ROOM];
   std::size_t from_[ROOM];  // where each reading of the line being read starts
   int live_ = 1;            // readings_[0, live_) are followed
@@ -85,6 +96,13 @@ class literal_lexer {
   // A copy of r that resumes at i and reads the byte there the other way;
   // false when there is no room for it.
   bool fork(const reading& r, std::size_t i);
+  // A fork on the line that begins at line whose copy would be ruled out
+  // on it: it takes the room the copy would (so that where the rest is kept
+  // stays where it was), without the copy; false when there is none.
+  bool fork_that_dies(std::size_t line);
+  int dying_ = 0;              // such forks since the copies were last counted, on...
+  std::size_t dying_line_ = 0;  // ...the line that begins here
+  lex::byte_set regex_stops_;  // the bytes that matter in JavaScript's regular expression, and '<'
   // Reads p[pos, e), a line or the part of one that forks, with every
   // reading; those from from_ on start at their fork. Returns where it
   // stopped.

@@ -59,6 +59,9 @@ class reading {
   static constexpr int MAX_DOCS = 8;
 
   void start(const lexical_forms& f, literal_lexer* set, bool sjis);
+  // Becomes o: a fork copies a reading on a line that may fork every few
+  // bytes, and of the frames and here-documents only a few are in use.
+  void take(const reading& o);
 
   // Carries the reading over p[i, n), setting bit base + k of lit where byte
   // k lies inside a literal (it only sets bits, and clears only YAML's). It
@@ -85,10 +88,8 @@ class reading {
 
   const lexical_forms* forms_ = nullptr;
   literal_lexer* set_ = nullptr;
-  frame stack_[MAX_DEPTH];
   int top_ = 0;         // stack_[0] is the text's code
   int strings_ = 0;     // string frames on the stack
-  heredoc doc_[MAX_DOCS];
   int docs_ = 0;        // here-documents whose bodies are pending or running
   int docs_ready_ = 0;  // of them, those whose bodies have begun (opened on an earlier line)
   bool whole_line_ = false;  // the line is a body or documentation line, kept whole
@@ -112,6 +113,7 @@ class reading {
   unsigned char raw_len_ = 0;
   bool line_rules_ = false;  // lines' starts matter beyond here-documents (POD, __END__, YAML)
   unsigned changes_ = 0;     // pushes and pops, for the set of bytes that matter in the frame on top
+  bool leap_ = false;        // the leaping scan (not the plain one it is held to) is running
 
   // Positions in the current call: where the outermost open literal starts,
   // where JSX text starts, the line's start, a number's digits checked.
@@ -122,6 +124,11 @@ class reading {
   std::size_t closed_at_ = SIZE_MAX;  // just past the last literal closed: its flags follow (qr/a/s)
   std::uint64_t* lit_ = nullptr;
   std::size_t base_ = 0;
+
+  // Last, so that take copies what comes before them whole, and of them
+  // only what is in use.
+  frame stack_[MAX_DEPTH];
+  heredoc doc_[MAX_DOCS];
 
   void push(const frame& f);
   void pop();
@@ -152,6 +159,9 @@ class reading {
   before what_before(const unsigned char* p, std::size_t i) const;
   bool operand_before(const unsigned char* p, std::size_t i) const { return what_before(p, i) == before::operand; }
   std::size_t slash(const unsigned char* p, std::size_t i, std::size_t n);
+  // Whether a copy that reads the '/' at i as opening a regular expression
+  // is ruled out on this line for sure.
+  bool regex_dies_on_line(const unsigned char* p, std::size_t i, std::size_t n) const;
   bool term_after_close(const unsigned char* p, std::size_t i, std::size_t n) const;
   // Quote-like operators and % literals, Ruby's ?c (quote_like.cpp).
   std::size_t open_quote_like(const unsigned char* p, std::size_t i, std::size_t n);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "lex_bytes.hpp"
+#include "lexer.hpp"
 #include "reading.hpp"
 
 namespace morek {
@@ -113,7 +114,7 @@ bool reading::term_after_close(const unsigned char* p, std::size_t i, std::size_
   const std::string_view w(reinterpret_cast<const char*>(p + k), e - k);
   switch (forms_->regex) {
     case regex_form::js:
-      return !one_of(w, {"in", "instanceof", "of"});
+      return (w[0] != 'i' && w[0] != 'o') || !one_of(w, {"in", "instanceof", "of"});
     case regex_form::ruby:
       return !one_of(w, {"if", "unless", "while", "until", "and", "or", "then", "do", "rescue", "end"});
     case regex_form::perl:
@@ -122,6 +123,35 @@ bool reading::term_after_close(const unsigned char* p, std::size_t i, std::size_
     default:
       return false;
   }
+}
+
+bool reading::regex_dies_on_line(const unsigned char* p, std::size_t i, std::size_t n) const {
+  // JavaScript's regular expression is the one that dies on its line: read
+  // as the copy would (see run's string frames), with nothing in it that
+  // forks again, up to its close or the line's end. A reading that dies
+  // cuts its line's copies short where it died: where this one might die
+  // before the copy is seen to (a '/' or a JSX element it reads before
+  // then), the copy is made.
+  const lexical_forms& f = *forms_;
+  if (f.regex != regex_form::js || f.unicode_escapes || f.trigraphs || sjis_) return false;
+  bool in_class = false;
+  for (std::size_t k = find_any(p, i + 1, n, set_->regex_stops_); k < n; k = find_any(p, k + 1, n, set_->regex_stops_)) {
+    const unsigned char c = p[k];
+    if (c == '\n') return true;
+    if (c == '<' && f.jsx) return false;
+    if (c == '\\') {
+      // An escaped line end goes on over the next line: not seen to die.
+      if (k + 1 >= n || p[k + 1] == '\n' || p[k + 1] == '/' || (p[k + 1] == '<' && f.jsx)) return false;
+      ++k;
+    } else if (c == '[' || c == ']') {
+      in_class = c == '[';
+    } else if (c == '/') {
+      // What the term is read from after the close (flags, blanks and a
+      // word) holds neither a '/' nor a '<', nor a line's end before it.
+      return !in_class && term_after_close(p, k + 1, n);
+    }
+  }
+  return false;  // the line goes on in the next call
 }
 
 std::size_t reading::slash(const unsigned char* p, std::size_t i, std::size_t n) {
@@ -169,6 +199,10 @@ std::size_t reading::slash(const unsigned char* p, std::size_t i, std::size_t n)
       // Ruby reads a name, a blank and '/' then a blank as a division.
       if (r == regex_form::ruby && (i + 1 >= n || blank(p[i + 1]) || p[i + 1] == '=')) return i + 1;
       if (r == regex_form::perl && next_is('/')) return i + 2;
+      // A copy that would die on this line changes nothing but the room
+      // that forks take: it is not made.
+      if (leap_ && !take_other_ && regex_dies_on_line(p, i, n) && set_->fork_that_dies(line_begin_))
+        return i + 1;
       if (!either(i)) return i + 1;
       break;
   }

@@ -1,6 +1,9 @@
 // The scanner of one reading: it leaps from one byte that can matter in the
 // frame on top to the next, and hands each to the forms that decide.
+#include <cstddef>
 #include <cstring>
+#include <iterator>
+#include <type_traits>
 
 #include "lex_bytes.hpp"
 #include "lexer.hpp"
@@ -34,6 +37,18 @@ void reading::start(const lexical_forms& f, literal_lexer* set, bool sjis) {
     h.html = true;
     push(h);
   }
+}
+
+void reading::take(const reading& o) {
+  // Everything before stack_ is copied whole: nothing may follow the two
+  // arrays but padding, and memcpy must be a copy.
+  static_assert(std::is_trivially_copyable_v<reading> && std::is_standard_layout_v<reading>);
+  static_assert(offsetof(reading, doc_) == offsetof(reading, stack_) + sizeof stack_);
+  static_assert(sizeof(reading) - (offsetof(reading, doc_) + sizeof doc_) < alignof(reading));
+  if (this == &o) return;
+  std::memcpy(static_cast<void*>(this), &o, offsetof(reading, stack_));
+  std::memcpy(stack_, o.stack_, static_cast<std::size_t>(top_ + 1) * sizeof stack_[0]);
+  std::memcpy(doc_, o.doc_, static_cast<std::size_t>(docs_) * sizeof doc_[0]);
 }
 
 bool reading::same_as(const reading& o) const {
@@ -128,8 +143,7 @@ namespace {
 
 // The bytes that matter in a frame other than the text's code.
 void frame_bytes(const reading::frame& fr, const lexical_forms& f, const byte_set& code, byte_set& set) {
-  set.count = 0;
-  set.punct = false;
+  set.clear();
   switch (fr.kind) {
     case reading::code:
       set = code;
@@ -192,6 +206,20 @@ void frame_bytes(const reading::frame& fr, const lexical_forms& f, const byte_se
 
 }  // namespace
 
+const byte_set& literal_lexer::stops_of(const reading::frame& fr) {
+  const std::uint64_t key = std::uint64_t{fr.kind} | std::uint64_t{fr.close} << 8 | std::uint64_t{fr.open} << 16 |
+                            std::uint64_t{fr.escape} << 24 | std::uint64_t{static_cast<unsigned char>(fr.holds)} << 32 |
+                            std::uint64_t{fr.slash_after} << 40 | std::uint64_t{fr.classes} << 41 |
+                            std::uint64_t{fr.command} << 42;
+  for (const frame_stops& s : frame_stops_)
+    if (s.key == key) return s.set;
+  frame_stops& s = frame_stops_[next_stops_];
+  next_stops_ = (next_stops_ + 1) % static_cast<int>(std::size(frame_stops_));
+  s.key = key;
+  frame_bytes(fr, *forms_, code_want_, s.set);
+  return s.set;
+}
+
 bool reading::halts_compiler(const unsigned char* p, std::size_t i, std::size_t n) const {
   static constexpr std::string_view word = "__halt_compiler";
   if (n - i < word.size() || (i > 0 && (word_byte(p[i - 1]) || std::strchr("$>:\\", p[i - 1]) != nullptr))) return false;
@@ -207,6 +235,7 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
                          std::size_t base) {
   lit_ = lit;
   base_ = base;
+  leap_ = Skip;
   const lexical_forms& f = *forms_;
   if (!take_other_) {
     // A call (or a line of one) begins: positions start afresh.
@@ -231,31 +260,9 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
   }
   const std::size_t entered = i;
   const byte_set& code_want = set_->code_want_;
-  byte_set comment_stops, frame_want[2];
-  comment_stops.add('\n');
-  if (f.php_tags) comment_stops.add('?');
-  if (f.cr_ends_lines) comment_stops.add('\r');
-  if (f.unicode_escapes) comment_stops.add('\\');
-  std::uint64_t frame_key[2] = {~std::uint64_t{0}, ~std::uint64_t{0}};
-  int next_slot = 0;
+  const byte_set& comment_stops = set_->comment_stops_;
   const byte_set* want = &code_want;
   unsigned built = changes_ - 1;
-  // The bytes that matter in each kind of frame: the text's code, and the
-  // last two kinds of literal or comment met (a text mostly goes between
-  // its code and one or two kinds of string).
-  auto frame_set = [&](const frame& fr) -> const byte_set& {
-    const std::uint64_t key = std::uint64_t{fr.kind} | std::uint64_t{fr.close} << 8 | std::uint64_t{fr.open} << 16 |
-                              std::uint64_t{fr.escape} << 24 | std::uint64_t{static_cast<unsigned char>(fr.holds)} << 32 |
-                              std::uint64_t{fr.slash_after} << 40 | std::uint64_t{fr.classes} << 41 |
-                              std::uint64_t{fr.command} << 42;
-    for (int slot = 0; slot < 2; ++slot)
-      if (frame_key[slot] == key) return frame_want[slot];
-    const int slot = next_slot;
-    next_slot ^= 1;
-    frame_key[slot] = key;
-    frame_bytes(fr, f, code_want, frame_want[slot]);
-    return frame_want[slot];
-  };
   bool to_line_end = false;  // n is the end of the line being read
   bool comment_ends = false;  // the newline at i ends a line comment: what ends the line's code is before it
   while (i < n) {
@@ -341,12 +348,14 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
     frame& fr = stack_[top_];
     if (built != changes_) {
       built = changes_;
-      want = fr.kind == code && fr.close == 0 && fr.open == 0 ? &code_want : &frame_set(fr);
+      want = fr.kind == code && fr.close == 0 && fr.open == 0 ? &code_want : &set_->stops_of(fr);
     }
     // A JSX tag and the gap between a substitution's parts are looked at
     // byte by byte: anything may end them.
+    // (Most often the byte at i matters itself: a literal that opens and
+    // closes every few bytes.)
     if constexpr (Skip)
-      if (fr.kind != jsx_tag && !fr.between) i = find_any(p, i, n, *want);
+      if (fr.kind != jsx_tag && !fr.between && !want->has(p[i])) i = find_any(p, i + 1, n, *want);
     if (i >= n) break;
     const unsigned char c = p[i];
     auto next_is = [&](unsigned char b) { return i + 1 < n && p[i + 1] == b; };
