@@ -347,6 +347,13 @@ const form_case form_cases[] = {
     {"toml_multiline_strings", "toml", "a = \"\"\"\n\t x \\\"\"\"\"\"\"\nb = '''\n\t  y\\'''\nc      = 1\n",
      "\"\"\"\n\t x \\\"\"\"\"\"\"\nb = '''\n\t  y\\'''", "c      = 1"},
     {"toml_literal_string_no_escape", "toml", "x = { a = 'C:\\', b      = 1 }\nc = \"d\t  e\"\n", "\"d\t  e\"", "x = { a = 'C:\\', b      = 1 }"},
+    {"perl_old_package_separator", "perl", "\tmy $q = $main'v . \"\t'  \";\n\tmy $r = \"c\t  d\";\n\tmy  $y  = 1;\n",
+     "\"c\t  d\"", "\tmy  $y  = 1;"},
+    {"perl_old_package_separator_after_qualified_name", "perl", "\tmy @q = @Foo::Bar'w;\n\tmy $r = \"c\t  d\";\n\tmy  $y  = 1;\n",
+     "\"c\t  d\"", "\tmy  $y  = 1;"},
+    {"perl_unknown_word_then_quote_both_ways", "perl", "\tmy $a = isn't(1, 'x\t  y');\n\tmy $b = \"p\t  q\";\n", "'x\t  y'"},
+    {"perl_function_then_quote", "perl", "\tprint lc'A\t  B';\n\tmy  $y  = 1;\n", "'A\t  B'", "\tmy  $y  = 1;"},
+    {"shell_double_paren_subshell", "shell", "\th=$((cat) <<EOF\n\t  a  b\nEOF\n)\n\techo  1\n", "\t  a  b\nEOF\n", "\techo  1"},
 };
 INSTANTIATE_TEST_SUITE_P(Table, LiteralForms, testing::ValuesIn(form_cases),
                          [](const auto& info) { return std::string(info.param.name); });

@@ -578,6 +578,13 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
     if (top_ > 0 && c == fr.close) {
       if (fr.depth > 0) {
         --fr.depth;
+        if (fr.arith && fr.depth == 0 && !(i + 1 < n && p[i + 1] == ')')) {
+          // (( whose first ( closes alone was a subshell: $((cat) <<EOF
+          // holds commands, and a here-document.
+          fr.arith = false;
+          fr.command = true;
+          ++changes_;
+        }
       } else if (fr.cases > 0) {
         // A case pattern's ')', inside $( ).
       } else {
