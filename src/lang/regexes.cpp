@@ -73,8 +73,10 @@ reading::before reading::what_before(const unsigned char* p, std::size_t i) cons
   const bool after_dot = w > 0 && p[w - 1] == '.' && !(w > 1 && p[w - 2] == '.');
   switch (r) {
     case regex_form::js:
-      // A keyword after '.' is a property's name (o.in / 2).
-      return after_dot || !expression_keyword(r, word) ? before::operand : before::expression;
+      // A keyword after '.' is a property's name (o.in / 2), and after '#'
+      // a private one (this.#return / 2).
+      return after_dot || (w > 0 && p[w - 1] == '#') || !expression_keyword(r, word) ? before::operand
+                                                                                      : before::expression;
     case regex_form::perl:
       // A variable ($x, $#a, $#{a}, $#$x), or a method's name after ->;
       // a function's name, and what follows it an argument.

@@ -190,6 +190,19 @@ void frame_bytes(const reading::frame& fr, const lexical_forms& f, const byte_se
   }
 }
 
+// Perl's __END__ or __DATA__ at i: a word where a statement may stand, not
+// a variable's, a method's, a package's or a hash's key ({__END__} and
+// __END__ =>). Whatever follows it on its line and after is data.
+bool perl_data_end(const unsigned char* p, std::size_t i, std::size_t n) {
+  if (i > 0 && (word_byte(p[i - 1]) || std::strchr("$@%&*>:'{", p[i - 1]) != nullptr)) return false;
+  std::size_t e = i;
+  while (e < n && word_byte(p[e])) ++e;
+  const std::string_view w(reinterpret_cast<const char*>(p + i), e - i);
+  if (w != "__END__" && w != "__DATA__") return false;
+  while (e < n && blank(p[e])) ++e;
+  return !(e < n && (p[e] == '}' || (p[e] == '=' && e + 1 < n && p[e + 1] == '>')));
+}
+
 }  // namespace
 
 bool reading::halts_compiler(const unsigned char* p, std::size_t i, std::size_t n) const {
@@ -729,8 +742,9 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
         }
         break;
       case '_':
-        // PHP: what follows __halt_compiler(); is data, to the end.
-        if (f.php_tags && halts_compiler(p, i, n)) {
+        // PHP: what follows __halt_compiler(); is data, to the end; in
+        // Perl, what follows __END__ or __DATA__, even after code on its line.
+        if ((f.php_tags && halts_compiler(p, i, n)) || (f.perl_forms && top_ == 0 && perl_data_end(p, i, n))) {
           gave_up_ = data_rest_ = true;
           break;
         }
