@@ -591,7 +591,7 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
     if (top_ > 0 && c == fr.close) {
       if (fr.depth > 0) {
         --fr.depth;
-        if (fr.arith && fr.depth == 0 && !(i + 1 < n && p[i + 1] == ')')) {
+        if (fr.arith && fr.close == ')' && fr.depth == 0 && !(i + 1 < n && p[i + 1] == ')')) {
           // (( whose first ( closes alone was a subshell: $((cat) <<EOF
           // holds commands, and a here-document.
           fr.arith = false;
@@ -646,6 +646,10 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
         if (!f.hash_comments) {
           ++i;
         } else if (f.hash_at_word_only && i > 0 && !blank(p[i - 1]) && std::strchr(";&|()\n", p[i - 1]) == nullptr) {
+          ++i;
+        } else if (f.shell_forms && i > 0 && p[i - 1] == ')' && either(i)) {
+          // After $( ) or $(( )) the word goes on ($(date)#"a  b"); after a
+          // subshell's ( ) a comment starts: both.
           ++i;
         } else if ((f.perl_forms && i > 0 && p[i - 1] == '$') || (f.php_tags && next_is('['))) {
           ++i;
@@ -736,6 +740,14 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
           s.holds = interpolation::shell;
           push(s);
           note_open(i);
+          i += 2;
+        } else if (f.shell_forms && next_is('[')) {
+          // $[ ]: the old arithmetic, where << shifts.
+          frame a;
+          a.open = '[';
+          a.close = ']';
+          a.arith = true;
+          push(a);
           i += 2;
         } else {
           ++i;
