@@ -75,8 +75,8 @@ reading::before reading::what_before(const unsigned char* p, std::size_t i) cons
     case regex_form::js:
       // A keyword after '.' is a property's name (o.in / 2), and after '#'
       // a private one (this.#return / 2).
-      return after_dot || (w > 0 && p[w - 1] == '#') || !expression_keyword(r, word) ? before::operand
-                                                                                      : before::expression;
+      if (after_dot || (w > 0 && p[w - 1] == '#')) return before::operand;
+      return expression_keyword(r, word) ? before::expression : before::operand;
     case regex_form::perl:
       // A variable ($x, $#a, $#{a}, $#$x), or a method's name after ->;
       // a function's name, and what follows it an argument.
@@ -166,6 +166,14 @@ std::size_t reading::slash(const unsigned char* p, std::size_t i, std::size_t n)
       // Perl's // and //= after a term are defined-or.
       return r == regex_form::perl && next_is('/') ? i + 2 : i + 1;
     case before::expression:
+      if (r == regex_form::js) {
+        // yield, await and of are keywords only in generators, async
+        // functions and for (... of ...); elsewhere they may name variables
+        // (var await = 4; await / 2): both.
+        std::size_t j = i;
+        while (j > 0 && blank(p[j - 1])) --j;
+        if (prefix_is(p, j, {"yield", "await", "of"}) && !either(i)) return i + 1;
+      }
       break;
     case before::either:
       // Ruby reads a name, a blank and '/' then a blank as a division.
