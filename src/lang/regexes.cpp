@@ -166,6 +166,15 @@ std::size_t reading::slash(const unsigned char* p, std::size_t i, std::size_t n)
       // Perl's // and //= after a term are defined-or.
       return r == regex_form::perl && next_is('/') ? i + 2 : i + 1;
     case before::expression:
+      if (r == regex_form::ruby && (i + 1 >= n || blank(p[i + 1]) || p[i + 1] == '=')) {
+        // After a method's name that follows a dot, a blank, '/' and a
+        // blank divide (s.size / 2); '/' then a byte opens its argument.
+        std::size_t j = i;
+        while (j > 0 && blank(p[j - 1])) --j;
+        std::size_t w = j;
+        while (w > 0 && word_byte(p[w - 1])) --w;
+        if (w < j && w > 0 && p[w - 1] == '.') return i + 1;
+      }
       if (r == regex_form::js) {
         // yield, await and of are keywords only in generators, async
         // functions and for (... of ...); elsewhere they may name variables
