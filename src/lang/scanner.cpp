@@ -311,7 +311,9 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
           // trigraphs are read. Where that is in doubt (a trigraph, a
           // Shift-JIS character's second byte), both ways, each from the
           // backslash (a copy meets the same choice first there).
-          const std::size_t e = p[i - 1] == '\r' && i - 1 > line_begin_ ? i - 1 : i;
+          std::size_t e = p[i - 1] == '\r' && i - 1 > line_begin_ ? i - 1 : i;
+          if (f.splice_blanks)
+            while (e > line_begin_ + 1 && (blank(p[e - 1]) || p[e - 1] == '\r')) --e;
           const bool trigraph = f.trigraphs && e >= line_begin_ + 3 && p[e - 1] == '/' && p[e - 2] == '?' && p[e - 3] == '?';
           if (p[e - 1] == '\\' || trigraph) {
             const bool goes_on = trigraph ? either(e - 1) : !sjis_second(p, e - 1);
@@ -470,6 +472,12 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
           code_in.close = ')';
           code_in.open = '(';
           push(code_in);
+        }
+        if (f.splice_blanks) {
+          // C's compilers splice a backslash, blanks and a line's end too.
+          std::size_t k = i + 1;
+          while (k < n && (blank(p[k]) || p[k] == '\r')) ++k;
+          if (k > i + 1 && k < n && p[k] == '\n') i = k - 1;
         }
         i += 2;
         // A backslash-newline continues the literal on a line of its own.
