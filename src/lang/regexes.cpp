@@ -160,6 +160,21 @@ std::size_t reading::slash(const unsigned char* p, std::size_t i, std::size_t n)
     push(cm);
     return i + 2;
   }
+  if (f.swift_raw && i > 0 && p[i - 1] == '#') {
+    // Swift's extended regular expression #/.../#, closed by '/' and as
+    // many '#', on one line or more.
+    std::size_t j = i;
+    while (j > 0 && p[j - 1] == '#') --j;
+    if ((j == 0 || !word_byte(p[j - 1])) && i - j < 256) {
+      frame s;
+      s.kind = string;
+      s.close = '/';
+      s.hashes = static_cast<unsigned char>(i - j);
+      push(s);
+      note_open(j);
+      return i + 1;
+    }
+  }
   if (r == regex_form::none) return i + 1;
   switch (what_before(p, i)) {
     case before::operand:
