@@ -368,6 +368,8 @@ const form_case form_cases[] = {
     {"c_backslash_blanks_newline_splices", "c", "\ts = \"a\\  \n\t  b\";\n\tint  x;\n", "\"a\\  \n\t  b\"", "\tint  x;"},
     {"swift_extended_regex", "swift", "\tlet r = #/a\t  \"b/# + ##/c/#\t  d/##\n\tlet  z = 1\n", "#/a\t  \"b/# + ##/c/#\t  d/##",
      "\tlet  z = 1"},
+    {"ruby_special_global_put_in_string", "ruby", "\tx = \"a#$\" b\t  c\" + `echo #$` d`\n\tw      = 1\n", "\"a#$\" b\t  c\"",
+     "\tw      = 1"},
     {"perl_old_package_separator", "perl", "\tmy $q = $main'v . \"\t'  \";\n\tmy $r = \"c\t  d\";\n\tmy  $y  = 1;\n",
      "\"c\t  d\"", "\tmy  $y  = 1;"},
     {"perl_old_package_separator_after_qualified_name", "perl", "\tmy @q = @Foo::Bar'w;\n\tmy $r = \"c\t  d\";\n\tmy  $y  = 1;\n",
