@@ -370,6 +370,7 @@ const form_case form_cases[] = {
      "\tlet  z = 1"},
     {"ruby_special_global_put_in_string", "ruby", "\tx = \"a#$\" b\t  c\" + `echo #$` d`\n\tw      = 1\n", "\"a#$\" b\t  c\"",
      "\tw      = 1"},
+    {"perl_modulo_then_quote_like", "perl", "\tmy $y = $x %qq{2\t  } + %q;\n\tmy  $z  = 1;\n", "qq{2\t  }", "\tmy  $z  = 1;"},
     {"perl_old_package_separator", "perl", "\tmy $q = $main'v . \"\t'  \";\n\tmy $r = \"c\t  d\";\n\tmy  $y  = 1;\n",
      "\"c\t  d\"", "\tmy  $y  = 1;"},
     {"perl_old_package_separator_after_qualified_name", "perl", "\tmy @q = @Foo::Bar'w;\n\tmy $r = \"c\t  d\";\n\tmy  $y  = 1;\n",
