@@ -133,6 +133,8 @@ std::size_t reading::open_heredoc(const unsigned char* p, std::size_t i, std::si
   }
   d.len = static_cast<unsigned char>(len);
   doc_[docs_++] = d;
+  // The word as written is kept: <<"    EOT" ends at a line of blanks and EOT.
+  if (strings_ == 0) mark(i, k);
   return k;
 }
 

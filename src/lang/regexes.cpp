@@ -65,6 +65,13 @@ reading::before reading::what_before(const unsigned char* p, std::size_t i) cons
   }
   if (r == regex_form::js && (c == '+' || c == '-') && j > 1 && p[j - 2] == c) return before::operand;  // a++ / 2
   const bool js = r == regex_form::js;
+  if (r == regex_form::perl && c == '>') {
+    // Perl's readline <FH>, <$fh> and <>: a term.
+    std::size_t k = j - 1;
+    while (k > 0 && word_byte(p[k - 1])) --k;
+    if (k > 0 && p[k - 1] == '$') --k;
+    if (k > 0 && p[k - 1] == '<' && !(k > 1 && p[k - 2] == '<' && k + 1 < j)) return before::operand;
+  }
   if (!word_byte(c) && !(c == '$' && js)) return before::expression;
   std::size_t w = j;
   while (w > 0 && (word_byte(p[w - 1]) || (p[w - 1] == '$' && js))) --w;
