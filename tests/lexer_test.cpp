@@ -379,6 +379,7 @@ const form_case form_cases[] = {
      "<<\"        EOT\";\n\t  a  b\n        EOT\n", "\tmy  $y  = 1;"},
     {"perl_readline_then_defined_or", "perl", "\tmy $x = <STDIN> // 'a';\n\tmy $s = \"b/\t  c\";\n\tmy  $y  = 1;\n", "\"b/\t  c\"",
      "\tmy  $y  = 1;"},
+    {"perl_print_handle_then_pattern", "perl", "\tprint $fh /a\t  b/ ? 1 : 0;\n\tmy  $y  = $x / 2;\n", "/a\t  b/", "\tmy  $y  = $x / 2;"},
     {"perl_old_package_separator", "perl", "\tmy $q = $main'v . \"\t'  \";\n\tmy $r = \"c\t  d\";\n\tmy  $y  = 1;\n",
      "\"c\t  d\"", "\tmy  $y  = 1;"},
     {"perl_old_package_separator_after_qualified_name", "perl", "\tmy @q = @Foo::Bar'w;\n\tmy $r = \"c\t  d\";\n\tmy  $y  = 1;\n",

@@ -9,40 +9,6 @@ namespace morek {
 
 using namespace lex;
 
-namespace {
-
-// Perl: whether the term before the << at i is the filehandle of print,
-// printf or say (print $fh <<EOF, print {$out} <<EOF), after which a
-// here-document starts. A handle's block is looked for within 256 bytes.
-bool print_handle_before(const unsigned char* p, std::size_t i) {
-  std::size_t j = i;
-  while (j > 0 && blank(p[j - 1])) --j;
-  if (j == i || j == 0) return false;
-  std::size_t k = j;
-  if (p[k - 1] == '}') {
-    std::size_t depth = 0;
-    do {
-      --k;
-      if (p[k] == '}') {
-        ++depth;
-      } else if (p[k] == '{') {
-        --depth;
-      } else if (p[k] == '\n') {
-        return false;
-      }
-    } while (depth > 0 && k > 0 && j - k < 256);
-    if (depth > 0) return false;
-  } else {
-    while (k > 0 && word_byte(p[k - 1])) --k;
-    if (k == j || k == 0 || p[k - 1] != '$') return false;
-    --k;
-  }
-  while (k > 0 && blank(p[k - 1])) --k;
-  return prefix_is(p, k, {"print", "printf", "say"});
-}
-
-}  // namespace
-
 std::size_t reading::open_heredoc(const unsigned char* p, std::size_t i, std::size_t n) {
   const heredoc_form form = forms_->heredoc;
   std::size_t k = i + 2;
@@ -76,7 +42,7 @@ std::size_t reading::open_heredoc(const unsigned char* p, std::size_t i, std::si
     // both.
     switch (what_before(p, i)) {
       case before::operand:
-        if (form == heredoc_form::perl && print_handle_before(p, i)) break;
+        if (form == heredoc_form::perl && perl_print_handle_before(p, i)) break;
         return i + 2;
       case before::expression:
         break;

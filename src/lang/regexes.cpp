@@ -185,6 +185,10 @@ std::size_t reading::slash(const unsigned char* p, std::size_t i, std::size_t n)
   if (r == regex_form::none) return i + 1;
   switch (what_before(p, i)) {
     case before::operand:
+      // Perl: print $fh /a/ matches, as print's filehandle and a pattern.
+      if (r == regex_form::perl && i + 1 < n && !blank(p[i + 1]) && p[i + 1] != '/' && p[i + 1] != '=' &&
+          perl_print_handle_before(p, i))
+        break;
       // Perl's // and //= after a term are defined-or.
       return r == regex_form::perl && next_is('/') ? i + 2 : i + 1;
     case before::expression:
