@@ -42,6 +42,7 @@ std::size_t reading::open_heredoc(const unsigned char* p, std::size_t i, std::si
     // both.
     switch (what_before(p, i)) {
       case before::operand:
+        if (form == heredoc_form::perl && perl_print_handle_before(p, i)) break;
         return i + 2;
       case before::expression:
         break;
@@ -60,16 +61,21 @@ std::size_t reading::open_heredoc(const unsigned char* p, std::size_t i, std::si
       too_long = true;
     }
   };
+  bool quoted_word = false;  // <<"" ends at the first empty line
   while (k < n && !too_long) {
     const unsigned char c = p[k];
-    if (c == '\'' || c == '"' || c == '`') {
+    // Perl's and Ruby's word is quoted whole or not at all: <<E"a" is the
+    // word E and a string.
+    if ((c == '\'' || c == '"' || c == '`') && (form == heredoc_form::shell || len == 0)) {
       ++k;
       while (k < n && p[k] != c && p[k] != '\n' && !too_long) add(p[k++]);
       if (k >= n || p[k] != c) {
         len = 0;
+        quoted_word = false;
         break;
       }
       ++k;
+      quoted_word = true;
       if (form != heredoc_form::shell) break;
     } else if (c == '\\' && form == heredoc_form::shell && k + 1 < n && p[k + 1] != '\n') {
       add(p[k + 1]);
@@ -81,7 +87,7 @@ std::size_t reading::open_heredoc(const unsigned char* p, std::size_t i, std::si
       ++k;
     }
   }
-  if (len == 0) {
+  if (len == 0 && !(quoted_word && form != heredoc_form::php)) {
     // No word: << that shifts, or a form this lexer does not know; the
     // shell's is always a here-document, so keep the rest.
     if (form == heredoc_form::shell) gave_up_ = true;
@@ -93,6 +99,8 @@ std::size_t reading::open_heredoc(const unsigned char* p, std::size_t i, std::si
   }
   d.len = static_cast<unsigned char>(len);
   doc_[docs_++] = d;
+  // The word as written is kept: <<"    EOT" ends at a line of blanks and EOT.
+  if (strings_ == 0) mark(i, k);
   return k;
 }
 

@@ -1,5 +1,7 @@
 // Code inside literals: "${...}", "#{...}", "{...}", "$(...)", "\(...)"
 // and the like open code, up to the matching closer, with literals of its own.
+#include <cstring>
+
 #include "lex_bytes.hpp"
 #include "reading.hpp"
 
@@ -36,6 +38,9 @@ std::size_t reading::interpolate(const unsigned char* p, std::size_t i, std::siz
       break;
     }
     case interpolation::hash_brace:
+      // #$" is Ruby's $" put in: its quote closes nothing (#$' #$` #$/ too).
+      if (c == '#' && next_is('$') && i + 2 < n && std::strchr("~*$?!@/\\;,.=:<>\"'`&+", p[i + 2]) != nullptr)
+        return i + 3;
       opens = c == '#' && next_is('{');
       past = i + 2;
       break;

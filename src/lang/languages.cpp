@@ -25,6 +25,7 @@ constexpr std::array<lexical_forms, 19> table{{
      .cr_ends_lines = true,
      .block_comments = true,
      .continued_comments = true,
+     .splice_blanks = true,
      .trigraphs = true,
      .dq = closed_by_line,
      .sq = closed_by_line,

@@ -64,6 +64,7 @@ struct lexical_forms {
   bool hash_at_word_only = false; // ...only where a word starts (shell)
   bool block_comments = false;    // /* */
   bool continued_comments = false;  // a backslash at a line comment's end continues it (C)
+  bool splice_blanks = false;       // ...and a backslash, blanks and a line's end splice lines (C)
   bool trigraphs = false;         // ??/ may be a backslash and ??' a caret, or not: both are followed (C)
   bool nested_comments = false;
   std::string_view pod_open{}, pod_close{};  // lines of documentation: "=begin" to "=end"

@@ -176,4 +176,35 @@ inline bool prefix_is(const unsigned char* p, std::size_t at, std::initializer_l
   return one_of(word_before(p, at), words);
 }
 
+// Perl: whether the term before the byte at i is the filehandle of print,
+// printf or say (print $fh <<EOF, print {$out} /a/), after which << starts
+// a here-document and '/' a pattern. A handle's block is looked for within
+// 256 bytes.
+inline bool perl_print_handle_before(const unsigned char* p, std::size_t i) {
+  std::size_t j = i;
+  while (j > 0 && blank(p[j - 1])) --j;
+  if (j == i || j == 0) return false;
+  std::size_t k = j;
+  if (p[k - 1] == '}') {
+    std::size_t depth = 0;
+    do {
+      --k;
+      if (p[k] == '}') {
+        ++depth;
+      } else if (p[k] == '{') {
+        --depth;
+      } else if (p[k] == '\n') {
+        return false;
+      }
+    } while (depth > 0 && k > 0 && j - k < 256);
+    if (depth > 0) return false;
+  } else {
+    while (k > 0 && word_byte(p[k - 1])) --k;
+    if (k == j || k == 0 || p[k - 1] != '$') return false;
+    --k;
+  }
+  while (k > 0 && blank(p[k - 1])) --k;
+  return prefix_is(p, k, {"print", "printf", "say"});
+}
+
 }  // namespace morek::lex

@@ -51,7 +51,10 @@ void literal_lexer::start(language l, bool sjis) {
       want('>');
     }
     // Any of its punctuation may be a quote-like operator's delimiter.
-    if (f.perl_forms) code_want_.add_punctuation();
+    if (f.perl_forms) {
+      code_want_.add_punctuation();
+      want('_');  // __END__ after code
+    }
   }
   if (code_want_.count == 0) want('\n');  // the set is never empty
   comment_stops_ = byte_set{};

@@ -62,7 +62,7 @@ std::size_t reading::begin_line(const unsigned char* p, std::size_t i, std::size
   if (f.data_end) {
     for (const std::string_view end : {"__END__", "__DATA__"}) {
       const std::size_t w = i + end.size();
-      if (starts(end) && (w == e || p[w] == '\n' || p[w] == '\r')) {
+      if (starts(end) && (w == e || p[w] == '\n' || p[w] == '\r') && (f.perl_forms || end == "__END__")) {
         gave_up_ = data_rest_ = true;
         return i;
       }

@@ -27,7 +27,10 @@ int reading::quote_like_op(const unsigned char* p, std::size_t j, std::size_t& w
   // Not the operator: a variable, a method or a glob of that name ($s ->s
   // *s &s), an array's last index ($#s), a file test (-s), a hash's key
   // ({s} and s =>), a sub's name.
-  if (w > 0 && (word_byte(p[w - 1]) || std::strchr("$@%&*>'#", p[w - 1]) != nullptr)) return -1;
+  if (w > 0 && (word_byte(p[w - 1]) || std::strchr("$@%&*>'#", p[w - 1]) != nullptr)) {
+    // ...but after an operand % & * are operators ($x %q{2}).
+    if (!(std::strchr("%&*", p[w - 1]) != nullptr && what_before(p, w - 1) == before::operand)) return -1;
+  }
   if (w == closed_at_) return -1;  // the flags of what just closed: qr/a/s, m{a}x
   if (w > 1 && p[w - 1] == ':' && p[w - 2] == ':') return -1;
   if (w > 0 && p[w - 1] == '-' && op == "s") return -1;

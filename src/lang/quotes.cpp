@@ -47,6 +47,17 @@ std::size_t reading::open_quote(const unsigned char* p, std::size_t i, std::size
 
   // Perl's and Ruby's $' $" $` are variables.
   if ((f.perl_forms || f.ruby_percent) && i > 0 && p[i - 1] == '$') return i + 1;
+  // Perl's old package separator: a quote between a name and a letter joins
+  // them ($main'x is $main::x). After a variable's name it always does;
+  // after a function's name it opens a string (print'a'), and after a word
+  // it does not know (isn't, Foo'Bar) it may do either.
+  if (f.perl_forms && q == '\'' && i > 0 && word_byte(p[i - 1]) && i + 1 < n && (alpha(p[i + 1]) || p[i + 1] == '_')) {
+    std::size_t w = i;
+    while (w > 0 && (word_byte(p[w - 1]) || (p[w - 1] == ':' && w > 1 && p[w - 2] == ':'))) w -= p[w - 1] == ':' ? 2 : 1;
+    if (w > 0 && std::strchr("$@&*#", p[w - 1]) != nullptr) return i + 1;
+    const before b = what_before(p, i);
+    if (b == before::operand || (b == before::either && either(i))) return i + 1;
+  }
   if (f.ruby_percent && q == '`' && i > 0) {
     // The method ` itself: defined (def `), called (x.`) or named (:`).
     std::size_t j = i;

@@ -66,6 +66,13 @@ reading::before reading::what_before(const unsigned char* p, std::size_t i) cons
   }
   if (r == regex_form::js && (c == '+' || c == '-') && j > 1 && p[j - 2] == c) return before::operand;  // a++ / 2
   const bool js = r == regex_form::js;
+  if (r == regex_form::perl && c == '>') {
+    // Perl's readline <FH>, <$fh> and <>: a term.
+    std::size_t k = j - 1;
+    while (k > 0 && word_byte(p[k - 1])) --k;
+    if (k > 0 && p[k - 1] == '$') --k;
+    if (k > 0 && p[k - 1] == '<' && !(k > 1 && p[k - 2] == '<' && k + 1 < j)) return before::operand;
+  }
   if (!word_byte(c) && !(c == '$' && js)) return before::expression;
   std::size_t w = j;
   while (w > 0 && (word_byte(p[w - 1]) || (p[w - 1] == '$' && js))) --w;
@@ -74,8 +81,10 @@ reading::before reading::what_before(const unsigned char* p, std::size_t i) cons
   const bool after_dot = w > 0 && p[w - 1] == '.' && !(w > 1 && p[w - 2] == '.');
   switch (r) {
     case regex_form::js:
-      // A keyword after '.' is a property's name (o.in / 2).
-      return after_dot || !expression_keyword(r, word) ? before::operand : before::expression;
+      // A keyword after '.' is a property's name (o.in / 2), and after '#'
+      // a private one (this.#return / 2).
+      if (after_dot || (w > 0 && p[w - 1] == '#')) return before::operand;
+      return expression_keyword(r, word) ? before::expression : before::operand;
     case regex_form::perl:
       // A variable ($x, $#a, $#{a}, $#$x), or a method's name after ->;
       // a function's name, and what follows it an argument.
@@ -188,12 +197,48 @@ std::size_t reading::slash(const unsigned char* p, std::size_t i, std::size_t n)
     push(cm);
     return i + 2;
   }
+  if (f.swift_raw && i > 0 && p[i - 1] == '#') {
+    // Swift's extended regular expression #/.../#, closed by '/' and as
+    // many '#', on one line or more.
+    std::size_t j = i;
+    while (j > 0 && p[j - 1] == '#') --j;
+    if ((j == 0 || !word_byte(p[j - 1])) && i - j < 256) {
+      frame s;
+      s.kind = string;
+      s.close = '/';
+      s.hashes = static_cast<unsigned char>(i - j);
+      push(s);
+      note_open(j);
+      return i + 1;
+    }
+  }
   if (r == regex_form::none) return i + 1;
   switch (what_before(p, i)) {
     case before::operand:
+      // Perl: print $fh /a/ matches, as print's filehandle and a pattern.
+      if (r == regex_form::perl && i + 1 < n && !blank(p[i + 1]) && p[i + 1] != '/' && p[i + 1] != '=' &&
+          perl_print_handle_before(p, i))
+        break;
       // Perl's // and //= after a term are defined-or.
       return r == regex_form::perl && next_is('/') ? i + 2 : i + 1;
     case before::expression:
+      if (r == regex_form::ruby && (i + 1 >= n || blank(p[i + 1]) || p[i + 1] == '=')) {
+        // After a method's name that follows a dot, a blank, '/' and a
+        // blank divide (s.size / 2); '/' then a byte opens its argument.
+        std::size_t j = i;
+        while (j > 0 && blank(p[j - 1])) --j;
+        std::size_t w = j;
+        while (w > 0 && word_byte(p[w - 1])) --w;
+        if (w < j && w > 0 && p[w - 1] == '.') return i + 1;
+      }
+      if (r == regex_form::js) {
+        // yield, await and of are keywords only in generators, async
+        // functions and for (... of ...); elsewhere they may name variables
+        // (var await = 4; await / 2): both.
+        std::size_t j = i;
+        while (j > 0 && blank(p[j - 1])) --j;
+        if (prefix_is(p, j, {"yield", "await", "of"}) && !either(i)) return i + 1;
+      }
       break;
     case before::either:
       // Ruby reads a name, a blank and '/' then a blank as a division.

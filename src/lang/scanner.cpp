@@ -204,6 +204,19 @@ void frame_bytes(const reading::frame& fr, const lexical_forms& f, const byte_se
   }
 }
 
+// Perl's __END__ or __DATA__ at i: a word where a statement may stand, not
+// a variable's, a method's, a package's or a hash's key ({__END__} and
+// __END__ =>). Whatever follows it on its line and after is data.
+bool perl_data_end(const unsigned char* p, std::size_t i, std::size_t n) {
+  if (i > 0 && (word_byte(p[i - 1]) || std::strchr("$@%&*>:'{", p[i - 1]) != nullptr)) return false;
+  std::size_t e = i;
+  while (e < n && word_byte(p[e])) ++e;
+  const std::string_view w(reinterpret_cast<const char*>(p + i), e - i);
+  if (w != "__END__" && w != "__DATA__") return false;
+  while (e < n && blank(p[e])) ++e;
+  return !(e < n && (p[e] == '}' || (p[e] == '=' && e + 1 < n && p[e + 1] == '>')));
+}
+
 }  // namespace
 
 const byte_set& literal_lexer::stops_of(const reading::frame& fr) {
@@ -305,7 +318,9 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
           // trigraphs are read. Where that is in doubt (a trigraph, a
           // Shift-JIS character's second byte), both ways, each from the
           // backslash (a copy meets the same choice first there).
-          const std::size_t e = p[i - 1] == '\r' && i - 1 > line_begin_ ? i - 1 : i;
+          std::size_t e = p[i - 1] == '\r' && i - 1 > line_begin_ ? i - 1 : i;
+          if (f.splice_blanks)
+            while (e > line_begin_ + 1 && (blank(p[e - 1]) || p[e - 1] == '\r')) --e;
           const bool trigraph = f.trigraphs && e >= line_begin_ + 3 && p[e - 1] == '/' && p[e - 2] == '?' && p[e - 3] == '?';
           if (p[e - 1] == '\\' || trigraph) {
             const bool goes_on = trigraph ? either(e - 1) : !sjis_second(p, e - 1);
@@ -467,6 +482,12 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
           code_in.open = '(';
           push(code_in);
         }
+        if (f.splice_blanks) {
+          // C's compilers splice a backslash, blanks and a line's end too.
+          std::size_t k = i + 1;
+          while (k < n && (blank(p[k]) || p[k] == '\r')) ++k;
+          if (k > i + 1 && k < n && p[k] == '\n') i = k - 1;
+        }
         i += 2;
         // A backslash-newline continues the literal on a line of its own.
         if (i <= n && p[i - 1] == '\n') at_start = true;
@@ -587,6 +608,13 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
     if (top_ > 0 && c == fr.close) {
       if (fr.depth > 0) {
         --fr.depth;
+        if (fr.arith && fr.close == ')' && fr.depth == 0 && !(i + 1 < n && p[i + 1] == ')')) {
+          // (( whose first ( closes alone was a subshell: $((cat) <<EOF
+          // holds commands, and a here-document.
+          fr.arith = false;
+          fr.command = true;
+          ++changes_;
+        }
       } else if (fr.cases > 0) {
         // A case pattern's ')', inside $( ).
       } else {
@@ -635,6 +663,10 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
         if (!f.hash_comments) {
           ++i;
         } else if (f.hash_at_word_only && i > 0 && !blank(p[i - 1]) && std::strchr(";&|()\n", p[i - 1]) == nullptr) {
+          ++i;
+        } else if (f.shell_forms && i > 0 && p[i - 1] == ')' && either(i)) {
+          // After $( ) or $(( )) the word goes on ($(date)#"a  b"); after a
+          // subshell's ( ) a comment starts: both.
           ++i;
         } else if ((f.perl_forms && i > 0 && p[i - 1] == '$') || (f.php_tags && next_is('['))) {
           ++i;
@@ -726,13 +758,22 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
           push(s);
           note_open(i);
           i += 2;
+        } else if (f.shell_forms && next_is('[')) {
+          // $[ ]: the old arithmetic, where << shifts.
+          frame a;
+          a.open = '[';
+          a.close = ']';
+          a.arith = true;
+          push(a);
+          i += 2;
         } else {
           ++i;
         }
         break;
       case '_':
-        // PHP: what follows __halt_compiler(); is data, to the end.
-        if (f.php_tags && halts_compiler(p, i, n)) {
+        // PHP: what follows __halt_compiler(); is data, to the end; in
+        // Perl, what follows __END__ or __DATA__, even after code on its line.
+        if ((f.php_tags && halts_compiler(p, i, n)) || (f.perl_forms && top_ == 0 && perl_data_end(p, i, n))) {
           gave_up_ = data_rest_ = true;
           break;
         }
