@@ -336,6 +336,11 @@ const syntax_case syntax_cases[] = {
     {"yaml_named_by_first_line", "", {"--indent-only", "4", "4"}, "app.conf", "%YAML 1.2\na:\n    b: 1\n",
      "%YAML 1.2\na:\n    b: 1\n", "", true},
     {"clang_format_named", "", {"--indent-only", "4", "4"}, ".clang-format", "A:\n    B: 1\n", "A:\n    B: 1\n", "", true},
+    // Settings that are YAML or JSON by the same name: no tab is written in either.
+    {"prettierrc_named_under_8_4", "", {"8", "4"}, ".prettierrc", "rules:\n        a:   1\n", "rules:\n        a:   1\n", "",
+     true},
+    {"eslintrc_in_json_named_under_8_4", "", {"8", "4"}, ".eslintrc", "{\n\t\"a\": {\n\t\t\"b\":   1\n\t}\n}\n",
+     "{\n\t\"a\": {\n\t\t\"b\":   1\n\t}\n}\n", "", true},
     {"yaml_named_under_8_4", "", {"8", "4"}, "a.yml", "a:\n        b:   1\n        c:\t1\n",
      "a:\n        b:   1\n        c:      1\n", "", true},
     {"yaml_named_by_bom_and_first_line", "", {"4", "4"}, "conf", "\xEF\xBB\xBF%YAML 1.2\na:\n    b: 1\n",

@@ -43,6 +43,11 @@ constexpr std::array table{
     kind_name{name_match::exact, ".gemrc", file_kind::yaml},
     kind_name{name_match::exact, ".condarc", file_kind::yaml},
     kind_name{name_match::exact, ".yamllint", file_kind::yaml},
+    // Tools' settings in YAML or in JSON, which YAML reads too: no tab in
+    // their indentation either way.
+    kind_name{name_match::exact, ".prettierrc", file_kind::yaml},
+    kind_name{name_match::exact, ".eslintrc", file_kind::yaml},
+    kind_name{name_match::exact, ".stylelintrc", file_kind::yaml},
     kind_name{name_match::suffix, ".py", file_kind::python},
     kind_name{name_match::suffix, ".pyi", file_kind::python},
     kind_name{name_match::suffix, ".pyw", file_kind::python},
