@@ -83,10 +83,10 @@ def instructions(cmd):
     return int(found.group(1))
 
 
-def pathological_instructions(morek, work, mb, only):
+def pathological_files(work, mb, only):
+    """Each pattern (those --only picks) over mb MB, as one line and as lines of 80, written in turn to
+    the same file: yields its extension, pattern, shape and path."""
     size = mb * 1024 * 1024
-    print(f"\nPathological inputs, {mb} MB each: instructions of morek --check 8 4 against --lang=text\n")
-    print("| file | pattern | shape | instructions | text | ratio |\n|---|---|---|---|---|---|")
     for ext, pattern in PATHOLOGICAL:
         if only and not re.search(only, f".{ext} {pattern}"):
             continue
@@ -96,13 +96,19 @@ def pathological_instructions(morek, work, mb, only):
             path = os.path.join(work, "p." + ext)
             with open(path, "w") as f:
                 f.write(text)
-            a = instructions([morek, "--check", "8", "4", path])
-            b = instructions([morek, "--check", "--lang=text", "8", "4", path])
-            print(f"| .{ext} | `{pattern}` | {shape} | {a / 1e6:.1f}M | {b / 1e6:.1f}M | {a / b:.2f} |", flush=True)
+            yield ext, pattern, shape, path
+
+
+def pathological_instructions(morek, work, mb, only):
+    print(f"\nPathological inputs, {mb} MB each: instructions of morek --check 8 4 against --lang=text\n")
+    print("| file | pattern | shape | instructions | text | ratio |\n|---|---|---|---|---|---|")
+    for ext, pattern, shape, path in pathological_files(work, mb, only):
+        a = instructions([morek, "--check", "8", "4", path])
+        b = instructions([morek, "--check", "--lang=text", "8", "4", path])
+        print(f"| .{ext} | `{pattern}` | {shape} | {a / 1e6:.1f}M | {b / 1e6:.1f}M | {a / b:.2f} |", flush=True)
 
 
 def pathological(morek, work, rounds, mb, only=None, before=None):
-    size = mb * 1024 * 1024
     print(f"\nPathological inputs, {mb} MB each, {rounds} rounds: morek --check 8 4 against --lang=text\n")
     if before:
         print(f"before: {before}, in the same rounds against the same --lang=text\n")
@@ -110,30 +116,22 @@ def pathological(morek, work, rounds, mb, only=None, before=None):
               "|---|---|---|---|---|---|---|---|---|---|")
     else:
         print("| file | pattern | shape | median s | text s | ratio | per round |\n|---|---|---|---|---|---|---|")
-    for ext, pattern in PATHOLOGICAL:
-        if only and not re.search(only, f".{ext} {pattern}"):
-            continue
-        line = pattern * (size // len(pattern))
-        for shape, text in (("one line", line + "\n"),
-                            ("lines of 80", "\n".join(line[k:k + 80] for k in range(0, len(line), 80)) + "\n")):
-            path = os.path.join(work, "p." + ext)
-            with open(path, "w") as f:
-                f.write(text)
-            a, b, c = [], [], []
-            for _ in range(rounds):
-                a.append(timed([morek, "--check", "8", "4", path]))
-                b.append(timed([morek, "--check", "--lang=text", "8", "4", path]))
-                if before:
-                    c.append(timed([before, "--check", "8", "4", path]))
-            per_round = [x / y for x, y in zip(a, b)]
-            ma, mb_ = statistics.median(a), statistics.median(b)
-            row = (f"| .{ext} | `{pattern}` | {shape} | {ma:.3f} | {mb_:.3f} | {ma / mb_:.2f} | "
-                   f"{min(per_round):.2f}-{max(per_round):.2f} |")
+    for ext, pattern, shape, path in pathological_files(work, mb, only):
+        a, b, c = [], [], []
+        for _ in range(rounds):
+            a.append(timed([morek, "--check", "8", "4", path]))
+            b.append(timed([morek, "--check", "--lang=text", "8", "4", path]))
             if before:
-                per_round = [x / y for x, y in zip(c, b)]
-                mc = statistics.median(c)
-                row += f" {mc:.3f} | {mc / mb_:.2f} | {min(per_round):.2f}-{max(per_round):.2f} |"
-            print(row, flush=True)
+                c.append(timed([before, "--check", "8", "4", path]))
+        per_round = [x / y for x, y in zip(a, b)]
+        ma, mb_ = statistics.median(a), statistics.median(b)
+        row = (f"| .{ext} | `{pattern}` | {shape} | {ma:.3f} | {mb_:.3f} | {ma / mb_:.2f} | "
+               f"{min(per_round):.2f}-{max(per_round):.2f} |")
+        if before:
+            per_round = [x / y for x, y in zip(c, b)]
+            mc = statistics.median(c)
+            row += f" {mc:.3f} | {mc / mb_:.2f} | {min(per_round):.2f}-{max(per_round):.2f} |"
+        print(row, flush=True)
 
 
 def readings(build, tree):
