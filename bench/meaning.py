@@ -65,7 +65,8 @@ EXT = {
 # Names that say a kind whatever their extension or first line.
 NAMES = {"Makefile": "make", "makefile": "make", "GNUmakefile": "make", "BSDmakefile": "make", "Kbuild": "make",
          "Rakefile": "ruby", "Gemfile": "ruby", ".clang-format": "yaml", ".clang-tidy": "yaml", ".clangd": "yaml",
-         "CITATION.cff": "yaml", ".gemrc": "yaml", ".condarc": "yaml", ".yamllint": "yaml"}
+         "CITATION.cff": "yaml", ".gemrc": "yaml", ".condarc": "yaml", ".yamllint": "yaml",
+         ".prettierrc": "yaml", ".eslintrc": "yaml", ".stylelintrc": "yaml"}
 
 # The styles of a full run: widths both ways, each style, and .editorconfig
 # files (the tree's own, and two written over its root one).
