@@ -66,8 +66,6 @@ struct byte_set {
   }
 };
 
-inline bool contains(const byte_set& set, unsigned char c) { return set.has(c); }
-
 #if defined(MOREK_SSE2)
 // Bytes of v in [lo, lo + width): shifted so that lo is the least signed byte.
 inline __m128i in_range(__m128i v, int lo, int width) {

@@ -374,7 +374,7 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
     if (i >= n) break;
     const unsigned char c = p[i];
     auto next_is = [&](unsigned char b) { return i + 1 < n && p[i + 1] == b; };
-    if (sjis_ && c >= 0x40 && (i == 0 || p[i - 1] >= 0x80) && contains(*want, c) && sjis_second(p, i)) [[unlikely]] {
+    if (sjis_ && c >= 0x40 && (i == 0 || p[i - 1] >= 0x80) && want->has(c) && sjis_second(p, i)) [[unlikely]] {
       ++i;  // this reading takes it as a character's, with its lead
       continue;
     }
