@@ -150,6 +150,14 @@ const form_case form_cases[] = {
     {"js_quote_in_comment", "js", "\t// don't\n\tx = `\t  `; /* it's */ y = '\t';\n", "`\t  `"},
     {"js_template_in_template_code", "js", "\tt = `${a ? `\t ` : '\t  '}`;\n", "`${a ? `\t ` : '\t  '}`"},
     {"go_rune_quote", "go", "\tc := '\"'\n\ts := \"\t  \"\n", "\"\t  \""},
+    // cgo compiles the comment before import "C" as C: its strings stay.
+    {"go_cgo_preamble", "go", "package p\n\n/*\nstatic const char *s = \"a    b\";\n*/\nimport \"C\"\n\nfunc f() {\n\tx  := 1\n}\n",
+     "static const char *s = \"a    b\";", "\tx  := 1"},
+    {"go_cgo_preamble_in_a_group", "go", "package p\n\nimport (\n\t\"fmt\"\n\t// static int  m = 1; /* x */\n\t\"C\"\n)\n\tx  := 1\n",
+     "// static int  m = 1; /* x */", "\tx  := 1"},
+    {"go_cgo_comments_do_not_nest", "go", "/* /* */\nimport\t\"C\"\n\ts := \"a\t  b\"\n\tx  := 1\n", "\"a\t  b\"", "\tx  := 1"},
+    // Without import "C" a comment is converted as text is.
+    {"go_comment_without_cgo", "go", "// a  \"C\" b\n\ts := \"x\t  y\"\n\t// c    d\n", "\"x\t  y\"", "\t// c    d"},
     {"rust_byte_raw_and_c", "rust", "\tlet a = br#\"\t \"#; let b = c\"\t  \";\n", "c\"\t  \""},
     {"rust_byte_quote", "rust", "\tlet q = b'\\''; let s = \"a\t b\";\n", "\"a\t b\""},
     {"php_quoted_heredoc", "php", "<?php\n\t$a = <<<\"ID\"\n\t {$x}  y\nID;\n\t$b  = 1;\n", "\t {$x}  y\nID;\n"},
@@ -601,18 +609,18 @@ std::string random_text(std::mt19937& rng, int words) {
 // or, with cuts, as many lines a call as each next number of cuts says (and
 // one). Skip picks the lexer; work, when given, gets the bytes its readings
 // went over; sjis reads the text as Shift-JIS; reused, when given, is the
-// lexer to start anew (else a fresh one).
+// lexer to start anew (else a fresh one); comments_kept keeps the comments.
 template <bool Skip>
 std::vector<std::uint64_t> literals_of(language l, std::string text, std::size_t lines = 1,
                                        const std::vector<unsigned>* cuts = nullptr, std::size_t* work = nullptr,
-                                       bool sjis = false, literal_lexer* reused = nullptr) {
+                                       bool sjis = false, literal_lexer* reused = nullptr, bool comments_kept = false) {
   const std::size_t n = text.size();
   text.resize(n + LEXER_PAD);
   std::vector<std::uint64_t> lit(n / 64 + 1);
   std::unique_ptr<literal_lexer> fresh;
   if (reused == nullptr) fresh = std::make_unique<literal_lexer>();
   literal_lexer& lexer = reused != nullptr ? *reused : *fresh;
-  lexer.start(l, sjis);
+  lexer.start(l, sjis, comments_kept);
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   std::size_t call = 0;
   for (std::size_t s = 0; s < n; ++call) {
@@ -654,7 +662,37 @@ TEST(Lexer, LeapsToWhatThePlainOneFinds) {
                                         static_cast<unsigned>(rng() % 5)};
     ASSERT_EQ(by_lines, literals_of<true>(l, text, 1, &cuts, nullptr, sjis))
         << forms_of(l).name << " cut on " << testing::PrintToString(text);
+    // Comments kept (cgo's): the same four ways, and every byte kept
+    // without them is kept with them.
+    const auto kept_too = literals_of<false>(l, text, 1, nullptr, nullptr, sjis, nullptr, true);
+    for (std::size_t k = 0; k < kept_too.size(); ++k)
+      ASSERT_EQ(by_lines[k] & ~kept_too[k], 0u) << forms_of(l).name << " with comments kept, on " << testing::PrintToString(text);
+    ASSERT_EQ(kept_too, literals_of<true>(l, text, 1, nullptr, nullptr, sjis, reused.get(), true)) << forms_of(l).name;
+    ASSERT_EQ(kept_too, literals_of<true>(l, text, 0, nullptr, nullptr, sjis, nullptr, true)) << forms_of(l).name;
+    ASSERT_EQ(kept_too, literals_of<true>(l, text, 1, &cuts, nullptr, sjis, nullptr, true)) << forms_of(l).name;
   }
+}
+
+// Which Go texts import "C", whose comments are then kept.
+TEST(Lexer, CommentsKeptWhereGoImportsC) {
+  const struct {
+    language lang;
+    const char* text;
+    bool kept;
+  } cases[] = {
+      {language::go, "package p\n// c\nimport \"C\"\n", true},
+      {language::go, "import\t\"C\"", true},
+      {language::go, "import\"C\"\n", true},
+      {language::go, "import ( \"C\" )\n", true},
+      {language::go, "import (\r\n\t\"os\"\r\n\t\"C\"\r\n)\r\n", true},
+      {language::go, "\"C\"", true},
+      {language::go, "x := \"C\"\n", false},
+      {language::go, "reimport \"C\"\n", false},
+      {language::go, "import \"C/x\"\nimport \"Cgo\"\n", false},
+      {language::go, "import \"fmt\"\n", false},
+      {language::c, "import \"C\"\n", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(keeps_comments(c.lang, c.text), c.kept) << testing::PrintToString(c.text);
 }
 
 // JavaScript's ') /' forks a copy that reads a regular expression; the
@@ -766,6 +804,7 @@ const generated_form generated_forms[] = {
     {language::csharp, "@\"@@\"", true},     {language::swift, "#\"@@\"#", true},
     {language::dart, "'''@@'''", true},      {language::js, "`@@`", true},
     {language::js, "'@@'", false},           {language::go, "`@@`", true},
+    {language::go, "/*@@*/\nimport \"C\"\n", true}, {language::go, "// @@\nimport \"C\"\n", false},
     {language::rust, "r#\"@@\"#", true},     {language::rust, "\"@@\"", true},
     {language::php, "'@@'", true},           {language::python, "\"\"\"@@\"\"\"", true},
     {language::python, "f'@@'", false},      {language::shell, "'@@'", true},
@@ -780,7 +819,7 @@ const generated_form generated_forms[] = {
 TEST(Lexer, GeneratedProgramsKeepTheirLiterals) {
   std::mt19937 rng(2121);
   const char* const blanks[] = {" ", "  ", "\t", " \t", "\t  ", "    "};
-  for (int round = 0; round < 120; ++round) {
+  for (int round = 0; round < 144; ++round) {
     const generated_form& g = generated_forms[round % std::size(generated_forms)];
     std::string program = forms_of(g.lang).lang == language::php ? "<?php\n" : "";
     std::vector<std::string> literals;

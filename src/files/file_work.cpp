@@ -189,7 +189,7 @@ file_verdict convert_file_text(const file_input& given) {
   stream_result res;
   {
     const settings_held held(in.settings);
-    space->lexer.start(in.lang, input_charset() == charset::sjis);
+    space->lexer.start(in.lang, input_charset() == charset::sjis, keeps_comments(in.lang, text));
     literals = in.lang == language::text ? nullptr : &space->lexer;
     make_lines = in.kind == file_kind::makefile ? 1 : 0;
     yaml_lines = in.kind == file_kind::yaml || in.lang == language::yaml ? 1 : 0;

@@ -59,6 +59,10 @@ stream_result convert_proven(int in, const char* name, text_reader& reader, text
   byte_buffer input;
   read_errno = input.read_from(in, 0) ? 0 : errno;
   byte_buffer conversion;
+  // The lexer started before the text was read; a text whose comments are
+  // kept starts it again.
+  if (literals != nullptr && keeps_comments(lang, input.view()))
+    literals->start(lang, input_charset() == charset::sjis, true);
   reader.reset(input.view(), layer);
   if (out_len > 0) out_drain();
   const out_target_fn target = out_target;

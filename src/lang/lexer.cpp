@@ -14,7 +14,7 @@ namespace morek {
 
 using namespace lex;
 
-void literal_lexer::start(language l, bool sjis) {
+void literal_lexer::start(language l, bool sjis, bool comments_kept) {
   forms_ = &forms_of(l);
   const lexical_forms& f = *forms_;
   code_want_ = byte_set{};
@@ -73,6 +73,7 @@ void literal_lexer::start(language l, bool sjis) {
   overflow_ = false;
   disputed_ = work_ = 0;
   sjis_carry_ = sjis_carry_next_ = false;
+  comments_kept_ = comments_kept && (!f.line_comment.empty() || f.block_comments);
 }
 
 bool literal_lexer::fork_that_dies(std::size_t line) {
@@ -229,7 +230,7 @@ std::size_t line_given_up(std::string_view text, language lang, bool sjis) {
   std::copy(text.begin(), text.end(), bytes.begin());
   std::vector<std::uint64_t> lit(text.size() / 64 + 2);
   const auto lexer = std::make_unique<literal_lexer>();
-  lexer->start(lang, sjis);
+  lexer->start(lang, sjis, keeps_comments(lang, text));
   lexer->scan(bytes.data(), text.size(), true, lit.data(), 0);
   if (!lexer->gave_up()) return 0;
   const std::size_t at = std::min(lexer->gave_up_at(), text.size());

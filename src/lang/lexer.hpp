@@ -28,8 +28,9 @@ class literal_lexer {
 
   // Starts a new text in language l; sjis: its bytes are Shift-JIS, whose
   // second byte of a character may be a backslash, a bracket or a letter to
-  // a tool that reads bytes: both readings are followed.
-  void start(language l, bool sjis = false);
+  // a tool that reads bytes: both readings are followed. comments_kept: its
+  // comments are kept as literals are (keeps_comments says when).
+  void start(language l, bool sjis = false, bool comments_kept = false);
   language lang() const { return forms_->lang; }
 
   // Sets bit base + k of lit (bit b is bit b % 64 of word b / 64) where byte
@@ -90,6 +91,7 @@ class literal_lexer {
   // this call for the next.
   bool sjis_carry_ = false;
   bool sjis_carry_next_ = false;
+  bool comments_kept_ = false;
   // A reading's marks apart, and the union and the meet of the line's.
   std::vector<std::uint64_t> one_, any_, all_;
 
@@ -113,6 +115,11 @@ class literal_lexer {
   // or with none left, the rest is kept.
   void settle(const unsigned char* p, std::size_t line_from, std::size_t end, std::uint64_t* lit, std::size_t base);
 };
+
+// Whether the comments of text, in language l, hold another language's code
+// whose blanks may be in its literals, and so are kept as they are: Go's
+// comment before import "C" is the C code that cgo compiles with it.
+bool keeps_comments(language l, std::string_view text);
 
 // The line (from 1) from which the lexer, unable to tell the literals of
 // text apart, keeps the rest of it as it is; 0 when it can. Lexes the text

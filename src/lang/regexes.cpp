@@ -189,6 +189,17 @@ std::size_t reading::slash(const unsigned char* p, std::size_t i, std::size_t n)
   if (!f.line_comment.empty() && next_is('/')) {
     if (r != regex_form::none) last_operand_ = operand_before(p, i);
     in_line_comment_ = true;
+    if (set_->comments_kept_) mark(i, i + 2);  // the rest as the comment is read
+    return i + 2;
+  }
+  if (f.block_comments && next_is('*') && set_->comments_kept_) {
+    // Kept whole, as a string that "*/" closes (which nests where comments do).
+    frame kept;
+    kept.kind = string;
+    kept.close = '*';
+    kept.slash_after = true;
+    push(kept);
+    note_open(i);
     return i + 2;
   }
   if (f.block_comments && next_is('*')) {

@@ -310,6 +310,7 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
     if (in_line_comment_) {
       // Up to the line's end; PHP's "?>" ends the comment too.
       std::size_t escaped_end = NONE;  // Java: past a \u000a that ends the comment
+      const std::size_t comment_from = i;
       for (;;) {
         i = Skip ? find_any(p, i, n, comment_stops) : i;
         if (i < n && p[i] == '\n' && f.continued_comments && i > line_begin_) {
@@ -351,6 +352,7 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
         }
         ++i;
       }
+      if (set_->comments_kept_) mark(comment_from, i < n ? i : n);
       if (escaped_end != NONE) {
         in_line_comment_ = false;
         i = escaped_end;
@@ -515,7 +517,7 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
         ++i;
         continue;
       }
-      if (fr.slash_after && c == '/' && next_is('*')) {
+      if (fr.slash_after && f.nested_comments && c == '/' && next_is('*')) {
         ++fr.depth;  // Rust's comments nest, doc comments too
         i += 2;
         continue;
