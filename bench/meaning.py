@@ -9,7 +9,8 @@ usage: bench/meaning.py [options] TREE... -- MOREK_ARGS...    one style
 Each work tree is copied (its git-listed files, or all of them), morek -i
 converts the copy, and each file that changed is compared with its original by
 its language's own parser or tokenizer, with positions, blanks and comments
-left out (but Go's, where a file imports "C": cgo compiles its comment as C):
+left out (but Go's where a file imports "C", for cgo compiles its comment as
+C, and its //go: directives):
 
   Python   ast.dump and compile()         Go     go/scanner's tokens
   JS, TS   the TypeScript compiler's tree  Rust   rustc's AST (unpretty=ast-tree)
@@ -110,6 +111,7 @@ import (
 	"go/scanner"
 	"go/token"
 	"os"
+	"strings"
 )
 
 func tokens(path string) (string, bool) {
@@ -121,22 +123,24 @@ func tokens(path string) (string, bool) {
 	fset := token.NewFileSet()
 	file := fset.AddFile(path, fset.Base(), len(src))
 	bad := false
-	// cgo compiles the comment before import "C" as C: where a file may
-	// import it, comments are tokens too, compared byte for byte.
-	mode := scanner.Mode(0)
+	// cgo compiles the comment before import "C" as C: where a file imports
+	// it, comments are tokens too, compared byte for byte; and so are the
+	// directives that go generate and go:embed read (//go:...) everywhere.
+	cgo := false
 	if f, err := parser.ParseFile(token.NewFileSet(), path, src, parser.ImportsOnly); err == nil {
 		for _, imp := range f.Imports {
-			if imp.Path.Value == `"C"` {
-				mode = scanner.ScanComments
-			}
+			cgo = cgo || imp.Path.Value == `"C"`
 		}
 	}
-	s.Init(file, src, func(token.Position, string) { bad = true }, mode)
+	s.Init(file, src, func(token.Position, string) { bad = true }, scanner.ScanComments)
 	out := []byte{}
 	for {
 		_, tok, lit := s.Scan()
 		if tok == token.EOF {
 			break
+		}
+		if tok == token.COMMENT && !cgo && !strings.HasPrefix(lit, "//go:") {
+			continue
 		}
 		out = append(out, fmt.Sprintf("%d %q\n", tok, lit)...)
 	}

@@ -156,6 +156,8 @@ const form_case form_cases[] = {
     {"go_cgo_preamble_in_a_group", "go", "package p\n\nimport (\n\t\"fmt\"\n\t// static int  m = 1; /* x */\n\t\"C\"\n)\n\tx  := 1\n",
      "// static int  m = 1; /* x */", "\tx  := 1"},
     {"go_cgo_comments_do_not_nest", "go", "/* /* */\nimport\t\"C\"\n\ts := \"a\t  b\"\n\tx  := 1\n", "\"a\t  b\"", "\tx  := 1"},
+    // go generate and go:embed read quoted words in their directives.
+    {"go_generate_directive", "go", "//go:generate echo \"a    b\"\n\tx  := 1\n", "//go:generate echo \"a    b\"", "\tx  := 1"},
     // Without import "C" a comment is converted as text is.
     {"go_comment_without_cgo", "go", "// a  \"C\" b\n\ts := \"x\t  y\"\n\t// c    d\n", "\"x\t  y\"", "\t// c    d"},
     {"rust_byte_raw_and_c", "rust", "\tlet a = br#\"\t \"#; let b = c\"\t  \";\n", "c\"\t  \""},
@@ -597,7 +599,7 @@ const char* const soup[] = {"\"",  "'",   "`",  "\\",  "/",   "*",   "#",  "<<",
                             " / ", "//", "$/", "$'", "$#a", "?'", "?#", "PI", "time", "q~", "s#", "m?", "qq:", "q<",
                             "=>", "a++", "o.in", "if (x)", ") /", "<p>", "</p>", "<T,>", "/>", "$((", "((", "case",
                             "esac", "<<eos", "eos", "width /", "%(", "1'0", "?\?/", "?\?'", "% ", "%\t", "qq\n", "q #",
-                            "__halt_compiler", "=>", "\x95\\", "\x81`", "\x95", "\x81{", "${a:-\"", "${a:-'", "$$\"\"\"", "{{", "}}"};
+                            "__halt_compiler", "=>", "\x95\\", "\x81`", "\x95", "\x81{", "${a:-\"", "${a:-'", "$$\"\"\"", "{{", "}}", "//go:"};
 
 std::string random_text(std::mt19937& rng, int words) {
   std::string s;

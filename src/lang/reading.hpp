@@ -94,6 +94,7 @@ class reading {
   int docs_ready_ = 0;  // of them, those whose bodies have begun (opened on an earlier line)
   bool whole_line_ = false;  // the line is a body or documentation line, kept whole
   bool in_line_comment_ = false;
+  bool keep_comment_ = false;  // ...kept as literals are: all comments kept, or Go's directive
   bool in_pod_ = false;
   bool gave_up_ = false;       // the rest of the text is kept as it is...
   std::size_t gave_up_from_ = SIZE_MAX;  // ...from here, in the call where it gave up...

@@ -22,7 +22,7 @@ void reading::start(const lexical_forms& f, literal_lexer* set, bool sjis) {
   top_ = 0;
   strings_ = 0;
   docs_ = docs_ready_ = 0;
-  whole_line_ = in_line_comment_ = in_pod_ = gave_up_ = dead_ = forked_ = take_other_ = last_operand_ = false;
+  whole_line_ = in_line_comment_ = keep_comment_ = in_pod_ = gave_up_ = dead_ = forked_ = take_other_ = last_operand_ = false;
   text_start_ = true;
   gave_up_from_ = NONE;
   data_rest_ = false;
@@ -53,7 +53,7 @@ void reading::take(const reading& o) {
 
 bool reading::same_as(const reading& o) const {
   if (top_ != o.top_ || docs_ != o.docs_ || docs_ready_ != o.docs_ready_ || whole_line_ != o.whole_line_ ||
-      in_line_comment_ != o.in_line_comment_ || in_pod_ != o.in_pod_ || gave_up_ != o.gave_up_ || data_rest_ != o.data_rest_ || dead_ != o.dead_ ||
+      in_line_comment_ != o.in_line_comment_ || keep_comment_ != o.keep_comment_ || in_pod_ != o.in_pod_ || gave_up_ != o.gave_up_ || data_rest_ != o.data_rest_ || dead_ != o.dead_ ||
       last_operand_ != o.last_operand_ || text_start_ != o.text_start_ || block_indent_ != o.block_indent_ ||
       block_next_ != o.block_next_ ||
       raw_len_ != o.raw_len_ || std::memcmp(raw_delim_, o.raw_delim_, raw_len_) != 0)
@@ -352,7 +352,10 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
         }
         ++i;
       }
-      if (set_->comments_kept_) mark(comment_from, i < n ? i : n);
+      if (keep_comment_) {
+        mark(comment_from, i < n ? i : n);
+        keep_comment_ = i >= n && escaped_end == NONE;  // it goes on in the next call
+      }
       if (escaped_end != NONE) {
         in_line_comment_ = false;
         i = escaped_end;
