@@ -10,7 +10,9 @@ given a tab before it. Times, alternating, round after round:
   - morek --check --changed-lines -c 8 4 big.c (git's diff, and the file
     converted from its start, its changed lines only kept);
   - morek --check -c 8 4 big.c (the whole file);
-  - the same two with --diff.
+  - the same two with --diff;
+  - git's diff of the file alone, which --changed-lines cannot cost less
+    than.
 Reports the medians, their ratio (held to at most 1.2) and its spread.
 """
 import argparse
@@ -63,6 +65,8 @@ def main():
             ("--check (whole)", f"{morek} --check -c 8 4 big.c"),
             ("--diff --changed-lines", f"{morek} --diff --changed-lines -c 8 4 big.c"),
             ("--diff (whole)", f"{morek} --diff -c 8 4 big.c"),
+            # What the lines are taken from, alone: the floor of --changed-lines.
+            ("git's diff alone", "git diff --no-ext-diff --no-textconv --no-color -U0 HEAD -- big.c"),
         ]
         timed(steps[1][1], repo)  # into the page cache
         walls = {name: [] for name, _ in steps}
@@ -84,6 +88,10 @@ def main():
             rounds = sorted(x / y for x, y in zip(a, b))
             print(f"  {mode} --changed-lines ÷ whole: {statistics.median(a) / statistics.median(b):.2f} "
                   f"(at most 1.2); round by round {rounds[0]:.2f}-{rounds[-1]:.2f}")
+        a, b = walls["git's diff alone"], walls["--check (whole)"]
+        rounds = sorted(x / y for x, y in zip(a, b))
+        print(f"  git's diff alone ÷ --check whole: {statistics.median(a) / statistics.median(b):.2f}; "
+              f"round by round {rounds[0]:.2f}-{rounds[-1]:.2f}")
 
 
 if __name__ == "__main__":
