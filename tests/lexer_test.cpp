@@ -151,6 +151,14 @@ const form_case form_cases[] = {
     {"js_template_in_template_code", "js", "\tt = `${a ? `\t ` : '\t  '}`;\n", "`${a ? `\t ` : '\t  '}`"},
     {"go_rune_quote", "go", "\tc := '\"'\n\ts := \"\t  \"\n", "\"\t  \""},
     // cgo compiles the comment before import "C" as C: its strings stay.
+    // Perl reads "@{[ ... ]}" and "${ ... }" as code, whose here-documents
+    // begin on the next line; elsewhere in a string << is text.
+    {"perl_heredoc_in_interpolated_code", "perl", "print \"x @{[ <<EOT ]} y\\n\";\n\t  a    b\nEOT\n\t$z  = 1;\n",
+     "\t  a    b\nEOT\n", "\t$z  = 1;"},
+    {"perl_indented_heredoc_in_interpolated_code", "perl", "print `@{[ f({}, <<~'EOT') ]}`;\n    a    b\n    EOT\n\t$z  = 1;\n",
+     "    a    b\n    EOT\n", "\t$z  = 1;"},
+    {"perl_shift_words_in_a_string", "perl", "print \"a\t  <<EOT {b} ${\\ 1} <<EOT\";\n\t$z  = 1;\nEOT\n", "\"a\t  <<EOT {b} ${\\ 1} <<EOT\"",
+     "\t$z  = 1;"},
     {"go_cgo_preamble", "go", "package p\n\n/*\nstatic const char *s = \"a    b\";\n*/\nimport \"C\"\n\nfunc f() {\n\tx  := 1\n}\n",
      "static const char *s = \"a    b\";", "\tx  := 1"},
     {"go_cgo_preamble_in_a_group", "go", "package p\n\nimport (\n\t\"fmt\"\n\t// static int  m = 1; /* x */\n\t\"C\"\n)\n\tx  := 1\n",

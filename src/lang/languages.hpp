@@ -40,6 +40,7 @@ enum class interpolation : unsigned char {
   swift,         // \( ... )
   php,           // {$ ... }, ${ ... }
   raw_brace,     // C#'s $$"""...""": as many braces as dollars open code, fewer are text
+  perl_block,    // @{ ... } and ${ ... }: code without literals of its own, but here-documents
 };
 
 // What a quote opens outside literals and comments.

@@ -199,6 +199,9 @@ void frame_bytes(const reading::frame& fr, const lexical_forms& f, const byte_se
       set.add('$');
       set.add('{');
       break;
+    case interpolation::perl_block:
+      for (const unsigned char c : {'$', '@', '{', '}', '<'}) set.add(c);
+      break;
     default:
       break;
   }
@@ -598,6 +601,30 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
         close_literal(end);
         i = end;
         if (regex && term_after_close(p, i, n)) die(i);
+        continue;
+      }
+      if (fr.holds == interpolation::perl_block) {
+        // Perl finds where a string ends before it reads the code of its
+        // "@{[ ... ]}" and "${ ... }": no quote in there opens a literal, but
+        // a here-document does, whose body begins on the next line. Depth
+        // counts the braces open in such code.
+        if ((c == '@' || c == '$') && next_is('{')) {
+          ++fr.depth;
+          i += 2;
+        } else if (fr.depth > 0 && (c == '{' || c == '}')) {
+          if (c == '{')
+            ++fr.depth;
+          else
+            --fr.depth;
+          ++i;
+        } else if (fr.depth > 0 && c == '<' && next_is('<')) {
+          std::size_t k = i + 2;
+          if (k < n && p[k] == '~') ++k;
+          while (k < n && blank(p[k])) ++k;
+          i = k < n && p[k] == fr.close ? k : open_heredoc(p, i, n);  // <<"EOT" in "...": the string ends
+        } else {
+          ++i;
+        }
         continue;
       }
       if (fr.holds == interpolation::shell && fr.open == '{' && (c == '"' || c == '\'')) {
