@@ -731,6 +731,25 @@ TEST(Lexer, ForksThatDieAsThePlainOneFinds) {
   }
 }
 
+// The leaping lexer reads a plain quote's literal to its close at once,
+// and leaves to its frame what it cannot (a trigraph, a Java \u, an escaped
+// blank, CR or line end, a line's end, a raw string's R, a run of three, a
+// digit separator): lines of those pieces, the same as the plain lexer.
+TEST(Lexer, QuotesReadAtOnceAsThePlainOneFinds) {
+  const char* const parts[] = {"\"", "'", "`", "\\", "\\\\", "\\ ", "\\\t", "\\\r", "\\u0022", "\\u", "?\?/", "?\?'",
+                               "??", "?", "R", "u8R\"(", ")\"", "1", "a", "x", " ", "\t", "\r", "\n", "\"\"\"", "'''",
+                               "//", "/*", "*/", "#", "$", "{", "}", "(", ")"};
+  std::mt19937 rng(8);
+  for (int round = 0; round < 3000; ++round) {
+    const language l = all_languages[round % std::size(all_languages)];
+    std::string text;
+    for (int k = 1 + static_cast<int>(rng() % 60); k > 0; --k) text += parts[rng() % std::size(parts)];
+    const auto plain = literals_of<false>(l, text);
+    ASSERT_EQ(plain, literals_of<true>(l, text)) << forms_of(l).name << " on " << testing::PrintToString(text);
+    ASSERT_EQ(plain, literals_of<true>(l, text, 0)) << forms_of(l).name << " at once on " << testing::PrintToString(text);
+  }
+}
+
 // Where a program leaves a byte's reading open, what either reading alone
 // has inside a literal is kept, and what both have as code is not.
 TEST(Lexer, KeepsWhatEachReadingKeeps) {

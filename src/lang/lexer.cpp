@@ -68,12 +68,34 @@ void literal_lexer::start(language l, bool sjis, bool comments_kept) {
   for (const unsigned char c : {'\n', '\\', '[', ']', '/'}) regex_stops_.add(c);
   if (f.jsx) regex_stops_.add('<');
   dying_ = 0;
+  if (plain_of_ != forms_) make_plain_quotes();
   readings_[0].start(f, this, sjis);
   live_ = 1;
   overflow_ = false;
   disputed_ = work_ = 0;
   sjis_carry_ = sjis_carry_next_ = false;
   comments_kept_ = comments_kept && (!f.line_comment.empty() || f.block_comments);
+}
+
+void literal_lexer::make_plain_quotes() {
+  const lexical_forms& f = *forms_;
+  plain_of_ = forms_;
+  const bool any = f.perl_forms || f.ruby_percent || f.yaml_forms || f.dart_raw || f.python_prefixes;
+  const quote_form* forms[] = {&f.dq, &f.sq, &f.bq};
+  for (int k = 0; k < 3; ++k) {
+    plain_quote& q = plain_[k];
+    q = plain_quote{};
+    q.plain = !any && forms[k]->opens && forms[k]->holds == interpolation::none;
+    if (k == 0) {
+      q.plain = q.plain && !f.rust_forms && !f.swift_raw && !f.csharp_forms;
+      q.raw_r = f.cpp_raw;
+      q.triple = f.triple_dq;
+    } else if (k == 1) {
+      q.plain = q.plain && !f.shell_forms && !f.rust_forms;
+      q.triple = f.triple_sq;
+    }
+    q.escape = forms[k]->escape;
+  }
 }
 
 bool literal_lexer::fork_that_dies(std::size_t line) {

@@ -79,6 +79,21 @@ class literal_lexer {
   frame_stops frame_stops_[4];
   int next_stops_ = 0;
   const lex::byte_set& stops_of(const reading::frame& fr);
+  // What a quote with no prefix opens in the language, where nothing but
+  // an escaped byte may come before its close: such a literal in code is
+  // read to its close at once, without a frame (reading::open_quote). The
+  // forms that look around a quote first rule it out, but for a raw
+  // string's R before it (raw_r) and a run of three (triple), looked at
+  // first. Made once a language.
+  struct plain_quote {
+    bool plain = false;
+    bool raw_r = false;
+    bool triple = false;
+    unsigned char escape = 0;
+  };
+  plain_quote plain_[3];                     // '"', '\'' and '`'
+  const lexical_forms* plain_of_ = nullptr;  // the forms plain_ was made for
+  void make_plain_quotes();
   reading readings_[ROOM];
   std::size_t from_[ROOM];  // where each reading of the line being read starts
   int live_ = 1;            // readings_[0, live_) are followed

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "lex_bytes.hpp"
+#include "lexer.hpp"
 #include "reading.hpp"
 
 namespace morek {
@@ -20,9 +21,43 @@ bool reading::digit_separator(const unsigned char* p, std::size_t i) {
   return number;
 }
 
+// A plain quote's literal in the text's code, read to its close on its
+// line: past the close, or NONE where anything but its escapes and plain
+// bytes comes first (a line's end, a CR, a trigraph, a Java \u, an escaped
+// blank or line end, Shift-JIS), which the frame it opens reads instead.
+std::size_t reading::plain_literal(const unsigned char* p, std::size_t i, std::size_t n, unsigned char escape) const {
+  const lexical_forms& f = *forms_;
+  const unsigned char q = p[i];
+  for (std::size_t k = i + 1; k < n; ++k) {
+    const unsigned char c = p[k];
+    if (c == q) return k + 1;
+    if (c == '\n' || c == '\r' || (c == '?' && f.trigraphs)) return NONE;
+    if (c == escape && escape != 0) {
+      const unsigned char e = k + 1 < n ? p[k + 1] : '\n';
+      if (e == '\n' || e == '\r' || blank(e) || (e == 'u' && f.unicode_escapes)) return NONE;
+      ++k;
+    }
+  }
+  return NONE;
+}
+
 std::size_t reading::open_quote(const unsigned char* p, std::size_t i, std::size_t n) {
   const lexical_forms& f = *forms_;
   const unsigned char q = p[i];
+  // Most quotes of most languages open the one form their quote has, and
+  // most literals close on their line: the leaping scan reads such a one
+  // at once.
+  const literal_lexer::plain_quote& pq = set_->plain_[q == '"' ? 0 : q == '\'' ? 1 : 2];
+  if (leap_ && top_ == 0 && !sjis_ && pq.plain && !(pq.raw_r && i > 0 && p[i - 1] == 'R') &&
+      !(pq.triple && i + 2 < n && p[i + 1] == q && p[i + 2] == q) &&
+      !(f.digit_separators && q == '\'' && i > 0 && (alpha(p[i - 1]) || digit(p[i - 1])))) {
+    const std::size_t end = plain_literal(p, i, n, pq.escape);
+    if (end != NONE) {
+      closed_at_ = end;
+      mark(i, end);
+      return end;
+    }
+  }
   frame s;
   s.kind = string;
   s.close = q;

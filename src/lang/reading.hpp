@@ -151,6 +151,7 @@ class reading {
   std::size_t begin_line(const unsigned char* p, std::size_t i, std::size_t n);
   // Quotes and their prefixes (quotes.cpp).
   std::size_t open_quote(const unsigned char* p, std::size_t i, std::size_t n);
+  std::size_t plain_literal(const unsigned char* p, std::size_t i, std::size_t n, unsigned char escape) const;
   bool digit_separator(const unsigned char* p, std::size_t i);
   // Here-documents (heredocs.cpp).
   std::size_t open_heredoc(const unsigned char* p, std::size_t i, std::size_t n);
