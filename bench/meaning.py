@@ -111,8 +111,18 @@ import (
 	"go/scanner"
 	"go/token"
 	"os"
+	"regexp"
 	"strings"
 )
+
+var output = regexp.MustCompile(`(?i)(//|/\*)[[:space:]]*(unordered[[:space:]]+)?output:`)
+
+// Comments that tools read: //go: directives, the file names of //line and
+// /*line, and go generate's lines in a block comment.
+func directive(lit string) bool {
+	return strings.HasPrefix(lit, "//go:") || strings.HasPrefix(lit, "//line") || strings.HasPrefix(lit, "/*line") ||
+		strings.Contains(lit, "\n//go:")
+}
 
 func tokens(path string) (string, bool) {
 	src, err := os.ReadFile(path)
@@ -132,6 +142,8 @@ func tokens(path string) (string, bool) {
 			cgo = cgo || imp.Path.Value == `"C"`
 		}
 	}
+	// go test compares an example's output with its comment.
+	examples := output.Match(src)
 	s.Init(file, src, func(token.Position, string) { bad = true }, scanner.ScanComments)
 	out := []byte{}
 	for {
@@ -139,7 +151,7 @@ func tokens(path string) (string, bool) {
 		if tok == token.EOF {
 			break
 		}
-		if tok == token.COMMENT && !cgo && !strings.HasPrefix(lit, "//go:") {
+		if tok == token.COMMENT && !cgo && !examples && !directive(lit) {
 			continue
 		}
 		out = append(out, fmt.Sprintf("%d %q\n", tok, lit)...)

@@ -166,6 +166,26 @@ const form_case form_cases[] = {
     {"go_cgo_comments_do_not_nest", "go", "/* /* */\nimport\t\"C\"\n\ts := \"a\t  b\"\n\tx  := 1\n", "\"a\t  b\"", "\tx  := 1"},
     // go generate and go:embed read quoted words in their directives.
     {"go_generate_directive", "go", "//go:generate echo \"a    b\"\n\tx  := 1\n", "//go:generate echo \"a    b\"", "\tx  := 1"},
+    // The comment before import may be the C code, with one of import's own.
+    {"go_cgo_preamble_before_import_comment", "go",
+     "package p\n\n// static const char *s = \"a    b\";\nimport /* c */ \"C\"\n\nfunc f() {\n\tx  := 1\n}\n",
+     "// static const char *s = \"a    b\";", "\tx  := 1"},
+    // cgo exports what follows "//export " only: a tab made spaces would export.
+    {"go_cgo_export_in_one_line_group", "go", "package p\n\nimport (\"fmt\"; \"C\")\n\n//export\tF\nfunc F() {}\n\tx  := 1\n",
+     "//export\tF", "\tx  := 1"},
+    // //line and /*line name the file that the runtime reports, blanks and all.
+    {"go_line_directive", "go", "func f() {\n//line a    b.go:10\n\tx  := 1\n}\n", "//line a    b.go:10", "\tx  := 1"},
+    {"go_block_line_directive", "go", "func f() {\n\t/*line c    d.go:20:1*/ y := 2\n\tx  := 1\n}\n", "/*line c    d.go:20:1*/",
+     "\tx  := 1"},
+    // go generate reads its lines in a block comment too.
+    {"go_generate_in_block_comment", "go", "/*\n//go:generate echo \"a    b\"\n*/\nfunc f() {\n\tx  := 1\n}\n",
+     "//go:generate echo \"a    b\"", "\tx  := 1"},
+    // go test compares an example's output with its comment, blanks and all.
+    {"go_example_output", "go", "func ExampleF() {\n\tfmt.Println(\"a    b\")\n\t// Output:\n\t// a    b\n}\n\tx  := 1\n",
+     "// a    b\n", "\tx  := 1"},
+    {"go_example_unordered_output_block", "go",
+     "func ExampleG() {\n\tfmt.Println(\"c    d\")\n\t/*\n\tunordered Output:\n\tc    d\n\t*/\n}\n\tx  := 1\n", "\tc    d\n\t*/",
+     "\tx  := 1"},
     // Without import "C" a comment is converted as text is.
     {"go_comment_without_cgo", "go", "// a  \"C\" b\n\ts := \"x\t  y\"\n\t// c    d\n", "\"x\t  y\"", "\t// c    d"},
     {"rust_byte_raw_and_c", "rust", "\tlet a = br#\"\t \"#; let b = c\"\t  \";\n", "c\"\t  \""},
@@ -696,6 +716,12 @@ TEST(Lexer, CommentsKeptWhereGoImportsC) {
       {language::go, "import ( \"C\" )\n", true},
       {language::go, "import (\r\n\t\"os\"\r\n\t\"C\"\r\n)\r\n", true},
       {language::go, "\"C\"", true},
+      {language::go, "// c\nimport /* d */ \"C\"\n", true},
+      {language::go, "import (\"fmt\"; \"C\")\n", true},
+      {language::go, "// Output:\n// a\n", true},
+      {language::go, "//\n//\tunordered  OUTPUT: a\n", true},
+      {language::go, "/*\n\n output: */\n", true},
+      {language::go, "fmt.Println(\"Output: x\") // no output:\n", false},
       {language::go, "x := \"C\"\n", false},
       {language::go, "reimport \"C\"\n", false},
       {language::go, "import \"C/x\"\nimport \"Cgo\"\n", false},

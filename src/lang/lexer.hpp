@@ -136,6 +136,11 @@ class literal_lexer {
 // comment before import "C" is the C code that cgo compiles with it.
 bool keeps_comments(language l, std::string_view text);
 
+// Whether the Go comment whose text starts at p[j] (after "//" when
+// line_comment, else after "/*") is a directive that a tool reads blanks
+// and all; n ends the text (a line is lexed whole).
+bool go_directive(const unsigned char* p, std::size_t j, std::size_t n, bool line_comment);
+
 // The line (from 1) from which the lexer, unable to tell the literals of
 // text apart, keeps the rest of it as it is; 0 when it can. Lexes the text
 // again, whole: for the rare text on which the lexer gave up.

@@ -189,13 +189,13 @@ std::size_t reading::slash(const unsigned char* p, std::size_t i, std::size_t n)
   if (!f.line_comment.empty() && next_is('/')) {
     if (r != regex_form::none) last_operand_ = operand_before(p, i);
     in_line_comment_ = true;
-    // Go's directives (//go:generate, //go:embed) read quoted words of their
-    // own, whose blanks are theirs.
-    keep_comment_ = set_->comments_kept_ || (f.lang == language::go && n - i >= 5 && std::memcmp(p + i + 2, "go:", 3) == 0);
+    // Go's directives (//go:generate, //go:embed, //line) read words of
+    // their own, whose blanks are theirs.
+    keep_comment_ = set_->comments_kept_ || (f.lang == language::go && go_directive(p, i + 2, n, true));
     if (keep_comment_) mark(i, i + 2);  // the rest as the comment is read
     return i + 2;
   }
-  if (f.block_comments && next_is('*') && set_->comments_kept_) {
+  if (f.block_comments && next_is('*') && (set_->comments_kept_ || (f.lang == language::go && go_directive(p, i + 2, n, false)))) {
     // Kept whole, as a string that "*/" closes (which nests where comments do).
     frame kept;
     kept.kind = string;
