@@ -24,7 +24,7 @@ bool reading::digit_separator(const unsigned char* p, std::size_t i) {
 // A plain quote's literal in the text's code, read to its close on its
 // line: past the close, or NONE where anything but its escapes and plain
 // bytes comes first (a line's end, a CR, a trigraph, a Java \u, an escaped
-// blank or line end, Shift-JIS), which the frame it opens reads instead.
+// blank or line end), which the frame it opens reads instead.
 std::size_t reading::plain_literal(const unsigned char* p, std::size_t i, std::size_t n, unsigned char escape) const {
   const lexical_forms& f = *forms_;
   const unsigned char q = p[i];

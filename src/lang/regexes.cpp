@@ -173,16 +173,20 @@ std::size_t reading::slash(const unsigned char* p, std::size_t i, std::size_t n)
     if (strings_ == 0) mark(i, to);
     return to;
   }
-  if (f.rust_forms && next_is('*') && i + 2 < n &&
-      (p[i + 2] == '!' || (p[i + 2] == '*' && !(i + 3 < n && (p[i + 3] == '*' || p[i + 3] == '/'))))) {
+  // A block comment kept whole, as a string that "*/" closes (nested where
+  // comments nest); its text goes on from past.
+  auto kept_block = [&](std::size_t past) {
     frame doc;
     doc.kind = string;
     doc.close = '*';
     doc.slash_after = true;
     push(doc);
     note_open(i);
-    return i + 3;
-  }
+    return past;
+  };
+  if (f.rust_forms && next_is('*') && i + 2 < n &&
+      (p[i + 2] == '!' || (p[i + 2] == '*' && !(i + 3 < n && (p[i + 3] == '*' || p[i + 3] == '/')))))
+    return kept_block(i + 3);
   const regex_form r = f.regex;
   // Perl's $/ and Ruby's are variables.
   if ((r == regex_form::perl || r == regex_form::ruby) && i > 0 && p[i - 1] == '$') return i + 1;
@@ -195,16 +199,8 @@ std::size_t reading::slash(const unsigned char* p, std::size_t i, std::size_t n)
     if (keep_comment_) mark(i, i + 2);  // the rest as the comment is read
     return i + 2;
   }
-  if (f.block_comments && next_is('*') && (set_->comments_kept_ || (f.lang == language::go && go_directive(p, i + 2, n, false)))) {
-    // Kept whole, as a string that "*/" closes (which nests where comments do).
-    frame kept;
-    kept.kind = string;
-    kept.close = '*';
-    kept.slash_after = true;
-    push(kept);
-    note_open(i);
-    return i + 2;
-  }
+  if (f.block_comments && next_is('*') && (set_->comments_kept_ || (f.lang == language::go && go_directive(p, i + 2, n, false))))
+    return kept_block(i + 2);
   if (f.block_comments && next_is('*')) {
     frame cm;
     cm.kind = comment;
