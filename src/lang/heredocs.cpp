@@ -104,17 +104,18 @@ std::size_t reading::open_heredoc(const unsigned char* p, std::size_t i, std::si
   return k;
 }
 
-bool reading::ends_heredoc(const unsigned char* p, std::size_t n) const {
+std::size_t reading::ends_heredoc(const unsigned char* p, std::size_t n) const {
   const heredoc& d = doc_[0];
   std::size_t k = 0;
   if (d.strip == strip_tabs)
     while (k < n && p[k] == '\t') ++k;
   if (d.strip == strip_blanks || d.strip == strip_php)
     while (k < n && blank(p[k])) ++k;
-  if (n - k < d.len || std::memcmp(p + k, d.word, d.len) != 0) return false;
+  if (n - k < d.len || std::memcmp(p + k, d.word, d.len) != 0) return 0;
   k += d.len;
-  if (d.strip == strip_php) return k >= n || !word_byte(p[k]);
-  return k == n || (k + 1 == n && p[k] == '\n');
+  // PHP's code goes on after the word (EOT, "a  b");), strings and all.
+  if (d.strip == strip_php) return k >= n || !word_byte(p[k]) ? k : 0;
+  return k == n || (k + 1 == n && p[k] == '\n') ? n : 0;
 }
 
 }  // namespace morek

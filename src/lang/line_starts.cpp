@@ -20,10 +20,15 @@ std::size_t reading::begin_line(const unsigned char* p, std::size_t i, std::size
   };
   auto starts = [&](std::string_view w) { return e - i >= w.size() && std::memcmp(p + i, w.data(), w.size()) == 0; };
   if (docs_ready_ > 0) {
-    if (ends_heredoc(p + i, e - i)) {
+    const std::size_t past = ends_heredoc(p + i, e - i);
+    if (past > 0) {
       --docs_;
       --docs_ready_;
       std::memmove(doc_, doc_ + 1, static_cast<std::size_t>(docs_) * sizeof doc_[0]);
+      if (i + past < e && p[i + past] != '\n' && p[i + past] != '\r') {
+        mark(i, i + past);
+        return i + past;
+      }
     }
     return keep_whole();
   }

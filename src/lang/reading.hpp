@@ -154,7 +154,9 @@ class reading {
   bool digit_separator(const unsigned char* p, std::size_t i);
   // Here-documents (heredocs.cpp).
   std::size_t open_heredoc(const unsigned char* p, std::size_t i, std::size_t n);
-  bool ends_heredoc(const unsigned char* p, std::size_t n) const;
+  // Past what the body's last line keeps (the terminator, with what may
+  // stand before it); 0 when the line p[0, n) does not end the body.
+  std::size_t ends_heredoc(const unsigned char* p, std::size_t n) const;
   // Where an expression starts, and regular expressions (regexes.cpp).
   enum class before { operand, expression, either };
   before what_before(const unsigned char* p, std::size_t i) const;
