@@ -167,6 +167,8 @@ const form_case form_cases[] = {
     {"php_interpolation_quotes", "php", "<?php\n\t$a = \"{$b[\"k\"]}\t  \";\n", "\"{$b[\"k\"]}\t  \""},
     {"php_code_after_heredoc_terminator", "php", "<?php\n\t$a = f(<<<EOT\n\t  b\n\tEOT, \"x\n\t  y  z\");\n\t$b  = 1;\n",
      "\"x\n\t  y  z\"", "\t$b  = 1;"},
+    {"php_short_tag_may_be_text", "php", "<?xml version=\"1.0\"\t  encoding=\"UTF-8\"?>\n<?php\n\t$b  = 1;\n",
+     "<?xml version=\"1.0\"\t  encoding=\"UTF-8\"?>", "\t$b  = 1;"},
     {"python_single_inside_triple", "python", "def f():\n\treturn \"\"\"a ' b\n\t  \"\"\"\n", "\"\"\"a ' b\n\t  \"\"\""},
     {"python_continued_string", "python", "def f():\n\treturn 'a\\\n\t  b'\n", "'a\\\n\t  b'"},
     {"python_comment_quote", "python", "def f():  # don't\n\treturn '\t  '\n", "'\t  '"},

@@ -549,9 +549,17 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
             continue;
           }
           end = i + 2;
-          if (n - end >= 3 && (std::memcmp(p + end, "php", 3) == 0 || std::memcmp(p + end, "PHP", 3) == 0)) end += 3;
-          else if (end < n && p[end] == '=')
+          if (n - end >= 3 && (p[end] | 0x20) == 'p' && (p[end + 1] | 0x20) == 'h' && (p[end + 2] | 0x20) == 'p' &&
+              (n - end == 3 || blank(p[end + 3]) || p[end + 3] == '\n' || p[end + 3] == '\r')) {
+            end += 3;
+          } else if (end < n && p[end] == '=') {
             ++end;
+          } else if (!either(i)) {
+            // A short tag (<?xml, <? echo) opens code only where
+            // short_open_tag is on: both.
+            i += 2;
+            continue;
+          }
         } else if (fr.cpp_raw) {
           if (!(n - i > raw_len_ + 1u && std::memcmp(p + i + 1, raw_delim_, raw_len_) == 0 && p[i + 1 + raw_len_] == '"')) {
             ++i;
