@@ -169,6 +169,9 @@ const form_case form_cases[] = {
      "\"x\n\t  y  z\"", "\t$b  = 1;"},
     {"php_short_tag_may_be_text", "php", "<?xml version=\"1.0\"\t  encoding=\"UTF-8\"?>\n<?php\n\t$b  = 1;\n",
      "<?xml version=\"1.0\"\t  encoding=\"UTF-8\"?>", "\t$b  = 1;"},
+    // A line of the word inside the body's {$ ... } is a constant's name.
+    {"php_heredoc_word_inside_its_code", "php", "<?php\n$s = <<<EOT\n{$x[\nEOT\n]}\t  b\nEOT;\n\t$b  = 1;\n", "]}\t  b\n",
+     "\t$b  = 1;"},
     {"python_single_inside_triple", "python", "def f():\n\treturn \"\"\"a ' b\n\t  \"\"\"\n", "\"\"\"a ' b\n\t  \"\"\""},
     {"python_continued_string", "python", "def f():\n\treturn 'a\\\n\t  b'\n", "'a\\\n\t  b'"},
     {"python_comment_quote", "python", "def f():  # don't\n\treturn '\t  '\n", "'\t  '"},

@@ -51,6 +51,8 @@ std::size_t reading::open_heredoc(const unsigned char* p, std::size_t i, std::si
         break;
     }
   }
+  // PHP's nowdoc (<<<'ID') puts nothing in.
+  d.holds_code = form == heredoc_form::php && !(k < n && p[k] == '\'');
   // The word, its quotes taken off.
   std::size_t len = 0;
   bool too_long = false;
@@ -102,6 +104,33 @@ std::size_t reading::open_heredoc(const unsigned char* p, std::size_t i, std::si
   // The word as written is kept: <<"    EOT" ends at a line of blanks and EOT.
   if (strings_ == 0) mark(i, k);
   return k;
+}
+
+void reading::body_code(const unsigned char* p, std::size_t i, std::size_t e) {
+  // Braces and quotes: enough to tell where the code ends, or, where they
+  // are misread, to run the body on, which keeps more.
+  for (std::size_t k = i; k < e; ++k) {
+    const unsigned char c = p[k];
+    if (body_quote_ != 0) {
+      if (c == '\\')
+        ++k;
+      else if (c == body_quote_)
+        body_quote_ = 0;
+    } else if (body_code_ == 0) {
+      if (c == '\\') {
+        ++k;
+      } else if (k + 1 < e && ((c == '{' && p[k + 1] == '$') || (c == '$' && p[k + 1] == '{'))) {
+        body_code_ = 1;
+        ++k;
+      }
+    } else if (c == '\'' || c == '"') {
+      body_quote_ = c;
+    } else if (c == '{') {
+      ++body_code_;
+    } else if (c == '}') {
+      --body_code_;
+    }
+  }
 }
 
 std::size_t reading::ends_heredoc(const unsigned char* p, std::size_t n) const {

@@ -28,6 +28,8 @@ void reading::start(const lexical_forms& f, literal_lexer* set, bool sjis) {
   data_rest_ = false;
   block_indent_ = block_next_ = -1;
   raw_len_ = 0;
+  body_code_ = 0;
+  body_quote_ = 0;
   line_rules_ = !f.pod_open.empty() || f.data_end || f.yaml_forms;
   if (f.php_tags) {
     // The text starts as output, up to the first "<?".
@@ -56,7 +58,8 @@ bool reading::same_as(const reading& o) const {
       in_line_comment_ != o.in_line_comment_ || keep_comment_ != o.keep_comment_ || in_pod_ != o.in_pod_ || gave_up_ != o.gave_up_ || data_rest_ != o.data_rest_ || dead_ != o.dead_ ||
       last_operand_ != o.last_operand_ || text_start_ != o.text_start_ || block_indent_ != o.block_indent_ ||
       block_next_ != o.block_next_ ||
-      raw_len_ != o.raw_len_ || std::memcmp(raw_delim_, o.raw_delim_, raw_len_) != 0)
+      raw_len_ != o.raw_len_ || std::memcmp(raw_delim_, o.raw_delim_, raw_len_) != 0 || body_code_ != o.body_code_ ||
+      body_quote_ != o.body_quote_)
     return false;
   for (int k = 0; k <= top_; ++k)
     if (!(stack_[k] == o.stack_[k])) return false;
