@@ -172,6 +172,13 @@ const form_case form_cases[] = {
     // A line of the word inside the body's {$ ... } is a constant's name.
     {"php_heredoc_word_inside_its_code", "php", "<?php\n$s = <<<EOT\n{$x[\nEOT\n]}\t  b\nEOT;\n\t$b  = 1;\n", "]}\t  b\n",
      "\t$b  = 1;"},
+    {"php_nowdoc_holds_no_code", "php", "<?php\n$a = <<<'EOT'\n{$x[\nEOT;\n\t$b  = 1;\n\t$c = \"d\t  e\";\n", "\"d\t  e\"",
+     "\t$b  = 1;"},
+    {"php_closing_tag_after_heredoc_terminator", "php", "<?php\n$a = <<<EOT\nx\nEOT?>\n\t  html  text\n<?php\n\t$b  = 1;\n",
+     "\t  html  text", "\t$b  = 1;"},
+    {"php_heredoc_after_heredoc_terminator", "php", "<?php\n$a = f(<<<EOT\nb\nEOT, <<<EOU\n\t  c  \nEOU);\n\t$b  = 1;\n",
+     "\t  c  \nEOU", "\t$b  = 1;"},
+    {"php_long_tag_in_any_case", "php", "<?PhP\n\t$b  = 1;\n\t$c = \"d\t  e\";\n", "\"d\t  e\"", "\t$b  = 1;"},
     {"python_single_inside_triple", "python", "def f():\n\treturn \"\"\"a ' b\n\t  \"\"\"\n", "\"\"\"a ' b\n\t  \"\"\""},
     {"python_continued_string", "python", "def f():\n\treturn 'a\\\n\t  b'\n", "'a\\\n\t  b'"},
     {"python_comment_quote", "python", "def f():  # don't\n\treturn '\t  '\n", "'\t  '"},
