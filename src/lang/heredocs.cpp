@@ -51,6 +51,8 @@ std::size_t reading::open_heredoc(const unsigned char* p, std::size_t i, std::si
         break;
     }
   }
+  // PHP's nowdoc (<<<'ID') puts nothing in.
+  d.holds_code = form == heredoc_form::php && !(k < n && p[k] == '\'');
   // The word, its quotes taken off.
   std::size_t len = 0;
   bool too_long = false;
@@ -104,17 +106,45 @@ std::size_t reading::open_heredoc(const unsigned char* p, std::size_t i, std::si
   return k;
 }
 
-bool reading::ends_heredoc(const unsigned char* p, std::size_t n) const {
+void reading::body_code(const unsigned char* p, std::size_t i, std::size_t e) {
+  // Braces and quotes: enough to tell where the code ends, or, where they
+  // are misread, to run the body on, which keeps more.
+  for (std::size_t k = i; k < e; ++k) {
+    const unsigned char c = p[k];
+    if (body_quote_ != 0) {
+      if (c == '\\')
+        ++k;
+      else if (c == body_quote_)
+        body_quote_ = 0;
+    } else if (body_code_ == 0) {
+      if (c == '\\') {
+        ++k;
+      } else if (k + 1 < e && ((c == '{' && p[k + 1] == '$') || (c == '$' && p[k + 1] == '{'))) {
+        body_code_ = 1;
+        ++k;
+      }
+    } else if (c == '\'' || c == '"') {
+      body_quote_ = c;
+    } else if (c == '{') {
+      ++body_code_;
+    } else if (c == '}') {
+      --body_code_;
+    }
+  }
+}
+
+std::size_t reading::ends_heredoc(const unsigned char* p, std::size_t n) const {
   const heredoc& d = doc_[0];
   std::size_t k = 0;
   if (d.strip == strip_tabs)
     while (k < n && p[k] == '\t') ++k;
   if (d.strip == strip_blanks || d.strip == strip_php)
     while (k < n && blank(p[k])) ++k;
-  if (n - k < d.len || std::memcmp(p + k, d.word, d.len) != 0) return false;
+  if (n - k < d.len || std::memcmp(p + k, d.word, d.len) != 0) return 0;
   k += d.len;
-  if (d.strip == strip_php) return k >= n || !word_byte(p[k]);
-  return k == n || (k + 1 == n && p[k] == '\n');
+  // PHP's code goes on after the word (EOT, "a  b");), strings and all.
+  if (d.strip == strip_php) return k >= n || !word_byte(p[k]) ? k : 0;
+  return k == n || (k + 1 == n && p[k] == '\n') ? n : 0;
 }
 
 }  // namespace morek

@@ -20,10 +20,17 @@ std::size_t reading::begin_line(const unsigned char* p, std::size_t i, std::size
   };
   auto starts = [&](std::string_view w) { return e - i >= w.size() && std::memcmp(p + i, w.data(), w.size()) == 0; };
   if (docs_ready_ > 0) {
-    if (ends_heredoc(p + i, e - i)) {
+    // Inside the body's {$ ... } the word is code's (a constant EOT).
+    const std::size_t past = body_code_ == 0 && body_quote_ == 0 ? ends_heredoc(p + i, e - i) : 0;
+    if (past == 0 && doc_[0].holds_code) body_code(p, i, e);
+    if (past > 0) {
       --docs_;
       --docs_ready_;
       std::memmove(doc_, doc_ + 1, static_cast<std::size_t>(docs_) * sizeof doc_[0]);
+      if (i + past < e && p[i + past] != '\n' && p[i + past] != '\r') {
+        mark(i, i + past);
+        return i + past;
+      }
     }
     return keep_whole();
   }

@@ -49,8 +49,10 @@ class reading {
     char word[64];
     unsigned char len;
     unsigned char strip;  // what may stand before the word on its line
+    bool holds_code;      // PHP's {$ ... } in the body, inside which the word is code's
     bool operator==(const heredoc& o) const {
-      return len == o.len && strip == o.strip && __builtin_memcmp(word, o.word, len) == 0;
+      return len == o.len && strip == o.strip && holds_code == o.holds_code &&
+             __builtin_memcmp(word, o.word, len) == 0;
     }
   };
   enum : unsigned char { strip_none, strip_tabs, strip_blanks, strip_php };
@@ -112,6 +114,10 @@ class reading {
   long block_next_ = -1;
   unsigned char raw_delim_[16];
   unsigned char raw_len_ = 0;
+  // PHP: the braces of {$ ... } open at the end of the running body's line,
+  // and the quote open inside them, if any.
+  std::uint32_t body_code_ = 0;
+  unsigned char body_quote_ = 0;
   bool line_rules_ = false;  // lines' starts matter beyond here-documents (POD, __END__, YAML)
   unsigned changes_ = 0;     // pushes and pops, for the set of bytes that matter in the frame on top
   bool leap_ = false;        // the leaping scan (not the plain one it is held to) is running
@@ -155,7 +161,11 @@ class reading {
   bool digit_separator(const unsigned char* p, std::size_t i);
   // Here-documents (heredocs.cpp).
   std::size_t open_heredoc(const unsigned char* p, std::size_t i, std::size_t n);
-  bool ends_heredoc(const unsigned char* p, std::size_t n) const;
+  // Past what the body's last line keeps (the terminator, with what may
+  // stand before it); 0 when the line p[0, n) does not end the body.
+  std::size_t ends_heredoc(const unsigned char* p, std::size_t n) const;
+  // Follows the code that a PHP heredoc's line p[i, e) puts in.
+  void body_code(const unsigned char* p, std::size_t i, std::size_t e);
   // Where an expression starts, and regular expressions (regexes.cpp).
   enum class before { operand, expression, either };
   before what_before(const unsigned char* p, std::size_t i) const;

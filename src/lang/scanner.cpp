@@ -28,6 +28,8 @@ void reading::start(const lexical_forms& f, literal_lexer* set, bool sjis) {
   data_rest_ = false;
   block_indent_ = block_next_ = -1;
   raw_len_ = 0;
+  body_code_ = 0;
+  body_quote_ = 0;
   line_rules_ = !f.pod_open.empty() || f.data_end || f.yaml_forms;
   if (f.php_tags) {
     // The text starts as output, up to the first "<?".
@@ -56,7 +58,8 @@ bool reading::same_as(const reading& o) const {
       in_line_comment_ != o.in_line_comment_ || keep_comment_ != o.keep_comment_ || in_pod_ != o.in_pod_ || gave_up_ != o.gave_up_ || data_rest_ != o.data_rest_ || dead_ != o.dead_ ||
       last_operand_ != o.last_operand_ || text_start_ != o.text_start_ || block_indent_ != o.block_indent_ ||
       block_next_ != o.block_next_ ||
-      raw_len_ != o.raw_len_ || std::memcmp(raw_delim_, o.raw_delim_, raw_len_) != 0)
+      raw_len_ != o.raw_len_ || std::memcmp(raw_delim_, o.raw_delim_, raw_len_) != 0 || body_code_ != o.body_code_ ||
+      body_quote_ != o.body_quote_)
     return false;
   for (int k = 0; k <= top_; ++k)
     if (!(stack_[k] == o.stack_[k])) return false;
@@ -559,9 +562,17 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
             continue;
           }
           end = i + 2;
-          if (n - end >= 3 && (std::memcmp(p + end, "php", 3) == 0 || std::memcmp(p + end, "PHP", 3) == 0)) end += 3;
-          else if (end < n && p[end] == '=')
+          if (n - end >= 3 && (p[end] | 0x20) == 'p' && (p[end + 1] | 0x20) == 'h' && (p[end + 2] | 0x20) == 'p' &&
+              (n - end == 3 || blank(p[end + 3]) || p[end + 3] == '\n' || p[end + 3] == '\r')) {
+            end += 3;
+          } else if (end < n && p[end] == '=') {
             ++end;
+          } else if (!either(i)) {
+            // A short tag (<?xml, <? echo) opens code only where
+            // short_open_tag is on: both.
+            i += 2;
+            continue;
+          }
         } else if (fr.cpp_raw) {
           if (!(n - i > raw_len_ + 1u && std::memcmp(p + i + 1, raw_delim_, raw_len_) == 0 && p[i + 1 + raw_len_] == '"')) {
             ++i;
