@@ -314,8 +314,8 @@ std::size_t reading::run(const unsigned char* p, std::size_t i, std::size_t n, b
       if (stack_[top_].kind == jsx_text) jsx_text_line(p, i, n);
       // go generate reads every line that starts //go:generate, one in a
       // block comment too: kept, while the comment is read on.
-      if (f.lang == language::go && stack_[top_].kind == comment && p[i] == '/' && (i + 1 >= n || p[i + 1] == '/') &&
-          go_directive(p, i + 2 < n ? i + 2 : n, n, true)) {
+      if (f.lang == language::go && stack_[top_].kind == comment && p[i] == '/' && i + 1 < n && p[i + 1] == '/' &&
+          go_directive(p, i + 2, n, true)) {
         const std::size_t e = line_end(p, i, n);
         mark(i, e > i && p[e - 1] == '\n' ? e - 1 : e);
       }
