@@ -39,7 +39,7 @@ std::string real(const std::string& path) {
 struct path_case {
   const char* name;
   std::function<void(const scratch_dir&)> meanwhile;  // done to the tree once s/a/b is open
-  const char* now;  // where that directory is then, below the scratch directory
+  const char* now;                                    // where that directory is then, below the scratch directory
 };
 void PrintTo(const path_case& c, std::ostream* os) { *os << c.name; }
 
@@ -126,10 +126,32 @@ TEST(SyncEach, SyncsEveryFileOrSaysWhyNot) {
     }
     EXPECT_TRUE(morek::sync_each(pointers)) << count;
     EXPECT_TRUE(morek::make_durable(pointers)) << count;
+    // Helpers as the files need them, up to a limit, and kept: several
+    // files wait at once only if they started.
+    EXPECT_GE(morek::sync_helpers(), std::min<std::size_t>(static_cast<std::size_t>(count) - 1, 7)) << count;
+    EXPECT_LE(morek::sync_helpers(), 7U) << count;
     for (int k = 0; k < count; ++k) {
       morek::new_file& f = files[static_cast<std::size_t>(k)];
       ASSERT_TRUE(morek::put_in_place(f, name(k)));
       EXPECT_EQ(read_file(s.path(name(k))), bytes_of(k));
+    }
+  }
+  // Rounds of every size, one after another, as batches come: each round's
+  // helpers are done with its files before it returns, and a late helper
+  // never syncs a round that has ended (the files of which are gone).
+  for (int round = 0; round < 300; ++round) {
+    const int count = round % 13;
+    std::vector<morek::new_file> files(static_cast<std::size_t>(count));
+    std::vector<const morek::new_file*> pointers;
+    for (morek::new_file& f : files) {
+      ASSERT_TRUE(morek::create_beside(dir, "r", f));
+      pointers.push_back(&f);
+    }
+    ASSERT_TRUE(morek::sync_each(pointers)) << round;
+    for (morek::new_file& f : files) {
+      ::close(f.fd);
+      f.fd = -1;  // a sync of it after this round would fail
+      morek::discard(f);
     }
   }
   // One descriptor that is no file, among good ones; then a directory that is none.

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -174,52 +175,102 @@ void random_suffix(char* out) {
   for (std::size_t k = 0; k < sizeof bytes; ++k) out[k] = chars[bytes[k] % (sizeof chars - 1)];
 }
 
-// Syncs the files, on up to SYNC_THREADS threads at once, this one among
-// them; the first failure's errno is kept.
-constexpr std::size_t SYNC_THREADS = 32;
+// Syncs files on up to SYNC_THREADS threads at once, the caller's among
+// them. The threads are started as a run first needs them and kept to its
+// end: each costs its thread-local buffers to start, which a batch of syncs
+// would pay again and again. Syncs that wait at the same time share the
+// filesystem's commits and the disk's cache flushes; beyond 8 threads more
+// of them only wait, and take the processor from the conversion.
+constexpr std::size_t SYNC_THREADS = 8;
 
 class sync_pool {
  public:
-  explicit sync_pool(std::span<const new_file* const> files) : files_(files) {}
+  sync_pool() = default;
   sync_pool(const sync_pool&) = delete;
   sync_pool& operator=(const sync_pool&) = delete;
 
-  // 0, or the errno of the first sync that failed.
-  int run() {
-    pthread_attr_t attr;
-    const bool small_stacks = ::pthread_attr_init(&attr) == 0;
-    if (small_stacks) ::pthread_attr_setstacksize(&attr, 256 * 1024);
-    std::vector<pthread_t> threads;
-    {
-      signals_blocked blocked;  // the helpers start with this mask: the cleanup stays on this thread
-      for (std::size_t k = 1; k < std::min(files_.size(), SYNC_THREADS); ++k) {
-        pthread_t t;
-        if (::pthread_create(&t, small_stacks ? &attr : nullptr, work, this) != 0) break;  // fewer, then
-        threads.push_back(t);
-      }
-    }
-    if (small_stacks) ::pthread_attr_destroy(&attr);
-    work(this);
-    for (pthread_t t : threads) ::pthread_join(t, nullptr);
+  // 0, or the errno of the first sync of fds that failed; for directories,
+  // EINVAL is no failure, as a system that cannot sync one says so. One call
+  // at a time.
+  int run(std::span<const int> fds, bool directories) {
+    const std::lock_guard<std::mutex> one_at_a_time(calls_);
+    std::unique_lock<std::mutex> hold(lock_);
+    grow(std::min(fds.size(), SYNC_THREADS) - (fds.empty() ? 0 : 1));
+    fds_ = fds;
+    directories_ = directories;
+    next_.store(0);
+    failure_.store(0);
+    open_ = true;
+    ++round_;
+    wake_.notify_all();
+    hold.unlock();
+    sync_some(fds, directories);
+    hold.lock();
+    // A helper that wakes from here on finds the round closed; those that
+    // joined it finish their syncs before the files go.
+    open_ = false;
+    done_.wait(hold, [&] { return busy_ == 0; });
     return failure_.load();
   }
 
  private:
-  static void* work(void* self) {
-    auto* pool = static_cast<sync_pool*>(self);
-    for (std::size_t k; (k = pool->next_.fetch_add(1)) < pool->files_.size();) {
-      if (::fsync(pool->files_[k]->fd) != 0) {
-        int none = 0;
-        pool->failure_.compare_exchange_strong(none, errno);
-      }
+  // Starts helpers until there are n, as far as the system lets it.
+  void grow(std::size_t n) {
+    signals_blocked blocked;  // the helpers start with this mask: the cleanup stays on the thread that makes files
+    while (threads_ < n) {
+      pthread_t t;
+      if (::pthread_create(&t, nullptr, helper, this) != 0) return;  // fewer, then
+      ::pthread_detach(t);
+      ++threads_;
     }
-    return nullptr;
   }
 
-  std::span<const new_file* const> files_;
+  static void* helper(void* self) {
+    auto* pool = static_cast<sync_pool*>(self);
+    std::unique_lock<std::mutex> hold(pool->lock_);
+    for (unsigned seen = pool->round_;;) {
+      pool->wake_.wait(hold, [&] { return pool->round_ != seen; });
+      seen = pool->round_;
+      if (!pool->open_) continue;
+      const std::span<const int> fds = pool->fds_;
+      const bool directories = pool->directories_;
+      ++pool->busy_;
+      hold.unlock();
+      pool->sync_some(fds, directories);
+      hold.lock();
+      if (--pool->busy_ == 0) pool->done_.notify_all();
+    }
+  }
+
+  void sync_some(std::span<const int> fds, bool directories) {
+    for (std::size_t k; (k = next_.fetch_add(1)) < fds.size();) {
+      if (::fsync(fds[k]) != 0 && !(directories && errno == EINVAL)) {
+        int none = 0;
+        failure_.compare_exchange_strong(none, errno);
+      }
+    }
+  }
+
+  friend std::size_t morek::sync_helpers();
+
+  std::mutex calls_;
+  std::mutex lock_;  // guards what follows, up to the counters
+  std::condition_variable wake_, done_;
+  std::span<const int> fds_;
+  bool directories_ = false;
+  unsigned round_ = 0;
+  bool open_ = false;
+  std::size_t busy_ = 0;
+  std::size_t threads_ = 0;
   std::atomic<std::size_t> next_{0};
   std::atomic<int> failure_{0};
 };
+
+// Never destroyed: its helpers wait on it until the process ends.
+sync_pool& syncer() {
+  static auto* pool = new sync_pool;
+  return *pool;
+}
 
 #if MOREK_HAVE_XATTR
 // Reads into out what get(buffer, size) gives, sized by get(nullptr, 0); the
@@ -399,29 +450,30 @@ bool make_durable(std::span<const new_file* const> files) {
 #endif
 }
 
+std::size_t sync_helpers() {
+  sync_pool& pool = syncer();
+  const std::lock_guard<std::mutex> hold(pool.lock_);
+  return pool.threads_;
+}
+
 bool sync_each(std::span<const new_file* const> files) {
 #if MOREK_HAVE_POSIX_FADVISE
   // The data of every file on its way to the disk at once, not file by file
   // as each sync comes to it.
   for (const new_file* f : files) ::posix_fadvise(f->fd, 0, 0, POSIX_FADV_DONTNEED);
 #endif
-  // Syncs that wait at the same time share the filesystem's commits.
-  sync_pool pool(files);
-  if (const int e = pool.run(); e != 0) {
-    errno = e;
-    return false;
-  }
-  // The directories, once each, for the new files' names in them.
-  std::vector<int> dirs;
+  // The files, then their directories, once each, for the new names in them.
+  std::vector<int> fds, dirs;
+  fds.reserve(files.size());
   for (const new_file* f : files) {
-    bool done = false;
-    for (int d : dirs) done = done || d == f->dir;
-    if (done) continue;
-    // A system that cannot sync a directory says so with EINVAL.
-    if (::fsync(f->dir) != 0 && errno != EINVAL) return false;
-    dirs.push_back(f->dir);
+    fds.push_back(f->fd);
+    if (std::find(dirs.begin(), dirs.end(), f->dir) == dirs.end()) dirs.push_back(f->dir);
   }
-  return true;
+  int e = syncer().run(fds, false);
+  if (e == 0) e = syncer().run(dirs, true);
+  if (e == 0) return true;
+  errno = e;
+  return false;
 }
 
 bool put_in_place(new_file& f, std::string_view target) {

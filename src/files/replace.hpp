@@ -68,6 +68,10 @@ bool make_durable(std::span<const new_file* const> files);
 // when a sync fails.
 bool sync_each(std::span<const new_file* const> files);
 
+// How many threads sync_each has started to sync beside its caller's; they
+// are kept for the rest of the run.
+std::size_t sync_helpers();
+
 // Whether each extended attribute of the file open as from (ACLs among them)
 // is on the file open as to, with the same value: what a build without
 // libacl and libattr asks before it replaces a file, since it cannot carry
