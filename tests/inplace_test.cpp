@@ -767,6 +767,25 @@ TEST(InPlaceHostile, OutOfMemoryIsAFailure) {
   }
 }
 
+// A small stack limit is what threads get by default from some C libraries:
+// the threads that convert, commit and sync ask for a main thread's stack.
+TEST(InPlaceHostile, SmallStackLimitForThreads) {
+  if (sanitized) GTEST_SKIP() << "the sanitizers' frames are larger than the limit leaves the main thread";
+  scratch s;
+  std::vector<std::string> files;
+  for (int k = 0; k < 40; ++k) files.push_back(s.put("f" + std::to_string(k) + ".c", "int x;\n        y = 1;\n"));
+  run_options opt;
+  opt.stack_limit = 256L << 10;
+  for (const char* mode : {"--check", "-i"}) {
+    std::vector<std::string> args = {mode, "-j", "2", "8", "4"};
+    args.insert(args.end(), files.begin(), files.end());
+    const tool_result r = morek(args, opt);
+    EXPECT_EQ(r.status, std::string(mode) == "-i" ? 0 : 1) << mode << r.err;
+    EXPECT_EQ(r.out.empty(), std::string(mode) == "-i") << mode;
+  }
+  for (const std::string& f : files) EXPECT_EQ(read_file(f), "int x;\n\t\ty = 1;\n");
+}
+
 TEST(FilterRefuses, InputThatIsItsOwnOutput) {
   scratch s;
   const std::string f = s.put("f.c", "\tx\n");

@@ -70,8 +70,8 @@ pid_t start_tool(const std::vector<std::string>& args, const std::string& in_pat
   // Without limits, users or descriptors to set, the tool is spawned: a
   // fork copies the page tables of the tests' own large address space,
   // which under the sanitizers costs more than the tool's run.
-  const bool plain = opt.fsize_limit < 0 && opt.nofile_limit < 0 && opt.address_space_limit < 0 && opt.closed.empty() &&
-                     opt.cwd == nullptr && !opt.as_nobody;
+  const bool plain = opt.fsize_limit < 0 && opt.nofile_limit < 0 && opt.address_space_limit < 0 && opt.stack_limit < 0 &&
+                     opt.closed.empty() && opt.cwd == nullptr && !opt.as_nobody;
   if (plain) {
     posix_spawn_file_actions_t actions;
     if (posix_spawn_file_actions_init(&actions) == 0) {
@@ -108,6 +108,12 @@ pid_t start_tool(const std::vector<std::string>& args, const std::string& in_pat
     if (opt.address_space_limit >= 0) {
       const rlimit lim{static_cast<rlim_t>(opt.address_space_limit), static_cast<rlim_t>(opt.address_space_limit)};
       if (setrlimit(RLIMIT_AS, &lim) != 0) _exit(126);
+    }
+    if (opt.stack_limit >= 0) {
+      rlimit lim{};
+      if (getrlimit(RLIMIT_STACK, &lim) != 0) _exit(126);
+      lim.rlim_cur = static_cast<rlim_t>(opt.stack_limit);
+      if (setrlimit(RLIMIT_STACK, &lim) != 0) _exit(126);
     }
     for (int fd : opt.closed) close(fd);
     if (opt.cwd != nullptr && chdir(opt.cwd) != 0) _exit(126);

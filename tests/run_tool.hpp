@@ -62,6 +62,7 @@ struct run_options {
   bool as_nobody = false;             // as user and group 65534, when the tests run as root
   bool stdout_append = false;         // stdout_path opened for appending, not truncated
   long address_space_limit = -1;      // RLIMIT_AS in bytes; -1: none
+  long stack_limit = -1;              // RLIMIT_STACK in bytes; -1: as it is
   std::vector<int> closed;            // standard descriptors the tool starts without
   const char* cwd = nullptr;          // the directory it runs in; null: the tests' own
 };

@@ -176,12 +176,15 @@ void random_suffix(char* out) {
 }
 
 // Syncs files on up to SYNC_THREADS threads at once, the caller's among
-// them. The threads are started as a run first needs them and kept to its
-// end: each costs its thread-local buffers to start, which a batch of syncs
+// them. The threads are started as a run first needs them and kept until
+// the process exits: each costs its thread-local buffers to start, which a batch of syncs
 // would pay again and again. Syncs that wait at the same time share the
 // filesystem's commits and the disk's cache flushes; beyond 8 threads more
 // of them only wait, and take the processor from the conversion.
 constexpr std::size_t SYNC_THREADS = 8;
+
+class sync_pool;
+sync_pool& syncer();
 
 class sync_pool {
  public:
@@ -213,15 +216,32 @@ class sync_pool {
     return failure_.load();
   }
 
+  // Ends the helpers once the round under way is done; the next round starts
+  // new ones. At exit, since a thread still running then keeps memory that
+  // leak checkers count as lost.
+  void stop() {
+    const std::lock_guard<std::mutex> one_at_a_time(calls_);
+    std::unique_lock<std::mutex> hold(lock_);
+    quit_ = true;
+    wake_.notify_all();
+    const std::vector<pthread_t> helpers = std::move(helpers_);
+    helpers_.clear();
+    hold.unlock();
+    for (pthread_t t : helpers) ::pthread_join(t, nullptr);
+    hold.lock();
+    quit_ = false;
+  }
+
  private:
   // Starts helpers until there are n, as far as the system lets it.
   void grow(std::size_t n) {
-    signals_blocked blocked;  // the helpers start with this mask: the cleanup stays on the thread that makes files
-    while (threads_ < n) {
+    while (helpers_.size() < n) {
       pthread_t t;
-      if (::pthread_create(&t, nullptr, helper, this) != 0) return;  // fewer, then
-      ::pthread_detach(t);
-      ++threads_;
+      // Without the cleanup signals: they stay on the thread that makes files.
+      if (!start_thread_without_cleanup_signals(t, helper, this)) return;  // fewer, then
+      helpers_.push_back(t);
+      static const bool stopped_at_exit = std::atexit([] { syncer().stop(); }) == 0;
+      static_cast<void>(stopped_at_exit);
     }
   }
 
@@ -229,7 +249,8 @@ class sync_pool {
     auto* pool = static_cast<sync_pool*>(self);
     std::unique_lock<std::mutex> hold(pool->lock_);
     for (unsigned seen = pool->round_;;) {
-      pool->wake_.wait(hold, [&] { return pool->round_ != seen; });
+      pool->wake_.wait(hold, [&] { return pool->quit_ || pool->round_ != seen; });
+      if (pool->quit_) return nullptr;
       seen = pool->round_;
       if (!pool->open_) continue;
       const std::span<const int> fds = pool->fds_;
@@ -260,13 +281,14 @@ class sync_pool {
   bool directories_ = false;
   unsigned round_ = 0;
   bool open_ = false;
+  bool quit_ = false;
   std::size_t busy_ = 0;
-  std::size_t threads_ = 0;
+  std::vector<pthread_t> helpers_;
   std::atomic<std::size_t> next_{0};
   std::atomic<int> failure_{0};
 };
 
-// Never destroyed: its helpers wait on it until the process ends.
+// Never destroyed: its helpers may wait on it until the process ends.
 sync_pool& syncer() {
   static auto* pool = new sync_pool;
   return *pool;
@@ -307,8 +329,20 @@ bool attribute_value(int fd, const char* name, std::vector<char>& value) {
 }  // namespace
 
 bool start_thread_without_cleanup_signals(pthread_t& thread, void* (*run)(void*), void* arg) {
+  // A thread converts as the main thread does, with the stack a main thread
+  // usually has at the least: a system's default for threads may be far
+  // smaller (a small `ulimit -s`, or a C library's own default), and one C
+  // library places the thread-local buffers in it too.
+  constexpr std::size_t STACK = 8 << 20;
+  pthread_attr_t attr;
+  const bool made = ::pthread_attr_init(&attr) == 0;
+  std::size_t size = 0;
+  const bool grown = made && ::pthread_attr_getstacksize(&attr, &size) == 0 && size < STACK &&
+                     ::pthread_attr_setstacksize(&attr, STACK) == 0;
   signals_blocked blocked;  // the new thread starts with this mask
-  return ::pthread_create(&thread, nullptr, run, arg) == 0;
+  const bool started = ::pthread_create(&thread, grown ? &attr : nullptr, run, arg) == 0;
+  if (made) ::pthread_attr_destroy(&attr);
+  return started;
 }
 
 void release_forgotten() {
@@ -453,7 +487,7 @@ bool make_durable(std::span<const new_file* const> files) {
 std::size_t sync_helpers() {
   sync_pool& pool = syncer();
   const std::lock_guard<std::mutex> hold(pool.lock_);
-  return pool.threads_;
+  return pool.helpers_.size();
 }
 
 bool sync_each(std::span<const new_file* const> files) {
