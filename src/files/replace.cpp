@@ -177,10 +177,10 @@ void random_suffix(char* out) {
 
 // Syncs files on up to SYNC_THREADS threads at once, the caller's among
 // them. The threads are started as a run first needs them and kept until
-// the process exits: each costs its thread-local buffers to start, which a batch of syncs
-// would pay again and again. Syncs that wait at the same time share the
-// filesystem's commits and the disk's cache flushes; beyond 8 threads more
-// of them only wait, and take the processor from the conversion.
+// the process exits: each costs its thread-local buffers to start, which a
+// batch of syncs would pay again and again. Syncs that wait at the same time
+// share the filesystem's commits and the disk's cache flushes; beyond 8
+// threads more of them only wait, and take the processor from the conversion.
 constexpr std::size_t SYNC_THREADS = 8;
 
 class sync_pool;
