@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
@@ -224,10 +225,10 @@ class sync_pool {
     std::unique_lock<std::mutex> hold(lock_);
     quit_ = true;
     wake_.notify_all();
-    const std::vector<pthread_t> helpers = std::move(helpers_);
-    helpers_.clear();
+    const std::size_t helpers = helpers_;
+    helpers_ = 0;
     hold.unlock();
-    for (pthread_t t : helpers) ::pthread_join(t, nullptr);
+    for (std::size_t k = 0; k < helpers; ++k) ::pthread_join(threads_[k], nullptr);
     hold.lock();
     quit_ = false;
   }
@@ -235,11 +236,11 @@ class sync_pool {
  private:
   // Starts helpers until there are n, as far as the system lets it.
   void grow(std::size_t n) {
-    while (helpers_.size() < n) {
+    while (helpers_ < n) {
       pthread_t t;
       // Without the cleanup signals: they stay on the thread that makes files.
       if (!start_thread_without_cleanup_signals(t, helper, this)) return;  // fewer, then
-      helpers_.push_back(t);
+      threads_[helpers_++] = t;
       static const bool stopped_at_exit = std::atexit([] { syncer().stop(); }) == 0;
       static_cast<void>(stopped_at_exit);
     }
@@ -248,7 +249,8 @@ class sync_pool {
   static void* helper(void* self) {
     auto* pool = static_cast<sync_pool*>(self);
     std::unique_lock<std::mutex> hold(pool->lock_);
-    for (unsigned seen = pool->round_;;) {
+    // The round that started it, if still open, is one to join.
+    for (unsigned seen = pool->round_ - 1;;) {
       pool->wake_.wait(hold, [&] { return pool->quit_ || pool->round_ != seen; });
       if (pool->quit_) return nullptr;
       seen = pool->round_;
@@ -283,7 +285,9 @@ class sync_pool {
   bool open_ = false;
   bool quit_ = false;
   std::size_t busy_ = 0;
-  std::vector<pthread_t> helpers_;
+  // Fixed, as a run that cannot get memory exits from within a round.
+  std::array<pthread_t, SYNC_THREADS> threads_{};
+  std::size_t helpers_ = 0;
   std::atomic<std::size_t> next_{0};
   std::atomic<int> failure_{0};
 };
@@ -487,7 +491,7 @@ bool make_durable(std::span<const new_file* const> files) {
 std::size_t sync_helpers() {
   sync_pool& pool = syncer();
   const std::lock_guard<std::mutex> hold(pool.lock_);
-  return pool.helpers_.size();
+  return pool.helpers_;
 }
 
 bool sync_each(std::span<const new_file* const> files) {
