@@ -4,22 +4,22 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/xattr.h>
 #include <sys/syscall.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <mutex>
-#include <set>
-#include <thread>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <mutex>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "locate.hpp"
@@ -73,7 +73,7 @@ namespace {
 struct path_case {
   const char* name;
   std::function<void(const scratch_dir&)> meanwhile;  // done to the tree once s/a/b is open
-  const char* now;                                    // where that directory is then, below the scratch directory
+  const char* now;  // where that directory is then, below the scratch directory
 };
 void PrintTo(const path_case& c, std::ostream* os) { *os << c.name; }
 
